@@ -1,0 +1,112 @@
+// bit_string.h -- the engine's one form for data, headers and decisions: a packed string of bits.
+//
+// Bits are held 64 to a word, the first bit of the string in the most significant bit of word 0,
+// so that the text form "0101..." and the byte form (most significant bit first) are both plain
+// views of the same words. Bits past the end of the last word are always zero.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvane {
+
+// Reverses the order of the 64 bits of a word.
+inline uint64_t reverse_bits64(uint64_t x) noexcept {
+    x = __builtin_bswap64(x);
+    x = ((x >> 4) & 0x0F0F0F0F0F0F0F0FULL) | ((x & 0x0F0F0F0F0F0F0F0FULL) << 4);
+    x = ((x >> 2) & 0x3333333333333333ULL) | ((x & 0x3333333333333333ULL) << 2);
+    x = ((x >> 1) & 0x5555555555555555ULL) | ((x & 0x5555555555555555ULL) << 1);
+    return x;
+}
+
+class BitString {
+public:
+    BitString() = default;
+
+    // Parses the text form; any character other than '0' and '1' throws std::invalid_argument.
+    static BitString from_text(std::string_view text);
+    // The bytes' bits, most significant bit of each byte first.
+    static BitString from_bytes(const uint8_t* bytes, size_t count);
+    static BitString from_bytes(const std::vector<uint8_t>& bytes) {
+        return from_bytes(bytes.data(), bytes.size());
+    }
+
+    std::string to_text() const;
+    // The whole bytes of the string (a trailing group of fewer than 8 bits is left out).
+    std::vector<uint8_t> to_bytes() const;
+
+    size_t size() const noexcept { return size_; }
+    bool empty() const noexcept { return size_ == 0; }
+    // Bit at 0-based position i (i < size()).
+    bool operator[](size_t i) const noexcept { return (words_[i >> 6] >> (63 - (i & 63))) & 1U; }
+
+    // The 64 bits starting at position pos, the first in the most significant bit; bits past the
+    // end read as zero.
+    uint64_t window(size_t pos) const noexcept {
+        const size_t w = pos >> 6;
+        const unsigned off = pos & 63;
+        if (w >= words_.size()) return 0;
+        uint64_t v = words_[w] << off;
+        if (off != 0 && w + 1 < words_.size()) v |= words_[w + 1] >> (64 - off);
+        return v;
+    }
+    // The count (0..64) bits starting at pos as an unsigned number, the first bit most significant.
+    uint64_t extract(size_t pos, unsigned count) const noexcept {
+        return count == 0 ? 0 : window(pos) >> (64 - count);
+    }
+
+    void clear() noexcept {
+        words_.clear();
+        size_ = 0;
+    }
+    void reserve(size_t bits) { words_.reserve((bits + 63) / 64); }
+    // Keeps the first n bits (no effect when n >= size()).
+    void truncate(size_t n);
+
+    void push_back(bool bit) { append_bits(bit ? 1U : 0U, 1); }
+    // Appends the low count (0..64) bits of value, most significant of them first.
+    void append_bits(uint64_t value, unsigned count) {
+        if (count == 0) return;
+        if (count < 64) value &= (uint64_t{1} << count) - 1;
+        const unsigned used = size_ & 63;
+        if (used == 0) {
+            words_.push_back(value << (64 - count));
+        } else {
+            const unsigned room = 64 - used;
+            if (count <= room) {
+                words_.back() |= value << (room - count);
+            } else {
+                words_.back() |= value >> (count - room);
+                words_.push_back(value << (64 - (count - room)));
+            }
+        }
+        size_ += count;
+    }
+    void append_repeated(bool bit, size_t count);
+    void append(const BitString& other) { append_range(other, 0, other.size_); }
+    // Appends count bits of other from position pos (the range must lie within other).
+    void append_range(const BitString& other, size_t pos, size_t count);
+    // Appends other's bits in reverse order (its last bit first).
+    void append_reversed(const BitString& other);
+
+    BitString substr(size_t pos, size_t count) const {
+        BitString out;
+        out.append_range(*this, pos, count);
+        return out;
+    }
+
+    const std::vector<uint64_t>& words() const noexcept { return words_; }
+
+    friend bool operator==(const BitString& a, const BitString& b) noexcept {
+        return a.size_ == b.size_ && a.words_ == b.words_;
+    }
+
+private:
+    std::vector<uint64_t> words_;
+    size_t size_ = 0;
+};
+
+}  // namespace quorvane

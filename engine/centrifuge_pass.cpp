@@ -1,0 +1,120 @@
+// centrifuge_pass.cpp -- the pass, a word at a time where the rod size allows.
+#include "engine/centrifuge_pass.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+#include "engine/checked_math.h"
+
+namespace quorvane {
+namespace {
+
+// Rods of at most 64 bits are read in one window; longer ones are copied range by range.
+void append_rod(const BitString& data, size_t pos, unsigned length, BitString& out) {
+    if (length <= 64) {
+        out.append_bits(data.window(pos) >> (64 - length), length);
+    } else {
+        out.append_range(data, pos, length);
+    }
+}
+
+#if defined(__x86_64__)
+// Splits whole groups of 64 / rod_size rods with one bit-extract per group; returns the rods done.
+__attribute__((target("bmi2,popcnt"))) size_t split_groups(const BitString& data, size_t pos,
+                                                           size_t rods, unsigned rod_size,
+                                                           BitString& out, BitString& forward,
+                                                           int32_t& low) {
+    const unsigned group = 64 / rod_size;
+    const unsigned span = group * rod_size;
+    uint64_t test_mask = 0;
+    for (unsigned j = 0; j < group; ++j) test_mask |= uint64_t{1} << (63 - (j * rod_size + rod_size - 2));
+    const uint64_t span_mask = ~uint64_t{0} << (64 - span);
+    size_t done = 0;
+    int64_t lows = 0;
+    for (; done + group <= rods; done += group, pos += span) {
+        const uint64_t chunk = data.window(pos) & span_mask;
+        // A set test bit marks a low rod; the bit after it is the one that moves.
+        const uint64_t drop = (chunk & test_mask) >> 1;
+        const uint64_t keep = span_mask & ~drop;
+        out.append_bits(_pext_u64(chunk, keep), static_cast<unsigned>(_mm_popcnt_u64(keep)));
+        const auto moved = static_cast<unsigned>(_mm_popcnt_u64(drop));
+        forward.append_bits(_pext_u64(chunk, drop), moved);
+        lows += moved;
+    }
+    low = checked_add(low, checked_i32(lows));
+    return done;
+}
+
+bool have_bmi2() {
+    static const bool has = __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+    return has;
+}
+#endif
+
+}  // namespace
+
+bool SplitRod(const BitString& data, size_t pos, unsigned rod_size, BitString& out,
+              BitString& decisions) {
+    if (data[pos + rod_size - 2]) {
+        append_rod(data, pos, rod_size - 1, out);
+        decisions.push_back(data[pos + rod_size - 1]);
+        return true;
+    }
+    append_rod(data, pos, rod_size, out);
+    return false;
+}
+
+PassCounts centrifuge(const BitString& data, unsigned rod_size, BitString& out,
+                      BitString& decisions, bool allow_wide) {
+    const size_t length = data.size();
+    const size_t head = length % rod_size;
+    const size_t rods = length / rod_size;
+    out.clear();
+    out.reserve(length);
+    // Rods are visited front to back here; the decisions are wanted back to front.
+    BitString forward;
+    forward.reserve(rods);
+    PassCounts counts;
+    size_t pos = head;
+    size_t done = 0;
+#if defined(__x86_64__)
+    if (allow_wide && rod_size <= 32 && have_bmi2()) {
+        done = split_groups(data, pos, rods, rod_size, out, forward, counts.low);
+        pos += done * rod_size;
+    }
+#else
+    (void)allow_wide;
+#endif
+    for (; done < rods; ++done, pos += rod_size) {
+        if (SplitRod(data, pos, rod_size, out, forward)) counts.low = checked_add(counts.low, 1);
+    }
+    out.append_range(data, 0, head);
+    decisions.append_reversed(forward);
+    counts.high = checked_sub(checked_i32(rods), counts.low);
+    return counts;
+}
+
+void CentrifugePass(Engine& e) {
+    EngineState& st = e.st;
+    BitString out;
+    const PassCounts counts = centrifuge(st.DataBits, st.RodSize, out, st.DecisionArray);
+    st.LowRods = checked_add(st.LowRods, counts.low);
+    st.HighRods = checked_add(st.HighRods, counts.high);
+    st.DataBits = std::move(out);
+    e.ui.pump();
+    UpdateInfoStrings(e);
+}
+
+void UpdateInfoStrings(Engine& e) {
+    const EngineState& st = e.st;
+    const auto n = static_cast<int64_t>(st.DataBits.size());
+    e.ui.set_gauge_progress(Gauge::CentriGauge2, n);
+    e.ui.set_label(Label::DecisionsLabel, dec(st.LowRods));
+    e.ui.set_label(Label::OutputLabel, "Bits Output  : " + dec(n));
+    e.ui.set_label(Label::StreamLabel, "Vexion Data  : " + dec(n / 8) + " bytes");
+    e.ui.set_label(Label::Label_9, dec(st.HighRods));
+    e.ui.pump();
+}
+
+}  // namespace quorvane

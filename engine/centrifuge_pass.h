@@ -1,0 +1,38 @@
+// centrifuge_pass.h -- the rod split and one centrifuge pass over the working data.
+//
+// A pass cuts the data from its end into rods of RodSize bits. A low rod (its bit RodSize-1 is 1)
+// gives its last bit to the decisions and shrinks by one; a high rod stays whole. The outputs keep
+// the rods' order, and the short head that fills no rod moves from the front to the end. The
+// decisions of a pass are taken from the last rod to the first.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/bit_string.h"
+#include "engine/engine_state.h"
+
+namespace quorvane {
+
+struct PassCounts {
+    int32_t low = 0;   // rods split (decision bits given)
+    int32_t high = 0;  // rods kept whole
+};
+
+// Splits the rod of rod_size bits at position pos of data: appends its output to out and, for a
+// low rod, its last bit to decisions. Returns true for a low rod.
+bool SplitRod(const BitString& data, size_t pos, unsigned rod_size, BitString& out,
+              BitString& decisions);
+
+// One pass over data into out (replaced); the pass's decision bits are appended to decisions in
+// decision order. allow_wide selects the word-parallel path where the processor has one.
+PassCounts centrifuge(const BitString& data, unsigned rod_size, BitString& out,
+                      BitString& decisions, bool allow_wide = true);
+
+// One pass over DataBits: adds the decisions to DecisionArray and the rods to LowRods and
+// HighRods (overflow-checked), then shows the statistics.
+void CentrifugePass(Engine& e);
+
+// Shows the DataBits length and the rod counts.
+void UpdateInfoStrings(Engine& e);
+
+}  // namespace quorvane

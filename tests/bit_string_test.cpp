@@ -1,0 +1,76 @@
+// Packed bit strings against their text form: appends, windows, reversal, truncation, bytes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "engine/bit_string.h"
+#include "tests/test_support.h"
+
+namespace quorvane {
+namespace {
+
+using test::bits;
+
+TEST(BitString, TextAndBytesRoundTrip) {
+    for (size_t n : {0, 1, 7, 8, 63, 64, 65, 127, 128, 129, 1000}) {
+        std::mt19937 rng(static_cast<uint32_t>(n));
+        const std::string text = test::random_bit_text(rng, n);
+        const BitString b = bits(text);
+        EXPECT_EQ(b.size(), n);
+        EXPECT_EQ(b.to_text(), text);
+    }
+    const BitString b = BitString::from_bytes({0xA5, 0x00, 0xFF});
+    EXPECT_EQ(b.to_text(), "101001010000000011111111");
+    EXPECT_EQ(b.to_bytes(), (std::vector<uint8_t>{0xA5, 0x00, 0xFF}));
+    // Only whole bytes come out.
+    EXPECT_EQ(bits("0100000101").to_bytes(), (std::vector<uint8_t>{0x41}));
+    EXPECT_THROW(bits("01a"), std::invalid_argument);
+}
+
+TEST(BitString, AppendsMatchTextConcatenation) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 300; ++round) {
+        const std::string a = test::random_bit_text(rng, rng() % 200);
+        const std::string b = test::random_bit_text(rng, rng() % 200);
+        const size_t pos = b.empty() ? 0 : rng() % b.size();
+        const size_t count = b.size() - pos == 0 ? 0 : rng() % (b.size() - pos + 1);
+
+        BitString x = bits(a);
+        x.append_range(bits(b), pos, count);
+        EXPECT_EQ(x.to_text(), a + b.substr(pos, count));
+
+        BitString y = bits(a);
+        y.append_reversed(bits(b));
+        EXPECT_EQ(y.to_text(), a + std::string(b.rbegin(), b.rend()));
+
+        BitString z = bits(a);
+        z.append_repeated(round % 2 == 0, count);
+        EXPECT_EQ(z.to_text(), a + std::string(count, round % 2 == 0 ? '1' : '0'));
+
+        BitString t = bits(a + b);
+        t.truncate(a.size());
+        EXPECT_EQ(t, bits(a));  // equality also needs the cleared tail bits
+    }
+}
+
+TEST(BitString, WindowReadsZerosPastTheEnd) {
+    const BitString b = bits("1011");
+    EXPECT_EQ(b.window(0), uint64_t{0xB} << 60);
+    EXPECT_EQ(b.window(3), uint64_t{1} << 63);
+    EXPECT_EQ(b.window(4), 0U);
+    EXPECT_EQ(b.window(1000), 0U);
+    EXPECT_EQ(b.extract(1, 3), 3U);
+    EXPECT_EQ(b.extract(0, 0), 0U);
+}
+
+TEST(BitString, AppendToItself) {
+    BitString b = bits("10110");
+    b.append(b);
+    EXPECT_EQ(b.to_text(), "1011010110");
+    b.append_reversed(b);
+    EXPECT_EQ(b.to_text(), "10110101100110101101");
+}
+
+}  // namespace
+}  // namespace quorvane

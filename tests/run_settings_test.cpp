@@ -1,0 +1,82 @@
+// Setting texts: defaults, exact comparisons, strict conversion, the change listener.
+#include <gtest/gtest.h>
+
+#include "engine/errors.h"
+#include "run/run_settings.h"
+#include "tests/test_support.h"
+
+namespace quorvane {
+namespace {
+
+TEST(RunSettings, Defaults) {
+    const RunSettings s;
+    EXPECT_EQ(s.integer(Setting::RodSize), 2);
+    EXPECT_EQ(s.integer(Setting::Depth), 1);
+    EXPECT_EQ(s.integer(Setting::CompressionLevel), 1);
+    EXPECT_TRUE(s.lz77_on());
+    EXPECT_TRUE(s.auto_stop_on());
+    EXPECT_FALSE(s.single_cycle());
+    EXPECT_FALSE(s.experimental_on());
+    EXPECT_EQ(s.text(Setting::Code), "47e3");
+    EXPECT_EQ(s.integer(Setting::LoopCount), 2);
+    EXPECT_EQ(s.text(Setting::LoopMode), "Algorithm    : Nonstop cycles");
+}
+
+TEST(RunSettings, ExactTextComparisons) {
+    RunSettings s;
+    const std::pair<const char*, bool> auto_stop[] = {{"S", true}, {" ", false}, {"", false},
+                                                      {"s", false}, {"S ", false}};
+    for (const auto& [text, on] : auto_stop) {
+        s.set(Setting::AutoStop, text);
+        EXPECT_EQ(s.auto_stop_on(), on) << '"' << text << '"';
+    }
+    const std::pair<const char*, bool> lz77[] = {{"Z", true}, {"", false}, {"z", false}};
+    for (const auto& [text, on] : lz77) {
+        s.set(Setting::Lz77, text);
+        EXPECT_EQ(s.lz77_on(), on) << '"' << text << '"';
+    }
+    const std::pair<const char*, bool> experimental[] = {
+        {"Experimental : No", false}, {"Experimental : Yes", true}, {"", true},
+        {"Experimental : no", true}};
+    for (const auto& [text, on] : experimental) {
+        s.set(Setting::Experimental, text);
+        EXPECT_EQ(s.experimental_on(), on) << '"' << text << '"';
+    }
+    const std::pair<const char*, bool> modes[] = {{"Algorithm    : Single cycles", true},
+                                                  {"Algorithm    : Multible cycles", false},
+                                                  {"Algorithm    : Nonstop cycles", false},
+                                                  {"Algorithm   : Single cycles", false}};
+    for (const auto& [text, single] : modes) {
+        s.set(Setting::LoopMode, text);
+        EXPECT_EQ(s.single_cycle(), single) << '"' << text << '"';
+    }
+}
+
+TEST(StrToInt, StrictDecimal) {
+    EXPECT_EQ(StrToInt("0"), 0);
+    EXPECT_EQ(StrToInt("128"), 128);
+    EXPECT_EQ(StrToInt("-7"), -7);
+    EXPECT_EQ(StrToInt("+7"), 7);
+    EXPECT_EQ(StrToInt("2147483647"), 2147483647);
+    for (const char* bad : {"", "abc", "1a", " 1", "1 ", "0x10", "2147483648", "-", "1.0",
+                            "99999999999999999999"}) {
+        EXPECT_THROW_MSG(StrToInt(bad), EConvertError,
+                         std::string("'") + bad + "' is not a valid integer value");
+    }
+}
+
+TEST(RunSettings, ListenerSeesEveryChange) {
+    RunSettings s;
+    std::vector<std::pair<Setting, std::string>> seen;
+    s.set_listener([&](Setting id, const std::string& text) { seen.emplace_back(id, text); });
+    s.set(Setting::AutoStop, " ");
+    s.set(Setting::Code, "abcdef");
+    ASSERT_EQ(seen.size(), 2U);
+    EXPECT_EQ(seen[0], std::make_pair(Setting::AutoStop, std::string(" ")));
+    EXPECT_EQ(seen[1], std::make_pair(Setting::Code, std::string("abcdef")));
+    EXPECT_EQ(setting_label_name(Setting::Lz77), "ZIPLabel");
+    EXPECT_EQ(setting_label_name(Setting::LoopCount), "Loop2Label");
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,56 @@
+// test_support.h -- shared helpers: random data, exception checks, temporary folders.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/bit_string.h"
+
+namespace quorvane::test {
+
+// Checks that statement throws exactly type with exactly message as what().
+#define EXPECT_THROW_MSG(statement, type, message)                                  \
+    do {                                                                            \
+        try {                                                                       \
+            statement;                                                              \
+            ADD_FAILURE() << "no exception from " #statement;                       \
+        } catch (const type& error_) {                                              \
+            EXPECT_EQ(std::string(error_.what()), std::string(message));            \
+        } catch (...) {                                                             \
+            ADD_FAILURE() << "another exception than " #type " from " #statement;   \
+        }                                                                           \
+    } while (false)
+
+std::vector<uint8_t> random_bytes(std::mt19937& rng, size_t count);
+std::string random_bit_text(std::mt19937& rng, size_t count, double ones = 0.5);
+std::string hex(const std::vector<uint8_t>& bytes);
+BitString bits(std::string_view text);
+
+// Readable English-like text of the given size.
+std::vector<uint8_t> text_bytes(size_t count, uint32_t seed = 1);
+
+// A folder of its own for a test, removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+    // Names of the files in the folder, sorted.
+    std::vector<std::string> files() const;
+
+private:
+    std::filesystem::path path_;
+};
+
+void write_file(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> read_file(const std::filesystem::path& path);
+
+}  // namespace quorvane::test
