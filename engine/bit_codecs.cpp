@@ -41,7 +41,8 @@ int32_t BitsToBuffer(const BitString& bits, std::vector<uint8_t>& buffer) {
     const unsigned first = bits.size() < 8 ? static_cast<unsigned>(bits.size()) : 8;
     buffer[0] = static_cast<uint8_t>(bits.extract(0, first));
     for (int32_t k = 1; k < n; ++k) {
-        buffer[static_cast<size_t>(k)] = static_cast<uint8_t>(bits.extract(8 * static_cast<size_t>(k), 8));
+        buffer[static_cast<size_t>(k)] =
+            static_cast<uint8_t>(bits.extract(8 * static_cast<size_t>(k), 8));
     }
     return n;
 }

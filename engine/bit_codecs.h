@@ -22,14 +22,18 @@ BitString CopyBits(const BitString& bits, int64_t start, int64_t count);
 bool DecimalToBits(int32_t value, int32_t width, BitString& destination, FrontEnd& ui);
 
 // True when DecimalToBits would accept value at this width without a message.
-inline bool FitsWidth(int64_t value, int32_t width) { return value < (int64_t{1} << width); }
+inline bool FitsWidth(int64_t value, int32_t width) {
+    return value < (int64_t{1} << width);
+}
 
 // The bits as an unsigned number (empty gives 0; a short string is not padded). More than 31
 // bits raise "Invalid floating point operation".
 int32_t BitsToDecimal(const BitString& bits);
 
 // Appends the byte's 8 bits, most significant first.
-inline void ByteToBits(uint8_t byte, BitString& target) { target.append_bits(byte, 8); }
+inline void ByteToBits(uint8_t byte, BitString& target) {
+    target.append_bits(byte, 8);
+}
 
 // Packs the bits into buffer, 8 to a byte, and returns n = (length div 8), the number of whole
 // bytes. The first group is converted even when shorter than 8 bits (byte 0 is then written but

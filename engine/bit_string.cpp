@@ -65,23 +65,40 @@ void BitString::append_range(const BitString& other, size_t pos, size_t count) {
         append(copy);
         return;
     }
-    if ((size_ & 63) == 0 && (pos & 63) == 0) {
-        // Both ends word-aligned: copy whole words, then mask the tail.
-        const size_t first = pos >> 6;
-        const size_t nwords = (count + 63) / 64;
-        words_.insert(words_.end(), other.words_.begin() + static_cast<std::ptrdiff_t>(first),
-                      other.words_.begin() + static_cast<std::ptrdiff_t>(first + nwords));
-        size_ += count;
-        if ((size_ & 63) != 0) words_.back() &= ~uint64_t{0} << (64 - (size_ & 63));
-        return;
+    const size_t new_size = size_ + count;
+    words_.resize((new_size + 63) / 64, 0);
+    size_t dst = size_;
+    if ((dst & 63) != 0) {
+        // Top up the last, partial word first; after that every store is a whole word.
+        const unsigned room = 64 - static_cast<unsigned>(dst & 63);
+        const unsigned n = count < room ? static_cast<unsigned>(count) : room;
+        words_[dst >> 6] |= (other.window(pos) >> (64 - n)) << (room - n);
+        dst += n;
+        pos += n;
+        count -= n;
     }
-    words_.reserve((size_ + count + 63) / 64);
-    while (count >= 64) {
-        append_bits(other.window(pos), 64);
-        pos += 64;
-        count -= 64;
+    size_t w = dst >> 6;
+    size_t whole = count / 64;
+    const uint64_t* src = other.words_.data() + (pos >> 6);
+    const unsigned shift = pos & 63;
+    if (shift == 0) {
+        for (size_t i = 0; i < whole; ++i)
+            words_[w + i] = src[i];
+    } else {
+        // Each stored word joins two source words; the last join may need a word past the
+        // source's end, so it goes through window().
+        const size_t joined =
+            whole > 0 && (pos >> 6) + whole >= other.words_.size() ? whole - 1 : whole;
+        for (size_t i = 0; i < joined; ++i) {
+            words_[w + i] = (src[i] << shift) | (src[i + 1] >> (64 - shift));
+        }
+        if (joined != whole) words_[w + joined] = other.window(pos + 64 * joined);
     }
-    if (count != 0) append_bits(other.window(pos) >> (64 - count), static_cast<unsigned>(count));
+    w += whole;
+    pos += whole * 64;
+    count %= 64;
+    if (count != 0) words_[w] = other.window(pos) & (~uint64_t{0} << (64 - count));
+    size_ = new_size;
 }
 
 void BitString::append_reversed(const BitString& other) {
@@ -99,7 +116,8 @@ void BitString::append_reversed(const BitString& other) {
         append_bits(reverse_bits64(other.words_[nwords - 1]), tail);
         --nwords;
     }
-    while (nwords-- > 0) append_bits(reverse_bits64(other.words_[nwords]), 64);
+    while (nwords-- > 0)
+        append_bits(reverse_bits64(other.words_[nwords]), 64);
 }
 
 }  // namespace quorvane

@@ -23,7 +23,7 @@ inline uint64_t reverse_bits64(uint64_t x) noexcept {
 }
 
 class BitString {
-public:
+  public:
     BitString() = default;
 
     // Parses the text form; any character other than '0' and '1' throws std::invalid_argument.
@@ -104,7 +104,7 @@ public:
         return a.size_ == b.size_ && a.words_ == b.words_;
     }
 
-private:
+  private:
     std::vector<uint64_t> words_;
     size_t size_ = 0;
 };

@@ -10,15 +10,6 @@
 namespace quorvane {
 namespace {
 
-// Rods of at most 64 bits are read in one window; longer ones are copied range by range.
-void append_rod(const BitString& data, size_t pos, unsigned length, BitString& out) {
-    if (length <= 64) {
-        out.append_bits(data.window(pos) >> (64 - length), length);
-    } else {
-        out.append_range(data, pos, length);
-    }
-}
-
 #if defined(__x86_64__)
 // Splits whole groups of 64 / rod_size rods with one bit-extract per group; returns the rods done.
 __attribute__((target("bmi2,popcnt"))) size_t split_groups(const BitString& data, size_t pos,
@@ -28,7 +19,8 @@ __attribute__((target("bmi2,popcnt"))) size_t split_groups(const BitString& data
     const unsigned group = 64 / rod_size;
     const unsigned span = group * rod_size;
     uint64_t test_mask = 0;
-    for (unsigned j = 0; j < group; ++j) test_mask |= uint64_t{1} << (63 - (j * rod_size + rod_size - 2));
+    for (unsigned j = 0; j < group; ++j)
+        test_mask |= uint64_t{1} << (63 - (j * rod_size + rod_size - 2));
     const uint64_t span_mask = ~uint64_t{0} << (64 - span);
     size_t done = 0;
     int64_t lows = 0;
@@ -54,17 +46,6 @@ bool have_bmi2() {
 
 }  // namespace
 
-bool SplitRod(const BitString& data, size_t pos, unsigned rod_size, BitString& out,
-              BitString& decisions) {
-    if (data[pos + rod_size - 2]) {
-        append_rod(data, pos, rod_size - 1, out);
-        decisions.push_back(data[pos + rod_size - 1]);
-        return true;
-    }
-    append_rod(data, pos, rod_size, out);
-    return false;
-}
-
 PassCounts centrifuge(const BitString& data, unsigned rod_size, BitString& out,
                       BitString& decisions, bool allow_wide) {
     const size_t length = data.size();
@@ -86,11 +67,20 @@ PassCounts centrifuge(const BitString& data, unsigned rod_size, BitString& out,
 #else
     (void)allow_wide;
 #endif
+    // The output is the data less the moved bits: copy the stretches between them whole.
+    size_t copy_from = pos;
+    int32_t low = 0;
     for (; done < rods; ++done, pos += rod_size) {
-        if (SplitRod(data, pos, rod_size, out, forward)) counts.low = checked_add(counts.low, 1);
+        if (SplitRod(data, pos, rod_size, forward)) {
+            out.append_range(data, copy_from, pos + rod_size - 1 - copy_from);
+            copy_from = pos + rod_size;
+            ++low;
+        }
     }
+    out.append_range(data, copy_from, pos - copy_from);
     out.append_range(data, 0, head);
     decisions.append_reversed(forward);
+    counts.low = checked_add(counts.low, low);
     counts.high = checked_sub(checked_i32(rods), counts.low);
     return counts;
 }

@@ -18,10 +18,14 @@ struct PassCounts {
     int32_t high = 0;  // rods kept whole
 };
 
-// Splits the rod of rod_size bits at position pos of data: appends its output to out and, for a
-// low rod, its last bit to decisions. Returns true for a low rod.
-bool SplitRod(const BitString& data, size_t pos, unsigned rod_size, BitString& out,
-              BitString& decisions);
+// Splits the rod of rod_size bits at position pos of data: a low rod (its bit rod_size-1 is 1)
+// gives its last bit to decisions and the result is true; a high rod stays whole. The rod's
+// output (all of it, or all but its last bit) is left for the caller to copy.
+inline bool SplitRod(const BitString& data, size_t pos, unsigned rod_size, BitString& decisions) {
+    if (!data[pos + rod_size - 2]) return false;
+    decisions.push_back(data[pos + rod_size - 1]);
+    return true;
+}
 
 // One pass over data into out (replaced); the pass's decision bits are appended to decisions in
 // decision order. allow_wide selects the word-parallel path where the processor has one.

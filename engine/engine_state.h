@@ -27,15 +27,21 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
+// How a run treats its output (the command line's -o and test; the window uses the defaults).
+struct RunOptions {
+    std::string output_path;  // empty: named from the input and the direction
+    bool dry_run = false;     // restore or pack in memory only, write nothing
+};
+
 struct EngineState {
     // Input and output files.
     std::string InputPath;
     FileHandle InputFile;  // open from Load File until the next run has read it
     std::string OutputPath;
-    bool Unpacking = false;     // direction chosen by Load File and the mode button
-    bool RunUnpacking = false;  // the running run's own direction, fixed at its start
-    bool OutputWritten = false; // the last run wrote its output file
-    bool RestoreFailed = false; // the last unpacking run could not restore its stream
+    bool Unpacking = false;      // direction chosen by Load File and the mode button
+    bool RunUnpacking = false;   // the running run's own direction, fixed at its start
+    bool OutputWritten = false;  // the last run wrote its output file
+    bool RestoreFailed = false;  // the last unpacking run could not restore its stream
 
     // Reading.
     int32_t BlockByteCount = 0;
@@ -46,8 +52,9 @@ struct EngineState {
     // Bit strings.
     BitString StreamBits;
     BitString DataBits;
-    BitString DecisionArray;  // a cycle's decision bits, eight to a byte, the first in bit 7 of byte 0
-    BitString DecisionBits;   // on restore: the cycle's decision bits not yet used
+    BitString
+        DecisionArray;  // a cycle's decision bits, eight to a byte, the first in bit 7 of byte 0
+    BitString DecisionBits;  // on restore: the cycle's decision bits not yet used
     BitString HeaderDataBits;
     BitString DecisionStreamBits;
     BitString TrailingBits;
@@ -56,11 +63,13 @@ struct EngineState {
     BitString BestDecisionStreamBits;
     BitString BestHeaderDataBits;
     std::string BestDepthText;
+    std::string DepthText;  // the text LoopCountLabel shows now
 
     // Counters and sizes.
     uint8_t RodSize = 2;
     int32_t CycleCount = 1;
     int32_t PassDepth = 1;
+    int32_t HeaderPassDepth = 0;  // on restore: the passes the header read last gave
     int32_t LowRods = 0;
     int32_t HighRods = 0;
     int32_t TrailingBitCount = 0;
@@ -81,11 +90,13 @@ struct EngineState {
     bool TrailingPending = false;
 
     EngineLimits limits;
+    RunOptions Options;
 };
 
 // What every step works in: the state, the settings it reads, the front end it reports to.
 struct Engine {
-    Engine(RunSettings& run_settings, FrontEnd& front_end) : settings(run_settings), ui(front_end) {}
+    Engine(RunSettings& run_settings, FrontEnd& front_end)
+        : settings(run_settings), ui(front_end) {}
     EngineState st;
     RunSettings& settings;
     FrontEnd& ui;

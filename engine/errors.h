@@ -9,22 +9,22 @@ namespace quorvane {
 
 // Base of every error the engine raises; what() is the text the user sees.
 class EngineError : public std::runtime_error {
-public:
+  public:
     explicit EngineError(const std::string& message) : std::runtime_error(message) {}
 };
 
 // A checked 32-bit operation left the signed 32-bit range.
 class EIntOverflow : public EngineError {
-public:
+  public:
     EIntOverflow() : EngineError("Integer overflow") {}
 };
 
 // A setting text (or a decoded character) is not a whole decimal number.
 class EConvertError : public EngineError {
-public:
+  public:
     explicit EConvertError(std::string_view text) : EngineError(message(text)) {}
 
-private:
+  private:
     static std::string message(std::string_view text) {
         std::string m;
         m.reserve(text.size() + 32);
@@ -35,25 +35,25 @@ private:
 
 // A bit weight of 2^31 or more was formed (a decoded string longer than 31 bits).
 class EInvalidOp : public EngineError {
-public:
+  public:
     EInvalidOp() : EngineError("Invalid floating point operation") {}
 };
 
 // File-system failures: opening, creating, reading or writing a file.
 class EInOutError : public EngineError {
-public:
+  public:
     explicit EInOutError(const std::string& message) : EngineError(message) {}
 };
 
 // A rod stream or rod file that cannot be what this program wrote.
 class ECorruptData : public EngineError {
-public:
+  public:
     explicit ECorruptData(const std::string& message) : EngineError(message) {}
 };
 
 // The front end asked the running operation to stop (Exit, Ctrl-C); nothing is reported.
 class ERunCancelled : public EngineError {
-public:
+  public:
     ERunCancelled() : EngineError("Operation cancelled") {}
 };
 

@@ -16,7 +16,9 @@ std::string_view gauge_name(Gauge gauge) {
     return names[static_cast<size_t>(gauge)];
 }
 
-std::string dec(int64_t value) { return std::to_string(value); }
+std::string dec(int64_t value) {
+    return std::to_string(value);
+}
 
 void RecordingFrontEnd::set_label(Label label, std::string_view text) {
     labels[static_cast<size_t>(label)] = std::string(text);

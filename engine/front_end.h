@@ -40,7 +40,7 @@ std::string_view label_name(Label label);
 std::string_view gauge_name(Gauge gauge);
 
 class FrontEnd {
-public:
+  public:
     virtual ~FrontEnd() = default;
     virtual void set_label(Label label, std::string_view text) = 0;
     virtual void set_gauge_max(Gauge gauge, int64_t value) = 0;
@@ -63,7 +63,7 @@ public:
 
 // Ignores everything (batch work, benchmarks).
 class SilentFrontEnd : public FrontEnd {
-public:
+  public:
     void set_label(Label, std::string_view) override {}
     void set_gauge_max(Gauge, int64_t) override {}
     void set_gauge_progress(Gauge, int64_t) override {}
@@ -74,17 +74,17 @@ public:
 // Forwards only pump() to another front end: work done on the side (such as checking that a
 // stream restores) stays responsive and cancellable without touching the visible statistics.
 class PumpOnlyFrontEnd : public SilentFrontEnd {
-public:
+  public:
     explicit PumpOnlyFrontEnd(FrontEnd& target) : target_(target) {}
     void pump() override { target_.pump(); }
 
-private:
+  private:
     FrontEnd& target_;
 };
 
 // Keeps the latest value of every label and gauge and every message shown (tests).
 class RecordingFrontEnd : public FrontEnd {
-public:
+  public:
     void set_label(Label label, std::string_view text) override;
     void set_gauge_max(Gauge gauge, int64_t value) override;
     void set_gauge_progress(Gauge gauge, int64_t value) override;

@@ -36,7 +36,9 @@ void release_slot(int slot) {
     if (slot >= 0) g_used[slot].store(false);
 }
 
-std::string errno_text() { return std::strerror(errno); }
+std::string errno_text() {
+    return std::strerror(errno);
+}
 
 }  // namespace
 
@@ -54,7 +56,9 @@ AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)
     slot_ = claim_slot(temp_.string());
 }
 
-AtomicFile::~AtomicFile() { discard(); }
+AtomicFile::~AtomicFile() {
+    discard();
+}
 
 size_t AtomicFile::write(const void* data, size_t count) {
     const auto* p = static_cast<const char*>(data);

@@ -12,7 +12,7 @@
 namespace quorvane {
 
 class AtomicFile {
-public:
+  public:
     // Creates the temporary file; raises EInOutError "Cannot create file <target>" on failure.
     explicit AtomicFile(std::filesystem::path target);
     ~AtomicFile();
@@ -30,7 +30,7 @@ public:
     const std::filesystem::path& target() const { return target_; }
     const std::filesystem::path& temp_path() const { return temp_; }
 
-private:
+  private:
     std::filesystem::path target_;
     std::filesystem::path temp_;
     int fd_ = -1;

@@ -9,7 +9,7 @@ namespace quorvane {
 
 std::string_view setting_label_name(Setting setting) {
     static constexpr std::array<std::string_view, kSettingCount> names = {
-        "RodSize",       "Depth",         "CompressionLevel", "ZIPLabel", "AutoStopLabel",
+        "RodSize",       "Depth",         "CompressionLevel", "ZIPLabel",  "AutoStopLabel",
         "LoopModeLabel", "RawTableLabel", "PWLabel",          "Loop2Label"};
     return names[static_cast<size_t>(setting)];
 }
@@ -34,7 +34,7 @@ int32_t StrToInt(std::string_view text) {
 }
 
 RunSettings::RunSettings()
-    : texts_{"2", "1", "1", "Z", "S", std::string(kNonstopCycles), std::string(kExperimentalNo),
+    : texts_{"2",    "1", "1", "Z", "S", std::string(kNonstopCycles), std::string(kExperimentalNo),
              "47e3", "2"} {}
 
 void RunSettings::set(Setting setting, std::string text) {

@@ -40,7 +40,7 @@ std::string_view setting_label_name(Setting setting);
 int32_t StrToInt(std::string_view text);
 
 class RunSettings {
-public:
+  public:
     using Listener = std::function<void(Setting, const std::string&)>;
 
     RunSettings();
@@ -56,7 +56,7 @@ public:
 
     void set_listener(Listener listener) { listener_ = std::move(listener); }
 
-private:
+  private:
     static size_t index(Setting s) { return static_cast<size_t>(s); }
     std::array<std::string, kSettingCount> texts_;
     Listener listener_;

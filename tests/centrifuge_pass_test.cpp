@@ -23,15 +23,15 @@ struct PassCase {
 
 TEST(CentrifugePass, WorkedExamples) {
     const PassCase cases[] = {
-        {2, "11010", "111", 2, 0, "00"},            // head 1, two low rods
-        {3, "0110100", "111000", 1, 1, "0"},        // head moves to the end
-        {4, "01101000", "0111000", 1, 1, "0"},      // no head: outputs only
-        {4, "101", "101", 0, 0, ""},                // shorter than a rod: unchanged
-        {2, "00000", "00000", 0, 2, ""},            // only zeros: rotated, nothing removed
-        {3, "0000001", "0000010", 0, 2, ""},        // a rotation that changes the data
+        {2, "11010", "111", 2, 0, "00"},        // head 1, two low rods
+        {3, "0110100", "111000", 1, 1, "0"},    // head moves to the end
+        {4, "01101000", "0111000", 1, 1, "0"},  // no head: outputs only
+        {4, "101", "101", 0, 0, ""},            // shorter than a rod: unchanged
+        {2, "00000", "00000", 0, 2, ""},        // only zeros: rotated, nothing removed
+        {3, "0000001", "0000010", 0, 2, ""},    // a rotation that changes the data
         {2, "", "", 0, 0, ""},
         {2, "1111", "11", 2, 0, "11"},
-        {2, "1011", "11", 2, 0, "10"},              // decisions from the last rod to the first
+        {2, "1011", "11", 2, 0, "10"},  // decisions from the last rod to the first
     };
     for (bool wide : {true, false}) {
         for (const auto& c : cases) {
@@ -52,7 +52,9 @@ TEST(CentrifugePass, StatisticsAndDecisionBytes) {
     Engine e(settings, ui);
     e.st.RodSize = 2;
     // Eight low rods whose decision bits, last rod first, read 00000101.
-    e.st.DataBits = bits("1010101010101010" "10111011");
+    e.st.DataBits = bits(
+        "1010101010101010"
+        "10111011");
     // Rods from the end: 11 10 11 10 10 10 10 10 10 10 10 10 -> decisions 1,0,1,0,0,...
     CentrifugePass(e);
     EXPECT_EQ(e.st.LowRods, 12);
@@ -76,13 +78,15 @@ TEST(CentrifugePass, StatisticsAndDecisionBytes) {
 // The packed kernels (word-parallel and rod by rod) against the text model, pass after pass.
 TEST(CentrifugePass, MatchesModelOnRandomData) {
     std::mt19937 rng(20261207);
-    const unsigned rod_sizes[] = {2, 3, 4, 5, 7, 8, 9, 16, 17, 31, 32, 33, 63, 64, 65, 100, 127, 128};
+    const unsigned rod_sizes[] = {2,  3,  4,  5,  7,  8,  9,   16,  17,
+                                  31, 32, 33, 63, 64, 65, 100, 127, 128};
     for (unsigned r : rod_sizes) {
         std::vector<size_t> lengths = {0, 1, r - 1, r, r + 1, 2 * r, 2000};
         for (size_t residue = 0; residue < 8 * r && lengths.size() < 60; residue += 1) {
             lengths.push_back(8 * r * 3 + residue);  // every residue mod r and mod 8
         }
-        for (int i = 0; i < 12; ++i) lengths.push_back(rng() % 2001);
+        for (int i = 0; i < 12; ++i)
+            lengths.push_back(rng() % 2001);
         for (size_t length : lengths) {
             const double ones = (length % 3 == 0) ? 0.5 : (length % 3 == 1 ? 0.2 : 0.85);
             const std::string text = test::random_bit_text(rng, length, ones);
@@ -101,7 +105,8 @@ TEST(CentrifugePass, MatchesModelOnRandomData) {
                     data = std::move(out);
                     low += c.low;
                     high += c.high;
-                    ASSERT_EQ(data.to_text(), m.data) << "R=" << r << " L=" << length << " pass " << pass;
+                    ASSERT_EQ(data.to_text(), m.data)
+                        << "R=" << r << " L=" << length << " pass " << pass;
                     ASSERT_EQ(decisions.to_text(), model::DecisionText(m));
                     ASSERT_EQ(low, m.low_rods);
                     ASSERT_EQ(high, m.high_rods);

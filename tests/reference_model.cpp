@@ -36,7 +36,9 @@ std::string DecimalToBits(long value, int width) {
     return out;
 }
 
-std::string ByteToBits(uint8_t byte) { return DecimalToBits(byte, 8); }
+std::string ByteToBits(uint8_t byte) {
+    return DecimalToBits(byte, 8);
+}
 
 namespace {
 
@@ -78,13 +80,15 @@ void CentrifugePass(PassState& s) {
         }
     }
     std::string pass;
-    for (auto it = outputs.rbegin(); it != outputs.rend(); ++it) pass += *it;
+    for (auto it = outputs.rbegin(); it != outputs.rend(); ++it)
+        pass += *it;
     s.data = pass + rod;
 }
 
 std::string DecisionText(const PassState& s) {
     std::string text;
-    for (uint8_t byte : s.decisions) text += ByteToBits(byte);
+    for (uint8_t byte : s.decisions)
+        text += ByteToBits(byte);
     return text + s.pending;
 }
 

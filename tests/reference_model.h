@@ -16,8 +16,8 @@ std::string ByteToBits(uint8_t byte);
 struct PassState {
     int rod_size = 2;
     std::string data;
-    std::string pending;              // decision bits not yet stored as a byte (0..7)
-    std::vector<uint8_t> decisions;   // full decision bytes
+    std::string pending;             // decision bits not yet stored as a byte (0..7)
+    std::vector<uint8_t> decisions;  // full decision bytes
     long low_rods = 0;
     long high_rods = 0;
 };

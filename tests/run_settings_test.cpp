@@ -24,8 +24,8 @@ TEST(RunSettings, Defaults) {
 
 TEST(RunSettings, ExactTextComparisons) {
     RunSettings s;
-    const std::pair<const char*, bool> auto_stop[] = {{"S", true}, {" ", false}, {"", false},
-                                                      {"s", false}, {"S ", false}};
+    const std::pair<const char*, bool> auto_stop[] = {
+        {"S", true}, {" ", false}, {"", false}, {"s", false}, {"S ", false}};
     for (const auto& [text, on] : auto_stop) {
         s.set(Setting::AutoStop, text);
         EXPECT_EQ(s.auto_stop_on(), on) << '"' << text << '"';
@@ -35,9 +35,10 @@ TEST(RunSettings, ExactTextComparisons) {
         s.set(Setting::Lz77, text);
         EXPECT_EQ(s.lz77_on(), on) << '"' << text << '"';
     }
-    const std::pair<const char*, bool> experimental[] = {
-        {"Experimental : No", false}, {"Experimental : Yes", true}, {"", true},
-        {"Experimental : no", true}};
+    const std::pair<const char*, bool> experimental[] = {{"Experimental : No", false},
+                                                         {"Experimental : Yes", true},
+                                                         {"", true},
+                                                         {"Experimental : no", true}};
     for (const auto& [text, on] : experimental) {
         s.set(Setting::Experimental, text);
         EXPECT_EQ(s.experimental_on(), on) << '"' << text << '"';
@@ -58,8 +59,8 @@ TEST(StrToInt, StrictDecimal) {
     EXPECT_EQ(StrToInt("-7"), -7);
     EXPECT_EQ(StrToInt("+7"), 7);
     EXPECT_EQ(StrToInt("2147483647"), 2147483647);
-    for (const char* bad : {"", "abc", "1a", " 1", "1 ", "0x10", "2147483648", "-", "1.0",
-                            "99999999999999999999"}) {
+    for (const char* bad :
+         {"", "abc", "1a", " 1", "1 ", "0x10", "2147483648", "-", "1.0", "99999999999999999999"}) {
         EXPECT_THROW_MSG(StrToInt(bad), EConvertError,
                          std::string("'") + bad + "' is not a valid integer value");
     }

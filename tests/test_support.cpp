@@ -11,14 +11,16 @@ namespace quorvane::test {
 std::vector<uint8_t> random_bytes(std::mt19937& rng, size_t count) {
     std::vector<uint8_t> out(count);
     std::uniform_int_distribution<int> byte(0, 255);
-    for (auto& b : out) b = static_cast<uint8_t>(byte(rng));
+    for (auto& b : out)
+        b = static_cast<uint8_t>(byte(rng));
     return out;
 }
 
 std::string random_bit_text(std::mt19937& rng, size_t count, double ones) {
     std::bernoulli_distribution bit(ones);
     std::string out(count, '0');
-    for (auto& c : out) c = bit(rng) ? '1' : '0';
+    for (auto& c : out)
+        c = bit(rng) ? '1' : '0';
     return out;
 }
 
@@ -33,18 +35,21 @@ std::string hex(const std::vector<uint8_t>& bytes) {
     return out;
 }
 
-BitString bits(std::string_view text) { return BitString::from_text(text); }
+BitString bits(std::string_view text) {
+    return BitString::from_text(text);
+}
 
 std::vector<uint8_t> text_bytes(size_t count, uint32_t seed) {
     static const std::array<const char*, 16> words = {
-        "the ",  "centrifuge ", "splits ", "rods ",  "of ",    "bits ", "into ", "low ",
-        "and ",  "high ",       "ones, ",  "while ", "every ", "pass ", "moves ", "heads.\n"};
+        "the ", "centrifuge ", "splits ", "rods ",  "of ",    "bits ", "into ",  "low ",
+        "and ", "high ",       "ones, ",  "while ", "every ", "pass ", "moves ", "heads.\n"};
     std::mt19937 rng(seed);
     std::uniform_int_distribution<size_t> pick(0, words.size() - 1);
     std::vector<uint8_t> out;
     while (out.size() < count) {
         const char* w = words[pick(rng)];
-        while (*w != 0 && out.size() < count) out.push_back(static_cast<uint8_t>(*w++));
+        while (*w != 0 && out.size() < count)
+            out.push_back(static_cast<uint8_t>(*w++));
     }
     return out;
 }
@@ -71,7 +76,8 @@ std::vector<std::string> TempDir::files() const {
 
 void write_file(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<uint8_t> read_file(const std::filesystem::path& path) {

@@ -14,16 +14,16 @@
 namespace quorvane::test {
 
 // Checks that statement throws exactly type with exactly message as what().
-#define EXPECT_THROW_MSG(statement, type, message)                                  \
-    do {                                                                            \
-        try {                                                                       \
-            statement;                                                              \
-            ADD_FAILURE() << "no exception from " #statement;                       \
-        } catch (const type& error_) {                                              \
-            EXPECT_EQ(std::string(error_.what()), std::string(message));            \
-        } catch (...) {                                                             \
-            ADD_FAILURE() << "another exception than " #type " from " #statement;   \
-        }                                                                           \
+#define EXPECT_THROW_MSG(statement, type, message)                                \
+    do {                                                                          \
+        try {                                                                     \
+            statement;                                                            \
+            ADD_FAILURE() << "no exception from " #statement;                     \
+        } catch (const type& error_) {                                            \
+            EXPECT_EQ(std::string(error_.what()), std::string(message));          \
+        } catch (...) {                                                           \
+            ADD_FAILURE() << "another exception than " #type " from " #statement; \
+        }                                                                         \
     } while (false)
 
 std::vector<uint8_t> random_bytes(std::mt19937& rng, size_t count);
@@ -36,7 +36,7 @@ std::vector<uint8_t> text_bytes(size_t count, uint32_t seed = 1);
 
 // A folder of its own for a test, removed with the object.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -46,7 +46,7 @@ public:
     // Names of the files in the folder, sorted.
     std::vector<std::string> files() const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -26,12 +26,16 @@ std::vector<uint8_t> zlib_reference(const std::vector<uint8_t>& in, int level) {
 
 TEST(ZlibBuffer, DeflateIsZlibsOwnStreamAtEveryLevel) {
     std::mt19937 rng(3);
-    const std::vector<std::vector<uint8_t>> inputs = {
-        {}, {0x41}, test::text_bytes(5000), test::random_bytes(rng, 70000),
-        std::vector<uint8_t>(40000, 0)};
+    const std::vector<std::vector<uint8_t>> inputs = {{},
+                                                      {0x41},
+                                                      test::text_bytes(5000),
+                                                      test::random_bytes(rng, 70000),
+                                                      std::vector<uint8_t>(40000, 0)};
     const std::pair<ZCompressionLevel, int> levels[] = {
-        {ZCompressionLevel::None, 0}, {ZCompressionLevel::Fastest, 1},
-        {ZCompressionLevel::Default, Z_DEFAULT_COMPRESSION}, {ZCompressionLevel::Max, 9}};
+        {ZCompressionLevel::None, 0},
+        {ZCompressionLevel::Fastest, 1},
+        {ZCompressionLevel::Default, Z_DEFAULT_COMPRESSION},
+        {ZCompressionLevel::Max, 9}};
     for (const auto& in : inputs) {
         for (const auto& [index, level] : levels) {
             const auto z = DeflateBuffer(in.data(), in.size(), index);
@@ -53,7 +57,8 @@ TEST(ZlibBuffer, InflateErrors) {
     }
     // Not a zlib header.
     const std::vector<uint8_t> junk = {0x00, 0x01, 0x02, 0x03};
-    EXPECT_THROW_MSG(InflateBuffer(junk.data(), junk.size(), 0), EZDecompressionError, "data error");
+    EXPECT_THROW_MSG(InflateBuffer(junk.data(), junk.size(), 0), EZDecompressionError,
+                     "data error");
     // A wrong Adler-32 trailer.
     auto bad_sum = good;
     bad_sum.back() ^= 1;

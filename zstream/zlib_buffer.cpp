@@ -10,7 +10,9 @@
 namespace quorvane {
 namespace {
 
-size_t round_up_256(size_t n) { return (n + 255) / 256 * 256; }
+size_t round_up_256(size_t n) {
+    return (n + 255) / 256 * 256;
+}
 
 // zlib takes 32-bit sizes; larger buffers would need a loop nobody here needs.
 uInt zsize(size_t n) {
@@ -48,8 +50,8 @@ std::vector<uint8_t> InflateBuffer(const uint8_t* input, size_t length, size_t s
                                    size_t max_output) {
     const size_t step = std::max<size_t>(round_up_256(length), 256);
     // One byte beyond the limit is room enough to see that the limit is passed.
-    const size_t ceiling = max_output == std::numeric_limits<size_t>::max() ? max_output
-                                                                            : max_output + 1;
+    const size_t ceiling =
+        max_output == std::numeric_limits<size_t>::max() ? max_output : max_output + 1;
     std::vector<uint8_t> out(std::min(size_hint != 0 ? size_hint : round_up_256(length), ceiling));
     z_stream zs{};
     check_inflate(inflateInit(&zs));

@@ -8,17 +8,17 @@
 namespace quorvane {
 
 class EZLibError : public EngineError {
-public:
+  public:
     explicit EZLibError(const std::string& message) : EngineError(message) {}
 };
 
 class EZCompressionError : public EZLibError {
-public:
+  public:
     explicit EZCompressionError(const std::string& message) : EZLibError(message) {}
 };
 
 class EZDecompressionError : public EZLibError {
-public:
+  public:
     explicit EZDecompressionError(const std::string& message) : EZLibError(message) {}
 };
 
