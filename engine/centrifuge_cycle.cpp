@@ -57,7 +57,7 @@ void RunPasses(Engine& e, PassHistory& history, int64_t start_length) {
         // the header's field could not be written. Either way the pass before is the last.
         const bool unchanged =
             st.DataBits.size() == before.data.size() && st.DataBits == before.data;
-        const bool unbalanced = int64_t{st.HighRods} - st.LowRods > kMaxRodBalance;
+        const bool unbalanced = int64_t{st.HighRods} - st.LowRods > st.limits.max_balance;
         if (unchanged || unbalanced) {
             history.restore(st.PassDepth - 1, st);
             st.PassDepth -= 1;
@@ -180,6 +180,7 @@ void CentrifugeCycle(Engine& e) {
     PassHistory history;
     history.record(0, st);
     RunPasses(e, history, static_cast<int64_t>(start.size()));
+    st.PassesRun = st.PassDepth;
 
     bool built = false;
     if (st.LowRods > 0) {

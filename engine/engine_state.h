@@ -18,6 +18,7 @@ namespace quorvane {
 struct EngineLimits {
     int32_t max_passes = 65535;  // largest PassDepth (16-bit field)
     int32_t max_cycles = 32767;  // CycleCount at which a multi-cycle run finalises (15-bit field)
+    int32_t max_balance = (1 << 27) - 1;  // largest HighRods - LowRods (28-bit signed field)
 };
 
 struct FileCloser {
@@ -70,6 +71,7 @@ struct EngineState {
     int32_t CycleCount = 1;
     int32_t PassDepth = 1;
     int32_t HeaderPassDepth = 0;  // on restore: the passes the header read last gave
+    int32_t PassesRun = 0;        // passes the last cycle kept, before its stream was chosen
     int32_t LowRods = 0;
     int32_t HighRods = 0;
     int32_t TrailingBitCount = 0;

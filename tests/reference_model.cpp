@@ -100,6 +100,7 @@ void ReversePass(ReverseState& s) {
         const std::string test = CopyBits(s.data, r - 1, 1);
         std::string rod;
         if (test == "1") {
+            if (d <= 0) s.clipped = true;
             rod = CopyBits(s.data, 1, r - 1) + CopyBits(s.decisions, d, 1);
             s.data = CopyBits(s.data, r, static_cast<long>(s.data.size()));
             --d;

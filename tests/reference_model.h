@@ -35,6 +35,7 @@ struct ReverseState {
     long high_rods = 0;
     std::string trailing;
     bool trailing_pending = false;
+    bool clipped = false;  // a split rod found no decision bit left
 };
 
 // One reverse pass as written: rods read from the start, decisions used newest first, with the

@@ -39,6 +39,15 @@ BitString bits(std::string_view text) {
     return BitString::from_text(text);
 }
 
+std::vector<uint8_t> sparse_bytes(size_t count, uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::vector<uint8_t> out(count, 0);
+    for (auto& b : out) {
+        if (rng() % 50 == 0) b = static_cast<uint8_t>(rng());
+    }
+    return out;
+}
+
 std::vector<uint8_t> text_bytes(size_t count, uint32_t seed) {
     static const std::array<const char*, 16> words = {
         "the ", "centrifuge ", "splits ", "rods ",  "of ",    "bits ", "into ",  "low ",

@@ -31,6 +31,9 @@ std::string random_bit_text(std::mt19937& rng, size_t count, double ones = 0.5);
 std::string hex(const std::vector<uint8_t>& bytes);
 BitString bits(std::string_view text);
 
+// Mostly zero bytes, one in fifty random: data that shrinks a lot and needs many passes.
+std::vector<uint8_t> sparse_bytes(size_t count, uint32_t seed = 1);
+
 // Readable English-like text of the given size.
 std::vector<uint8_t> text_bytes(size_t count, uint32_t seed = 1);
 

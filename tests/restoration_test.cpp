@@ -1,0 +1,258 @@
+// Reverse passes and whole restorations: worked examples, the bounds, and the kernels against
+// the text model.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "engine/centrifuge_pass.h"
+#include "engine/restoration.h"
+#include "rodfile/rod_header.h"
+#include "tests/reference_model.h"
+#include "tests/test_support.h"
+
+namespace quorvane {
+namespace {
+
+using test::bits;
+
+class Restoration : public ::testing::Test {
+  protected:
+    RunSettings settings;
+    RecordingFrontEnd ui;
+    Engine e{settings, ui};
+
+    void set(unsigned rod_size, const char* data, const char* decisions, int32_t high_rods,
+             const char* trailing = nullptr) {
+        e.st.RodSize = static_cast<uint8_t>(rod_size);
+        e.st.DataBits = bits(data);
+        e.st.DecisionBits = bits(decisions);
+        e.st.LowRods = static_cast<int32_t>(e.st.DecisionBits.size());
+        e.st.HighRods = high_rods;
+        e.st.TrailingPending = trailing != nullptr;
+        e.st.TrailingBits = trailing != nullptr ? bits(trailing) : BitString();
+        e.st.CycleCount = 1;
+    }
+};
+
+TEST_F(Restoration, ReversePassExamples) {
+    // R = 2: a whole rod, then a split rod that takes the decision bit.
+    set(2, "011", "0", 1);
+    ASSERT_TRUE(ReversePass(e));
+    EXPECT_EQ(e.st.DataBits.to_text(), "0110");
+    EXPECT_TRUE(e.st.DecisionBits.empty());
+    EXPECT_EQ(e.st.HighRods, 0);
+    EXPECT_EQ(e.st.BitsOut, 4);
+    EXPECT_EQ(ui.label(Label::MarkerLabel), "4");
+    EXPECT_EQ(ui.label(Label::DecisionsLabel), "Restored");
+    EXPECT_EQ(ui.label(Label::Label_9), "Restored");
+    EXPECT_EQ(ui.label(Label::StreamLabel), "Vexion Data  : 0 bytes");
+
+    // R = 3: undoes the forward example 0110100 -> 111000.
+    set(3, "111000", "0", 1);
+    ASSERT_TRUE(ReversePass(e));
+    EXPECT_EQ(e.st.DataBits.to_text(), "0110100");
+
+    // One forward pass that needs two reverse passes, with trailing bits put back first.
+    set(2, "00000000", "0", 7, "0000001");
+    ASSERT_TRUE(ReversePass(e));
+    EXPECT_EQ(e.st.DataBits.to_text(), "000000100000000");
+    EXPECT_EQ(e.st.HighRods, 3);
+    EXPECT_EQ(e.st.DecisionBits.to_text(), "0");
+    ASSERT_TRUE(ReversePass(e));
+    EXPECT_EQ(e.st.DataBits.to_text(), "0000000000000010");
+    EXPECT_EQ(e.st.HighRods, 0);
+    EXPECT_TRUE(e.st.DecisionBits.empty());
+
+    // Empty data with pending trailing bits: one whole rod of nothing, the result the trailing
+    // bits.
+    set(2, "", "", 2, "101");
+    ASSERT_TRUE(ReversePass(e));
+    EXPECT_EQ(e.st.DataBits.to_text(), "101");
+    EXPECT_EQ(e.st.HighRods, 1);
+}
+
+TEST_F(Restoration, PassDepthCountsDownToZero) {
+    set(2, "0000", "", 10);
+    e.st.PassDepth = 1;
+    e.st.HeaderPassDepth = 1;
+    ASSERT_TRUE(ReversePass(e));
+    EXPECT_EQ(e.st.PassDepth, 0);
+    EXPECT_EQ(ui.label(Label::LoopCountLabel), "Vexion Depth : 0");
+    ASSERT_TRUE(ReversePass(e));
+    EXPECT_EQ(e.st.PassDepth, 0);
+    e.st.CycleCount = 3;
+    ASSERT_TRUE(ReversePass(e));
+    EXPECT_EQ(ui.label(Label::LoopCountLabel), "Vexion Depth : 3 | 0");
+}
+
+TEST_F(Restoration, CorruptStreamsFail) {
+    // A split rod with no decision bit left.
+    set(2, "11", "", 5);
+    EXPECT_FALSE(ReversePass(e));
+    // Whole rods running out: even a pass with nothing left to restore takes one rod.
+    set(2, "0000", "", 0);
+    EXPECT_FALSE(ReversePass(e));
+}
+
+// The packed kernels against the text model on random states: where the model never runs out
+// of decisions or whole rods, both give the same; otherwise the kernel refuses.
+TEST(ReverseRods, MatchesModelOnRandomStates) {
+    std::mt19937 rng(99);
+    for (unsigned r : {2U, 3U, 4U, 5U, 8U, 17U, 63U, 64U, 65U, 128U}) {
+        for (int round = 0; round < 400; ++round) {
+            const size_t length = rng() % (round % 4 == 0 ? 40 : 1500);
+            const double ones = round % 3 == 0 ? 0.5 : (round % 3 == 1 ? 0.15 : 0.8);
+            model::ReverseState m;
+            m.rod_size = static_cast<int>(r);
+            m.data = test::random_bit_text(rng, length, ones);
+            m.decisions = test::random_bit_text(rng, rng() % (length + 2));
+            m.high_rods = static_cast<long>(rng() % (length / r + 3));
+            const long high_before = m.high_rods;
+            for (bool wide : {true, false}) {
+                model::ReverseState copy = m;
+                model::ReversePass(copy);
+                int64_t d = static_cast<int64_t>(m.decisions.size());
+                auto high = static_cast<int32_t>(high_before);
+                BitString restored;
+                size_t consumed = 0;
+                const bool ok = reverse_rods(bits(m.data), r, bits(m.decisions), d, high, restored,
+                                             consumed, wide);
+                const bool model_ok = !copy.clipped && copy.high_rods >= 0;
+                ASSERT_EQ(ok, model_ok) << "R=" << r << " round " << round;
+                if (!ok) continue;
+                BitString result = bits(m.data).substr(consumed, m.data.size() - consumed);
+                result.append(restored);
+                ASSERT_EQ(result.to_text(), copy.data) << "R=" << r << " round " << round;
+                ASSERT_EQ(d, static_cast<int64_t>(copy.decisions.size()));
+                ASSERT_EQ(high, copy.high_rods);
+            }
+        }
+    }
+}
+
+// Forward passes undone by reverse passes, through the word-parallel and the rod-by-rod paths.
+TEST(ReverseRods, UndoesForwardPassesOfLongData) {
+    std::mt19937 rng(4);
+    int cases = 0;
+    int undone = 0;
+    for (unsigned r : {2U, 3U, 7U, 64U, 100U}) {
+        for (double ones : {0.5, 0.1, 0.9}) {
+            const std::string text = test::random_bit_text(rng, 20000, ones);
+            BitString data = bits(text);
+            BitString decisions;
+            int32_t high = 0;
+            BitString out;
+            high += centrifuge(data, r, out, decisions).high;
+            for (bool wide : {true, false}) {
+                int64_t d = static_cast<int64_t>(decisions.size());
+                int32_t h = high;
+                BitString restored;
+                size_t consumed = 0;
+                ASSERT_TRUE(reverse_rods(out, r, decisions, d, h, restored, consumed, wide));
+                BitString back = out.substr(consumed, out.size() - consumed);
+                back.append(restored);
+                ++cases;
+                // The pass ends once decisions and whole rods are used up; the data it gives
+                // back is the original unless the head happened to look like a split rod.
+                if (d == 0 && h == 0 && back.to_text() == text) ++undone;
+            }
+        }
+    }
+    EXPECT_GE(undone, cases * 3 / 4);
+}
+
+class RestoreStreamTest : public Restoration {
+  protected:
+    // A rod stream around data and decisions, as a cycle writes it (LZ77 off).
+    BitString stream(int32_t cycle, int32_t passes, const BitString& data,
+                     const BitString& decisions, int32_t low, int32_t high, int32_t source_bytes) {
+        Engine w(settings, ui);
+        w.st.CycleCount = cycle;
+        w.st.PassDepth = passes;
+        w.st.DataBits = data;
+        w.st.LowRods = low;
+        w.st.HighRods = high;
+        w.st.SourceByteCount = source_bytes;
+        w.st.DecisionStreamBits = decisions;
+        const size_t pad = (8 - decisions.size() % 8) % 8;
+        w.st.DecisionStreamBits.append_repeated(false, pad);
+        EXPECT_TRUE(CreateFileHeader(w));
+        return w.st.StreamBits;
+    }
+
+    bool restore(const BitString& s) {
+        e.st.StreamBits = s;
+        e.st.CurrentSize = static_cast<int32_t>(s.size() / 8);
+        return RestoreStream(e);
+    }
+};
+
+TEST_F(RestoreStreamTest, NestedCyclesAndTheirChecks) {
+    settings.set(Setting::Lz77, "");
+    e.st.RodSize = 2;
+    // One pass of R = 2 over 16 bits: one split rod, seven whole ones.
+    const BitString original = bits("0000000000000010");
+    const BitString inner = stream(1, 1, bits("000000000000001"), bits("0"), 1, 7, 2);
+    ASSERT_TRUE(restore(inner));
+    EXPECT_EQ(e.st.StreamBits, original);
+    EXPECT_TRUE(ui.messages.empty());
+
+    // A header claiming cycle 0 is read as cycle 1.
+    BitString zero_cycle = inner;
+    BitString patched;
+    patched.append_bits(0, 15);
+    patched.append_range(zero_cycle, 15, zero_cycle.size() - 15);
+    ASSERT_TRUE(restore(patched));
+    EXPECT_EQ(e.st.StreamBits, original);
+
+    // The wrong length for the header's original size fails once, leaving nothing.
+    const BitString wrong_size = stream(1, 1, bits("000000000000001"), bits("0"), 1, 7, 3);
+    EXPECT_FALSE(restore(wrong_size));
+    EXPECT_TRUE(e.st.StreamBits.empty());
+    ASSERT_EQ(ui.messages.size(), 1U);
+    EXPECT_EQ(ui.messages[0], std::string(kRestoreFailedMessage));
+    EXPECT_EQ(std::count(ui.messages[0].begin(), ui.messages[0].end(), '\n'), 3);
+
+    // Whole rods that run out (the balance says 5 where there are 7).
+    ui.messages.clear();
+    EXPECT_FALSE(restore(stream(1, 1, bits("000000000000001"), bits("0"), 1, 5, 2)));
+    EXPECT_EQ(ui.messages.size(), 1U);
+}
+
+TEST_F(RestoreStreamTest, InnerHeadersMustCountDown) {
+    settings.set(Setting::Lz77, "");
+    e.st.RodSize = 2;
+    // A stream whose data is "11" + inner stream bits: one pass splits the first rod only.
+    const BitString inner = stream(1, 1, bits("000000000000001"), bits("0"), 1, 7, 2);
+    for (int32_t inner_cycle : {1, 2}) {
+        Engine w(settings, ui);
+        w.st.RodSize = 2;
+        // Rebuild the inner stream with the cycle number under test.
+        BitString relabelled;
+        relabelled.append_bits(static_cast<uint64_t>(inner_cycle), 15);
+        relabelled.append_range(inner, 15, inner.size() - 15);
+        BitString out;
+        BitString decisions;
+        const PassCounts counts = centrifuge(relabelled, 2, out, decisions);
+        const BitString outer = stream(2, 1, out, decisions, counts.low, counts.high, 2);
+        ui.messages.clear();
+        const bool ok = restore(outer);
+        EXPECT_EQ(ok, inner_cycle == 1) << "inner cycle " << inner_cycle;
+        if (ok) {
+            EXPECT_EQ(e.st.StreamBits.to_text(), "0000000000000010");
+        }
+    }
+}
+
+TEST_F(RestoreStreamTest, GivesUpWhenPassesNeverEnd) {
+    settings.set(Setting::Lz77, "");
+    e.st.RodSize = 2;
+    // Split rods only, no decisions used up and whole rods that never run out: each pass just
+    // moves bits around. Bounded by the header's passes + 64.
+    const BitString endless = stream(1, 3, bits("0101010101"), bits(""), 0, 1000, 2);
+    EXPECT_FALSE(restore(endless));
+    EXPECT_EQ(ui.messages.size(), 1U);
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,257 @@
+// Whole runs through Load File and ProcessRun: acceptance, reading, outcomes, and round trips.
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <random>
+
+#include "engine/errors.h"
+#include "rodfile/atomic_file.h"
+#include "run/run_driver.h"
+#include "tests/test_support.h"
+
+namespace quorvane {
+namespace {
+
+class Run : public ::testing::Test {
+  protected:
+    test::TempDir dir;
+    RunSettings settings;
+    RecordingFrontEnd ui;
+    Engine e{settings, ui};
+
+    std::string put(const std::string& name, const std::vector<uint8_t>& bytes) {
+        const auto path = dir / name;
+        test::write_file(path, bytes);
+        return path.string();
+    }
+    // Loads and runs; returns the run's result.
+    bool run(const std::string& path, bool unpacking) {
+        EXPECT_EQ(LoadFile(e, path), LoadResult::Accepted);
+        return ProcessRun(e, unpacking);
+    }
+};
+
+TEST_F(Run, LoadFileSizeLimitAndRodNames) {
+    struct Case {
+        const char* name;
+        size_t size;
+        bool accepted;
+        bool unpacking;
+    };
+    const Case cases[] = {
+        {"a81", 81, false, false},       {"a82", 82, true, false},
+        {"a32767", 32767, true, false},  {"a32768", 32768, false, false},
+        {"small.rod", 10, true, true},   {"empty.rod", 0, true, true},
+        {"x.ROD", 50, false, false},     {"x.Rod", 5000, true, false},
+        {"x.rod.txt", 100, true, false},
+    };
+    for (const auto& c : cases) {
+        ui.messages.clear();
+        const std::string path = put(c.name, std::vector<uint8_t>(c.size, 7));
+        const LoadResult result = LoadFile(e, path);
+        EXPECT_EQ(result == LoadResult::Accepted, c.accepted) << c.name;
+        EXPECT_EQ(e.st.InputPath, path);
+        EXPECT_EQ(e.st.CurrentSize, static_cast<int32_t>(c.size));
+        EXPECT_EQ(e.st.OriginalSize, static_cast<int32_t>(c.size));
+        if (c.accepted) {
+            EXPECT_TRUE(ui.messages.empty());
+            EXPECT_EQ(e.st.Unpacking, c.unpacking) << c.name;
+            EXPECT_EQ(ui.label(Label::ModeLabel),
+                      c.unpacking ? "Vexion Mode  : UnPacking" : "Vexion Mode  : Packing");
+            EXPECT_TRUE(e.st.InputFile);
+        } else {
+            EXPECT_EQ(ui.messages, std::vector<std::string>{std::string(kSizeLimitMessage)});
+            EXPECT_FALSE(e.st.InputFile);
+        }
+    }
+    EXPECT_THROW_MSG(LoadFile(e, (dir / "missing").string()), EInOutError,
+                     "Cannot open file " + (dir / "missing").string());
+    EXPECT_THROW(LoadFile(e, dir.path().string()), EInOutError);
+}
+
+TEST_F(Run, ReadOnlyInputCanBePacked) {
+    const std::string path = put("ro.txt", test::sparse_bytes(400));
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+    EXPECT_TRUE(run(path, false));
+    EXPECT_TRUE(std::filesystem::exists(path + ".rod"));
+}
+
+TEST_F(Run, ReadingStepLabelsAndBlocks) {
+    ui.keep_history = true;
+    settings.set(Setting::LoopMode, "Algorithm    : Single cycles");
+    const std::string path = put("in82", test::sparse_bytes(82));
+    ASSERT_EQ(LoadFile(e, path), LoadResult::Accepted);
+    ProcessRun(e, false);
+    EXPECT_EQ(ui.history(Label::InputLabel).back(), "Bits Input   : 656");
+    const auto streams = ui.history(Label::StreamLabel);
+    EXPECT_NE(std::find(streams.begin(), streams.end(), "Vexion Data  : 82 bytes"), streams.end());
+    EXPECT_EQ(e.st.BitsIn, 656);
+    EXPECT_EQ(e.st.SourceByteCount, 82);
+
+    settings.set(Setting::Lz77, "");
+    for (size_t size : {1024, 1025}) {
+        const std::string rod =
+            put("blocks" + std::to_string(size) + ".rod", std::vector<uint8_t>(size, 0));
+        ASSERT_EQ(LoadFile(e, rod), LoadResult::Accepted);
+        ProcessRun(e, true);  // not a stream that restores, but it is read whole
+        EXPECT_EQ(e.st.SourceByteCount, static_cast<int32_t>(size));
+        EXPECT_EQ(e.st.BlockByteCount, size == 1024 ? 1024 : 1);
+    }
+}
+
+TEST_F(Run, ModeTexts) {
+    ui.keep_history = true;
+    const std::string path = put("mode.txt", test::sparse_bytes(300));
+    for (const char* lz77 : {"Z", ""}) {
+        settings.set(Setting::Lz77, lz77);
+        run(path, false);
+        const auto modes = ui.history(Label::ModeLabel);
+        const std::string expected =
+            std::string(lz77).empty() ? "Vexion Mode  : Packing" : "Vexion Mode  : Packing [Lz77]";
+        EXPECT_NE(std::find(modes.begin(), modes.end(), expected), modes.end());
+        EXPECT_EQ(modes.back(), "Vexion Mode  : Succesfull");
+        ui.label_log.clear();
+        run(path + ".rod", true);
+        const auto unpack_modes = ui.history(Label::ModeLabel);
+        EXPECT_EQ(unpack_modes[1], std::string(lz77).empty() ? "Vexion Mode  : UnPacking"
+                                                             : "Vexion Mode  : UnPacking [Lz77]");
+        EXPECT_EQ(unpack_modes.back(), "Vexion Mode  : Testing only");
+        ui.label_log.clear();
+    }
+}
+
+TEST_F(Run, NotSuccessfulRun) {
+    const std::string path = put("zeros.bin", std::vector<uint8_t>(4000, 0));
+    EXPECT_FALSE(run(path, false));
+    EXPECT_FALSE(std::filesystem::exists(path + ".rod"));
+    EXPECT_EQ(ui.label(Label::ModeLabel), "Vexion Mode  : Not Succesfull");
+    EXPECT_EQ(ui.label(Label::OutputLabel), "Bits Output  : 32000");
+    EXPECT_EQ(ui.label(Label::StreamLabel), "Vexion Data  : 4000");
+    EXPECT_EQ(ui.label(Label::LoopCountLabel), "Vexion Depth : 0");
+    EXPECT_EQ(ui.label(Label::DecisionsLabel), "Error");
+    EXPECT_EQ(ui.label(Label::Label_9), "Error");
+    EXPECT_FALSE(e.st.NotSuccessful);  // cleared for the next run
+    EXPECT_EQ(ui.gauge_progress(Gauge::LoopProgressBar), 0);
+    EXPECT_EQ(ui.chip_draws, 0);
+    // Single-cycle mode: the input's own bits are never written as a rod file.
+    settings.set(Setting::LoopMode, "Algorithm    : Single cycles");
+    EXPECT_FALSE(run(path, false));
+    EXPECT_FALSE(std::filesystem::exists(path + ".rod"));
+}
+
+TEST_F(Run, MultiCycleAutoStopAndLoopCount) {
+    ui.keep_history = true;
+    const std::string path = put("sparse.bin", test::sparse_bytes(3000));
+    EXPECT_TRUE(run(path, false));
+    const auto stops = ui.history(Label::DecisionsLabel);
+    // Auto stop is emptied when the loop begins and switched on after the first cycle.
+    EXPECT_EQ(settings.text(Setting::AutoStop), "S");
+    EXPECT_GE(e.st.CycleCount, 2);
+    EXPECT_EQ(ui.chip_draws, e.st.StreamBits.size() <= kMaxChipStreamBits ? 1 : 0);
+
+    // A loop count that is no number is reported after the first cycle; the run still closes.
+    settings.set(Setting::LoopCount, "abc");
+    ASSERT_EQ(LoadFile(e, path), LoadResult::Accepted);
+    EXPECT_THROW_MSG(ProcessRun(e, false), EConvertError, "'abc' is not a valid integer value");
+    EXPECT_EQ(ui.gauge_progress(Gauge::CentriGauge2), 0);
+    EXPECT_FALSE(e.st.InputFile);
+}
+
+TEST_F(Run, StartWithoutLoadFile) {
+    const std::string path = put("once.txt", test::sparse_bytes(200));
+    run(path, false);
+    EXPECT_THROW_MSG(ProcessRun(e, false), EInOutError, "I/O error 103: file not open");
+}
+
+TEST_F(Run, TwoRunsInARowGiveTheSameFile) {
+    const std::string path = put("twice.txt", test::sparse_bytes(5000, 3));
+    ASSERT_TRUE(run(path, false));
+    const auto first = test::read_file(path + ".rod");
+    ASSERT_TRUE(run(path, false));
+    EXPECT_EQ(test::read_file(path + ".rod"), first);
+}
+
+TEST_F(Run, FailedRestorationWritesNothing) {
+    const std::string target = put("victim", {1, 2, 3});
+    std::vector<uint8_t> junk(200);
+    std::iota(junk.begin(), junk.end(), 0);
+    settings.set(Setting::Lz77, "");
+    EXPECT_TRUE(run(put("victim.rod", junk), true));
+    EXPECT_TRUE(e.st.RestoreFailed);
+    EXPECT_FALSE(e.st.OutputWritten);
+    EXPECT_EQ(test::read_file(target), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(ui.messages.size(), 1U);
+    EXPECT_FALSE(has_pending_temp_files());
+    EXPECT_EQ(dir.files(), (std::vector<std::string>{"victim", "victim.rod"}));
+}
+
+TEST_F(Run, OutputNamesFollowTheRunsOwnDirection) {
+    const std::string path = put("photo.bmp", test::sparse_bytes(700));
+    ASSERT_TRUE(run(path, false));
+    EXPECT_EQ(e.st.OutputPath, path + ".rod");
+    // Packed further: ".rod" twice.
+    ASSERT_EQ(LoadFile(e, path + ".rod"), LoadResult::Accepted);
+    ProcessRun(e, false);
+    EXPECT_EQ(e.st.OutputPath, path + ".rod.rod");
+    std::filesystem::remove(path);
+    ASSERT_TRUE(run(path + ".rod", true));
+    EXPECT_EQ(e.st.OutputPath, path);
+    EXPECT_EQ(test::read_file(path), test::sparse_bytes(700));
+}
+
+// Every file a run writes restores exactly, whatever the settings.
+struct RoundTripParams {
+    unsigned rod_size;
+    bool lz77;
+    bool single;
+};
+
+class RoundTrip : public Run, public ::testing::WithParamInterface<RoundTripParams> {};
+
+TEST_P(RoundTrip, EveryWrittenFileRestores) {
+    const auto p = GetParam();
+    settings.set(Setting::RodSize, std::to_string(p.rod_size));
+    settings.set(Setting::Lz77, p.lz77 ? "Z" : "");
+    if (p.single) settings.set(Setting::LoopMode, "Algorithm    : Single cycles");
+    std::mt19937 rng(p.rod_size * 4 + (p.lz77 ? 2 : 0) + (p.single ? 1 : 0));
+    std::vector<std::vector<uint8_t>> inputs = {
+        test::random_bytes(rng, 82),   test::random_bytes(rng, 32767),
+        test::text_bytes(82),          test::text_bytes(32767),
+        test::sparse_bytes(1500, 5),   std::vector<uint8_t>(2000, 0xFF),
+        test::random_bytes(rng, 1111), test::text_bytes(4099, 9),
+    };
+    if (p.rod_size <= 8) inputs.push_back(test::sparse_bytes(32767, 6));
+    int written = 0;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        SCOPED_TRACE("input " + std::to_string(i));
+        const std::string path = put("in" + std::to_string(i), inputs[i]);
+        const bool result = run(path, false);
+        if (!result) {
+            EXPECT_FALSE(std::filesystem::exists(path + ".rod"));
+            continue;
+        }
+        ASSERT_TRUE(e.st.OutputWritten);
+        ++written;
+        std::filesystem::remove(path);
+        ASSERT_TRUE(run(path + ".rod", true));
+        ASSERT_FALSE(e.st.RestoreFailed);
+        EXPECT_EQ(test::read_file(path), inputs[i]);
+    }
+    EXPECT_GT(written, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, RoundTrip,
+    ::testing::Values(RoundTripParams{2, true, false}, RoundTripParams{2, false, false},
+                      RoundTripParams{2, true, true}, RoundTripParams{2, false, true},
+                      RoundTripParams{3, true, false}, RoundTripParams{3, false, true},
+                      RoundTripParams{8, true, true}, RoundTripParams{8, false, false},
+                      RoundTripParams{17, true, false}, RoundTripParams{17, false, true},
+                      RoundTripParams{128, true, true}, RoundTripParams{128, false, false}),
+    [](const auto& info) {
+        return "R" + std::to_string(info.param.rod_size) + (info.param.lz77 ? "_lz77" : "_raw") +
+               (info.param.single ? "_single" : "_multi");
+    });
+
+}  // namespace
+}  // namespace quorvane
