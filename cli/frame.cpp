@@ -71,6 +71,32 @@ std::string quoted(std::string_view what, std::string_view text) {
 
 enum class Action { Run, Help, Version };
 
+// The options without a value: a flag to set, or an action that replaces the run.
+struct Switch {
+    char letter;
+    std::string_view word;
+    bool Options::*flag;
+    Action action;
+};
+constexpr Switch kSwitches[] = {
+    {'f', "--force", &Options::force, Action::Run},
+    {'q', "--quiet", &Options::quiet, Action::Run},
+    {'v', "--verbose", &Options::verbose, Action::Run},
+    {'h', "--help", nullptr, Action::Help},
+    {'V', "--version", nullptr, Action::Version},
+};
+
+// Sets the flag of the switch named by letter or word and returns its action.
+Action apply_switch(Options& options, char letter, std::string_view word, std::string_view shown) {
+    for (const auto& s : kSwitches) {
+        if ((letter != 0 && s.letter == letter) || (!word.empty() && s.word == word)) {
+            if (s.flag != nullptr) options.*(s.flag) = true;
+            return s.action;
+        }
+    }
+    throw UsageError(quoted("unknown option", shown));
+}
+
 // Reads the options and operands after the subcommand's name. Options may come anywhere before a
 // "--"; short flags may be bundled ("-fq"), and -o takes the rest of its word or the next one.
 Action parse_options(const Subcommand& command, std::span<char*> args, Options& options) {
@@ -82,56 +108,30 @@ Action parse_options(const Subcommand& command, std::span<char*> args, Options& 
             continue;
         }
         // The path of -o: the rest of the word, else the next word; never empty.
-        auto take_path = [&](std::string_view name, std::optional<std::string_view> attached) {
-            if (!attached && i + 1 < args.size()) attached = args[++i];
-            if (!attached || attached->empty())
-                throw UsageError(quoted("missing path after", name));
-            return std::string(*attached);
+        auto take_path = [&](std::string_view name, std::string_view attached) {
+            if (attached.empty() && i + 1 < args.size()) attached = args[++i];
+            if (attached.empty()) throw UsageError(quoted("missing path after", name));
+            return std::string(attached);
         };
         if (arg == "--") {
             operands_only = true;
+        } else if (arg == "--output") {
+            options.output = take_path(arg, {});
+        } else if (arg.starts_with("--output=")) {
+            const std::string_view path = arg.substr(arg.find('=') + 1);
+            if (path.empty()) throw UsageError(quoted("missing path after", "--output"));
+            options.output = std::string(path);
         } else if (arg.starts_with("--")) {
-            const size_t equals = arg.find('=');
-            const std::string_view name = arg.substr(0, equals);
-            if (name == "--output") {
-                options.output = take_path(name, equals == std::string_view::npos
-                                                     ? std::nullopt
-                                                     : std::optional(arg.substr(equals + 1)));
-                continue;
-            }
-            if (equals != std::string_view::npos) throw UsageError(quoted("unknown option", arg));
-            if (name == "--force")
-                options.force = true;
-            else if (name == "--quiet")
-                options.quiet = true;
-            else if (name == "--verbose")
-                options.verbose = true;
-            else if (name == "--help")
-                return Action::Help;
-            else if (name == "--version")
-                return Action::Version;
-            else
-                throw UsageError(quoted("unknown option", arg));
+            const Action action = apply_switch(options, 0, arg, arg);
+            if (action != Action::Run) return action;
         } else {
             for (size_t k = 1; k < arg.size(); ++k) {
-                const char flag = arg[k];
-                if (flag == 'o') {
-                    options.output = take_path(
-                        "-o", k + 1 < arg.size() ? std::optional(arg.substr(k + 1)) : std::nullopt);
+                if (arg[k] == 'o') {
+                    options.output = take_path("-o", arg.substr(k + 1));
                     break;
                 }
-                if (flag == 'f')
-                    options.force = true;
-                else if (flag == 'q')
-                    options.quiet = true;
-                else if (flag == 'v')
-                    options.verbose = true;
-                else if (flag == 'h')
-                    return Action::Help;
-                else if (flag == 'V')
-                    return Action::Version;
-                else
-                    throw UsageError(quoted("unknown option", std::string{'-', flag}));
+                const Action action = apply_switch(options, arg[k], {}, std::string{'-', arg[k]});
+                if (action != Action::Run) return action;
             }
         }
     }

@@ -1,5 +1,4 @@
-// quorvane-cli golden cases (a command line, its exit status, the folder afterwards, its
-// messages) and its end on SIGINT/SIGTERM in the middle of a command.
+// quorvane-cli golden cases (command line, exit status, folder afterwards, messages) and signals.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>

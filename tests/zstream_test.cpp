@@ -1,5 +1,4 @@
-// zlib stream classes: zlib's own bytes, round trips, invalid operations, seeks, the position
-// left on the underlying stream.
+// zlib stream classes: zlib's own bytes, invalid operations, seeks, the underlying position.
 #include "zstream/zstream.h"
 
 #include <gtest/gtest.h>
