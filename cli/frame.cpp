@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <exception>
 
@@ -51,9 +52,26 @@ void print_help(std::span<const Subcommand> table, std::FILE* to) {
         "  -q, --quiet        no progress line, no reports of success\n"
         "  -v, --verbose      report every file written\n"
         "  -h, --help         show this help\n"
-        "  -V, --version      show the version\n"
-        "\nInputs are never removed. Exit status: 0 success, 1 corrupt or truncated data,\n"
-        "2 usage or file-system error.");
+        "  -V, --version      show the version\n");
+    const bool rod_commands = std::any_of(table.begin(), table.end(),
+                                          [](const Subcommand& c) { return c.takes_rod_settings; });
+    if (rod_commands) {
+        text.append(
+            "\nOptions of pack, unpack and test (defaults are the desktop program's):\n"
+            "  -r, --rod-size N   rod size, 2..128 (2)\n"
+            "  -d, --depth N      passes stop at N % of a cycle's start size, 1..60 (1)\n"
+            "  -l, --level N      cycles stop at N % of the original size, 1..100 (1)\n"
+            "  --loops TEXT       cycles before auto stop takes over (2)\n"
+            "  --no-lz77          store the decisions as they are, not deflated\n"
+            "  --single           one cycle only\n"
+            "  --experimental     experimental decision format\n"
+            "A rod file records neither the rod size nor the LZ77 setting: unpack it with the\n"
+            "ones it was packed with.\n");
+    }
+    text.append(
+        "\nInputs are never removed. Exit status: 0 success; 1 packing found nothing worth\n"
+        "writing, a restoration failed, or corrupt or truncated data; 2 usage or file-system\n"
+        "error.");
     print_line(to, text);
 }
 
@@ -71,34 +89,74 @@ std::string quoted(std::string_view what, std::string_view text) {
 
 enum class Action { Run, Help, Version };
 
-// The options without a value: a flag to set, or an action that replaces the run.
-struct Switch {
-    char letter;
-    std::string_view word;
-    bool Options::*flag;
-    Action action;
-};
-constexpr Switch kSwitches[] = {
-    {'f', "--force", &Options::force, Action::Run},
-    {'q', "--quiet", &Options::quiet, Action::Run},
-    {'v', "--verbose", &Options::verbose, Action::Run},
-    {'h', "--help", nullptr, Action::Help},
-    {'V', "--version", nullptr, Action::Version},
-};
-
-// Sets the flag of the switch named by letter or word and returns its action.
-Action apply_switch(Options& options, char letter, std::string_view word, std::string_view shown) {
-    for (const auto& s : kSwitches) {
-        if ((letter != 0 && s.letter == letter) || (!word.empty() && s.word == word)) {
-            if (s.flag != nullptr) options.*(s.flag) = true;
-            return s.action;
-        }
+// A whole decimal number within [low, high], or a usage error naming the option.
+int number_in_range(std::string_view option, std::string_view text, int low, int high) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < low ||
+        value > high) {
+        std::string message = quoted("invalid value", text);
+        message.append(" for ").append(option).append(" (");
+        message.append(std::to_string(low)).append("..").append(std::to_string(high)).append(")");
+        throw UsageError(message);
     }
-    throw UsageError(quoted("unknown option", shown));
+    return value;
+}
+
+// Applies an option that takes a value; false when name is no such option.
+bool apply_valued(const Subcommand& command, std::string_view name, std::string value,
+                  Options& options) {
+    if (name == "-o" || name == "--output") {
+        if (value.empty()) throw UsageError(quoted("missing path after", name));
+        options.output = std::move(value);
+        return true;
+    }
+    if (!command.takes_rod_settings) return false;
+    RodSettings& rod = options.rod;
+    if (name == "-r" || name == "--rod-size") {
+        rod.rod_size = number_in_range(name, value, 2, 128);
+    } else if (name == "-d" || name == "--depth") {
+        rod.depth = number_in_range(name, value, 1, 60);
+    } else if (name == "-l" || name == "--level") {
+        rod.level = number_in_range(name, value, 1, 100);
+    } else if (name == "--loops") {
+        rod.loops = std::move(value);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool takes_value(const Subcommand& command, std::string_view name) {
+    if (name == "-o" || name == "--output") return true;
+    return command.takes_rod_settings &&
+           (name == "-r" || name == "-d" || name == "-l" || name == "--rod-size" ||
+            name == "--depth" || name == "--level" || name == "--loops");
+}
+
+// Applies a flag; false when name is no such flag.
+bool apply_flag(const Subcommand& command, std::string_view name, Options& options) {
+    if (name == "-f" || name == "--force") {
+        options.force = true;
+    } else if (name == "-q" || name == "--quiet") {
+        options.quiet = true;
+    } else if (name == "-v" || name == "--verbose") {
+        options.verbose = true;
+    } else if (command.takes_rod_settings && name == "--no-lz77") {
+        options.rod.no_lz77 = true;
+    } else if (command.takes_rod_settings && name == "--single") {
+        options.rod.single = true;
+    } else if (command.takes_rod_settings && name == "--experimental") {
+        options.rod.experimental = true;
+    } else {
+        return false;
+    }
+    return true;
 }
 
 // Reads the options and operands after the subcommand's name. Options may come anywhere before a
-// "--"; short flags may be bundled ("-fq"), and -o takes the rest of its word or the next one.
+// "--"; short flags may be bundled ("-fq"), and a short option with a value takes the rest of its
+// word or the next one; a long one "--name=value" or the next word.
 Action parse_options(const Subcommand& command, std::span<char*> args, Options& options) {
     bool operands_only = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -107,31 +165,48 @@ Action parse_options(const Subcommand& command, std::span<char*> args, Options& 
             options.inputs.emplace_back(arg);
             continue;
         }
-        // The path of -o: the rest of the word, else the next word; never empty.
-        auto take_path = [&](std::string_view name, std::string_view attached) {
-            if (attached.empty() && i + 1 < args.size()) attached = args[++i];
-            if (attached.empty()) throw UsageError(quoted("missing path after", name));
-            return std::string(attached);
+        auto value_of = [&](std::string_view name, std::optional<std::string_view> attached) {
+            if (!attached && i + 1 < args.size()) attached = args[++i];
+            if (!attached) {
+                const bool path = name == "-o" || name == "--output";
+                throw UsageError(quoted(path ? "missing path after" : "missing value after", name));
+            }
+            return std::string(*attached);
         };
         if (arg == "--") {
             operands_only = true;
-        } else if (arg == "--output") {
-            options.output = take_path(arg, {});
-        } else if (arg.starts_with("--output=")) {
-            const std::string_view path = arg.substr(arg.find('=') + 1);
-            if (path.empty()) throw UsageError(quoted("missing path after", "--output"));
-            options.output = std::string(path);
         } else if (arg.starts_with("--")) {
-            const Action action = apply_switch(options, 0, arg, arg);
-            if (action != Action::Run) return action;
+            const size_t equals = arg.find('=');
+            const std::string_view name = arg.substr(0, equals);
+            if (takes_value(command, name)) {
+                apply_valued(command, name,
+                             value_of(name, equals == std::string_view::npos
+                                                ? std::nullopt
+                                                : std::optional(arg.substr(equals + 1))),
+                             options);
+                continue;
+            }
+            if (equals != std::string_view::npos) throw UsageError(quoted("unknown option", arg));
+            if (name == "--help") return Action::Help;
+            if (name == "--version") return Action::Version;
+            if (!apply_flag(command, name, options))
+                throw UsageError(quoted("unknown option", arg));
         } else {
             for (size_t k = 1; k < arg.size(); ++k) {
-                if (arg[k] == 'o') {
-                    options.output = take_path("-o", arg.substr(k + 1));
+                const std::string name{'-', arg[k]};
+                if (takes_value(command, name)) {
+                    apply_valued(
+                        command, name,
+                        value_of(name, k + 1 < arg.size() ? std::optional(arg.substr(k + 1))
+                                                          : std::nullopt),
+                        options);
                     break;
                 }
-                const Action action = apply_switch(options, arg[k], {}, std::string{'-', arg[k]});
-                if (action != Action::Run) return action;
+                if (name == "-h") return Action::Help;
+                if (name == "-V") return Action::Version;
+                if (!apply_flag(command, name, options)) {
+                    throw UsageError(quoted("unknown option", name));
+                }
             }
         }
     }

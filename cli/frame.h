@@ -18,6 +18,18 @@ inline constexpr std::string_view kProgram = "quorvane-cli";
 // With several inputs the highest status of any input is the program's.
 enum ExitStatus : int { kExitOk = 0, kExitBadData = 1, kExitFailure = 2 };
 
+// Settings of the rod commands (pack, unpack, test); what is not given keeps the desktop
+// program's default.
+struct RodSettings {
+    std::optional<int> rod_size;       // -r, --rod-size: 2..128
+    std::optional<int> depth;          // -d, --depth: 1..60
+    std::optional<int> level;          // -l, --level: 1..100
+    std::optional<std::string> loops;  // --loops: taken as typed
+    bool no_lz77 = false;              // --no-lz77
+    bool single = false;               // --single
+    bool experimental = false;         // --experimental
+};
+
 // The options every subcommand shares, and the operands.
 struct Options {
     bool force = false;
@@ -25,6 +37,7 @@ struct Options {
     bool verbose = false;
     std::optional<std::string> output;
     std::vector<std::string> inputs;
+    RodSettings rod;
 };
 
 struct Subcommand {
@@ -33,6 +46,7 @@ struct Subcommand {
     std::string_view summary;
     bool writes_output;  // accepts -o and -f
     int (*run)(const Options& options);
+    bool takes_rod_settings = false;  // accepts the options of RodSettings
 };
 
 // A refusal the command line decides on itself (an existing output, an unsuitable name), reported

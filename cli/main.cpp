@@ -2,10 +2,12 @@
 #include <array>
 
 #include "cli/frame.h"
+#include "cli/rod_commands.h"
 #include "cli/zlib_commands.h"
 
 int main(int argc, char** argv) {
     using namespace quorvane::cli;
-    const std::array commands = {kCompressCommand, kDecompressCommand};
+    const std::array commands = {kPackCommand, kUnpackCommand, kTestCommand, kCompressCommand,
+                                 kDecompressCommand};
     return run_cli(commands, argc, argv);
 }

@@ -24,11 +24,16 @@ ProgressLine::~ProgressLine() {
     clear();
 }
 
-void ProgressLine::update(std::string_view label, uint64_t done, int64_t total) {
-    if (!active_) return;
+bool ProgressLine::due() {
+    if (!active_) return false;
     const auto now = Clock::now();
-    if (now < next_draw_) return;
+    if (now < next_draw_) return false;
     next_draw_ = now + kInterval;
+    return true;
+}
+
+void ProgressLine::update(std::string_view label, uint64_t done, int64_t total) {
+    if (!due()) return;
     std::string line(label);
     line.append(": ").append(mebibytes(done));
     if (total > 0) {
@@ -37,6 +42,10 @@ void ProgressLine::update(std::string_view label, uint64_t done, int64_t total) 
         line.append(" of ").append(mebibytes(static_cast<uint64_t>(total)));
         line.append(" (").append(std::to_string(percent)).append("%)");
     }
+    draw(std::move(line));
+}
+
+void ProgressLine::draw(std::string line) {
     const size_t width = line.size();
     // Blanks cover what a longer earlier line left behind.
     if (width < drawn_width_) line.append(drawn_width_ - width, ' ');

@@ -19,6 +19,9 @@ class ProgressLine {
 
     // label: what is being done; done of total bytes (total < 0: unknown).
     void update(std::string_view label, uint64_t done, int64_t total);
+    // True when a redraw is due (one clock read); the caller then builds its text and draws it.
+    bool due();
+    void draw(std::string line);
     void clear();
 
   private:

@@ -14,64 +14,21 @@
 #include <string>
 #include <thread>
 
+#include "tests/cli_support.h"
 #include "tests/test_support.h"
 #include "tests/zlib_reference.h"
-
-#ifndef QUORVANE_CLI
-#error "QUORVANE_CLI must name the built quorvane-cli"
-#endif
 
 namespace quorvane {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-using Files = std::map<std::string, Bytes>;
-
-// Starts quorvane-cli in folder with its output going to out and err; returns its process id.
-pid_t start_cli(const std::filesystem::path& folder, const std::vector<std::string>& args,
-                const std::filesystem::path& out, const std::filesystem::path& err) {
-    std::vector<char*> argv;
-    std::string program = QUORVANE_CLI;
-    argv.push_back(program.data());
-    std::vector<std::string> copies = args;
-    for (auto& arg : copies)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int out_fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out_fd < 0 || err_fd < 0 || ::chdir(folder.c_str()) != 0) ::_exit(127);
-        ::dup2(out_fd, STDOUT_FILENO);
-        ::dup2(err_fd, STDERR_FILENO);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
-// The exit status, or -1 when the process did not end by exiting.
-int wait_for(pid_t pid) {
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-}
-
-std::string text_of(const std::filesystem::path& path) {
-    const Bytes bytes = test::read_file(path);
-    return {bytes.begin(), bytes.end()};
-}
-
-Bytes bytes_of(std::string_view text) {
-    return {text.begin(), text.end()};
-}
-
-Files folder_content(const test::TempDir& dir) {
-    Files files;
-    for (const auto& name : dir.files())
-        files[name] = test::read_file(dir / name);
-    return files;
-}
+using test::Bytes;
+using test::bytes_of;
+using test::Files;
+using test::folder_content;
+using test::open_fifo_writer;
+using test::start_cli;
+using test::text_of;
+using test::wait_for;
 
 const Bytes kText = test::text_bytes(3000);
 const Bytes kTextZ = test::zlib_reference(kText, 9);
@@ -94,6 +51,9 @@ const std::string kTryHelp = R"(Try 'quorvane-cli --help'\.
 const std::string kHelp = R"(Usage: quorvane-cli COMMAND \[OPTIONS\] FILE\.\.\.
 
 Commands:
+  pack +\[options\] FILE\.\.\. +\S.*
+  unpack +\[options\] FILE\.rod\.\.\. +\S.*
+  test +\[options\] FILE\.rod\.\.\. +\S.*
   compress +\[-f\] \[-o PATH\] FILE\.\.\. +\S.*
   decompress +\[-f\] \[-o PATH\] FILE\.zlib\.\.\. +\S.*
 
@@ -268,21 +228,6 @@ TEST_P(CliGolden, Run) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, CliGolden, testing::ValuesIn(cli_cases()),
                          [](const auto& info) { return info.param.name; });
-
-// Opens the writing end of a FIFO once the process reading it has opened its end.
-int open_fifo_writer(const std::filesystem::path& fifo, pid_t reader) {
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-        if (fd >= 0) {
-            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-            return fd;
-        }
-        int status = 0;
-        if (errno != ENXIO || ::waitpid(reader, &status, WNOHANG) == reader) return -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return -1;
-}
 
 class CliSignal : public testing::TestWithParam<std::pair<int, int>> {};
 
