@@ -157,15 +157,20 @@ bool IsRodName(std::string_view path) {
 }
 
 LoadResult LoadFile(Engine& e, const std::string& path) {
-    EngineState& st = e.st;
-    st.InputPath = path;
-    st.InputFile.reset();
+    e.st.InputPath = path;
+    e.st.InputFile.reset();
     FileHandle file(std::fopen(path.c_str(), "rb"));
     struct stat info {};
     if (!file || ::fstat(::fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
         throw EInOutError("Cannot open file " + path);
     }
-    const int64_t size = info.st_size;
+    return LoadOpenedFile(e, path, std::move(file), info.st_size);
+}
+
+LoadResult LoadOpenedFile(Engine& e, const std::string& path, FileHandle file, int64_t size) {
+    EngineState& st = e.st;
+    st.InputPath = path;
+    st.InputFile.reset();
     const bool rod = IsRodName(path);
     if (rod && size > kMaxRodFileSize) {
         throw ECorruptData("Rod file larger than 16 MiB: " + path);

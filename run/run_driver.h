@@ -29,6 +29,9 @@ enum class LoadResult {
 // and ECorruptData for a rod file larger than any rod file can be.
 LoadResult LoadFile(Engine& e, const std::string& path);
 
+// The same for a file already open for reading (of size bytes), named path.
+LoadResult LoadOpenedFile(Engine& e, const std::string& path, FileHandle file, int64_t size);
+
 // The run: reads the loaded file, then packs it (unpacking = false) or restores it. Returns
 // false only when packing found no stream worth writing. Its closing steps run also when an
 // error ends it; the error then passes on to the caller.

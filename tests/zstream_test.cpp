@@ -12,42 +12,13 @@
 #include "tests/test_support.h"
 #include "tests/zlib_reference.h"
 #include "zstream/file_stream.h"
+#include "zstream/memory_stream.h"
 #include "zstream/zlib_file.h"
 
 namespace quorvane {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-// A stream over bytes in memory, the underlying stream of most tests here.
-class MemoryStream : public ByteStream {
-  public:
-    MemoryStream() = default;
-    explicit MemoryStream(Bytes bytes) : data(std::move(bytes)) {}
-
-    size_t read(void* buffer, size_t count) override {
-        const size_t n = std::min(count, data.size() - std::min(pos, data.size()));
-        if (n > 0) std::memcpy(buffer, data.data() + pos, n);
-        pos += n;
-        return n;
-    }
-    size_t write(const void* bytes, size_t count) override {
-        if (data.size() < pos + count) data.resize(pos + count);
-        if (count > 0) std::memcpy(data.data() + pos, bytes, count);
-        pos += count;
-        return count;
-    }
-    int64_t seek(int64_t offset, SeekOrigin origin) override {
-        const int64_t base = origin == SeekOrigin::Begin     ? 0
-                             : origin == SeekOrigin::Current ? static_cast<int64_t>(pos)
-                                                             : static_cast<int64_t>(data.size());
-        pos = static_cast<size_t>(base + offset);
-        return static_cast<int64_t>(pos);
-    }
-
-    Bytes data;
-    size_t pos = 0;
-};
 
 Bytes compress_through_stream(const Bytes& in, const std::vector<size_t>& pieces) {
     MemoryStream target;

@@ -56,15 +56,22 @@ ZFileResult decompress_file(const std::filesystem::path& source,
         throw EInOutError(message);
     }
     AtomicOutputStream out(target);
-    TZDecompressionStream z(in);
-    if (progress) {
-        z.on_progress = [&] { progress(static_cast<uint64_t>(in.position()), total); };
-    }
-    ZFileResult result{target, 0, copy_stream(out, z)};
-    if (!z.at_end()) throw EZDecompressionError("unexpected end of file");
+    ZFileResult result{target, 0, 0};
+    result.bytes_written = decompress_stream(in, out, [&] {
+        if (progress) progress(static_cast<uint64_t>(in.position()), total);
+    });
     result.bytes_read = static_cast<uint64_t>(in.position());
     out.commit();
     return result;
+}
+
+uint64_t decompress_stream(ByteStream& source, ByteStream& target,
+                           const std::function<void()>& progress) {
+    TZDecompressionStream z(source);
+    if (progress) z.on_progress = progress;
+    const uint64_t written = copy_stream(target, z);
+    if (!z.at_end()) throw EZDecompressionError("unexpected end of file");
+    return written;
 }
 
 ZFileResult compress_to_zlib(const std::filesystem::path& name, const ZFileProgress& progress) {

@@ -6,6 +6,8 @@
 #include <functional>
 #include <optional>
 
+#include "zstream/byte_stream.h"
+
 namespace quorvane {
 
 // What a whole-file command did.
@@ -37,6 +39,12 @@ ZFileResult compress_file(const std::filesystem::path& source, const std::filesy
 ZFileResult decompress_file(const std::filesystem::path& source,
                             const std::filesystem::path& target,
                             const ZFileProgress& progress = {});
+
+// Inflates the zlib stream that source holds from its position into target and returns the
+// bytes written; a stream cut short raises "unexpected end of file". progress is called after
+// every block read from source.
+uint64_t decompress_stream(ByteStream& source, ByteStream& target,
+                           const std::function<void()>& progress = {});
 
 // The desktop commands: NAME to NAME.zlib, replacing it; NAME.zlib to NAME, replacing it, or
 // nullopt and nothing done when the name does not end exactly in ".zlib".

@@ -1,0 +1,28 @@
+// Fuzz target: arbitrary bytes restored as a rod file, under the rod size and LZ77 setting that
+// the first byte chooses. Any outcome but a crash, a hang or a length mismatch is fine.
+#include <cstdlib>
+
+#include "engine/engine_state.h"
+#include "engine/errors.h"
+#include "engine/restoration.h"
+#include "fuzz/fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace quorvane;
+    if (size < 1) return 0;
+    RunSettings settings;
+    fuzz::apply_setting_byte(data[0], settings);
+    SilentFrontEnd ui;
+    Engine e(settings, ui);
+    e.st.RodSize = static_cast<uint8_t>(settings.integer(Setting::RodSize));
+    e.st.StreamBits = BitString::from_bytes(data + 1, size - 1);
+    e.st.CurrentSize = static_cast<int32_t>(size - 1);
+    try {
+        if (RestoreStream(e) &&
+            e.st.StreamBits.size() != 8 * static_cast<size_t>(e.st.OriginalSize)) {
+            std::abort();  // a success must have the length the header promised
+        }
+    } catch (const EngineError&) {
+    }
+    return 0;
+}
