@@ -78,6 +78,12 @@ size_t AtomicFile::write(const void* data, size_t count) {
     return done;
 }
 
+int64_t AtomicFile::seek(int64_t offset, int whence) {
+    const off_t at = ::lseek(fd_, static_cast<off_t>(offset), whence);
+    if (at < 0) throw EInOutError("Stream write error: " + errno_text());
+    return static_cast<int64_t>(at);
+}
+
 void AtomicFile::commit() {
     if (fd_ < 0) throw EInOutError("Stream write error");
     if (::fsync(fd_) != 0 && errno != EINVAL) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -22,6 +23,9 @@ class AtomicFile {
     // Writes all bytes and returns how many were written: fewer only when the device is full.
     // Any other failure raises EInOutError.
     size_t write(const void* data, size_t count);
+    // Moves the write position of the temporary file (whence as for lseek) and returns the new
+    // position; a failure raises EInOutError.
+    int64_t seek(int64_t offset, int whence);
     // Flushes the temporary file to disk and renames it over the target.
     void commit();
     // Removes the temporary file (also done by the destructor when not committed).

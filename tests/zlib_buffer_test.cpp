@@ -5,24 +5,13 @@
 #include <random>
 
 #include "tests/test_support.h"
+#include "tests/zlib_reference.h"
 #include "zstream/zlib_buffer.h"
 
 namespace quorvane {
 namespace {
 
-std::vector<uint8_t> zlib_reference(const std::vector<uint8_t>& in, int level) {
-    z_stream zs{};
-    EXPECT_EQ(deflateInit2(&zs, level, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY), Z_OK);
-    std::vector<uint8_t> out(deflateBound(&zs, in.size()));
-    zs.next_in = const_cast<Bytef*>(in.data());
-    zs.avail_in = static_cast<uInt>(in.size());
-    zs.next_out = out.data();
-    zs.avail_out = static_cast<uInt>(out.size());
-    EXPECT_EQ(deflate(&zs, Z_FINISH), Z_STREAM_END);
-    out.resize(zs.total_out);
-    deflateEnd(&zs);
-    return out;
-}
+using test::zlib_reference;
 
 TEST(ZlibBuffer, DeflateIsZlibsOwnStreamAtEveryLevel) {
     std::mt19937 rng(3);

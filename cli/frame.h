@@ -1,0 +1,81 @@
+// frame.h -- the command-line frame: subcommand table, shared options, error reports, exit codes.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace quorvane::cli {
+
+inline constexpr std::string_view kProgram = "quorvane-cli";
+
+// With several inputs the highest status of any input is the program's.
+enum ExitStatus : int { kExitOk = 0, kExitBadData = 1, kExitFailure = 2 };
+
+// Settings of the rod commands (pack, unpack, test); what is not given keeps the desktop
+// program's default.
+struct RodSettings {
+    std::optional<int> rod_size;       // -r, --rod-size: 2..128
+    std::optional<int> depth;          // -d, --depth: 1..60
+    std::optional<int> level;          // -l, --level: 1..100
+    std::optional<std::string> loops;  // --loops: taken as typed
+    bool no_lz77 = false;              // --no-lz77
+    bool single = false;               // --single
+    bool experimental = false;         // --experimental
+};
+
+// The options every subcommand shares, and the operands.
+struct Options {
+    bool force = false;
+    bool quiet = false;
+    bool verbose = false;
+    std::optional<std::string> output;
+    std::vector<std::string> inputs;
+    RodSettings rod;
+};
+
+struct Subcommand {
+    std::string_view name;
+    std::string_view operands;  // as shown in the help, e.g. "[-f] [-o PATH] FILE..."
+    std::string_view summary;
+    bool writes_output;  // accepts -o and -f
+    int (*run)(const Options& options);
+    bool takes_rod_settings = false;  // accepts the options of RodSettings
+};
+
+// A refusal the command line decides on itself (an existing output, an unsuitable name), reported
+// against path.
+class Refusal : public std::runtime_error {
+  public:
+    Refusal(std::string path, const std::string& message, int status = kExitFailure)
+        : std::runtime_error(message), path_(std::move(path)), status_(status) {}
+    const std::string& path() const { return path_; }
+    int status() const { return status_; }
+
+  private:
+    std::string path_;
+    int status_;
+};
+
+// "quorvane-cli: <path>: <message>" on stderr.
+void report(std::string_view path, std::string_view message);
+
+// Runs work for every input, reporting a failure against the input it belongs to, and returns the
+// highest exit status: 1 for corrupt or truncated data, 2 for anything else.
+int for_each_input(const Options& options, const std::function<void(const std::string&)>& work);
+
+// Refuses to write target when it exists and -f was not given, or when it is the input itself.
+void check_output(const Options& options, const std::string& input,
+                  const std::filesystem::path& target);
+
+// Parses the arguments against the table, installs the signal handlers and runs the subcommand;
+// returns the exit status.
+int run_cli(std::span<const Subcommand> table, int argc, char** argv);
+
+}  // namespace quorvane::cli

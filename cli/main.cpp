@@ -1,0 +1,13 @@
+// main.cpp -- quorvane-cli: the table of subcommands handed to the command-line frame.
+#include <array>
+
+#include "cli/frame.h"
+#include "cli/rod_commands.h"
+#include "cli/zlib_commands.h"
+
+int main(int argc, char** argv) {
+    using namespace quorvane::cli;
+    const std::array commands = {kPackCommand, kUnpackCommand, kTestCommand, kCompressCommand,
+                                 kDecompressCommand};
+    return run_cli(commands, argc, argv);
+}

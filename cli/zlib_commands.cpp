@@ -1,0 +1,55 @@
+// zlib_commands.cpp -- compress FILE to FILE.zlib and decompress FILE.zlib to FILE.
+#include "cli/zlib_commands.h"
+
+#include <string>
+
+#include "cli/progress_line.h"
+#include "zstream/zlib_file.h"
+
+namespace quorvane::cli {
+namespace {
+
+using FileCommand = ZFileResult (*)(const std::filesystem::path&, const std::filesystem::path&,
+                                    const ZFileProgress&);
+
+void run_one(const Options& options, const std::string& input, const std::filesystem::path& target,
+             FileCommand command) {
+    check_output(options, input, target);
+    ProgressLine progress(!options.quiet);
+    const ZFileResult result = command(
+        input, target, [&](uint64_t done, int64_t total) { progress.update(input, done, total); });
+    progress.clear();
+    if (options.verbose && !options.quiet) {
+        std::string message(std::to_string(result.bytes_read));
+        message.append(" -> ").append(std::to_string(result.bytes_written));
+        message.append(" bytes, wrote ").append(result.target.string());
+        report(input, message);
+    }
+}
+
+int run_compress(const Options& options) {
+    return for_each_input(options, [&](const std::string& input) {
+        const std::filesystem::path target =
+            options.output ? std::filesystem::path(*options.output) : zlib_file_name(input);
+        run_one(options, input, target, compress_file);
+    });
+}
+
+int run_decompress(const Options& options) {
+    return for_each_input(options, [&](const std::string& input) {
+        const auto derived = unzlib_file_name(input);
+        if (!derived) throw Refusal(input, "name does not end in .zlib; not decompressed");
+        const std::filesystem::path target =
+            options.output ? std::filesystem::path(*options.output) : *derived;
+        run_one(options, input, target, decompress_file);
+    });
+}
+
+}  // namespace
+
+const Subcommand kCompressCommand{"compress", "[-f] [-o PATH] FILE...",
+                                  "write FILE.zlib, one zlib stream of FILE", true, run_compress};
+const Subcommand kDecompressCommand{"decompress", "[-f] [-o PATH] FILE.zlib...",
+                                    "write FILE from FILE.zlib", true, run_decompress};
+
+}  // namespace quorvane::cli

@@ -1,0 +1,236 @@
+// quorvane-cli pack, unpack and test: golden cases and an interrupted pack.
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "run/run_driver.h"
+#include "tests/cli_support.h"
+#include "tests/test_support.h"
+
+namespace quorvane {
+namespace {
+
+using test::Bytes;
+using test::Files;
+
+// The rod file the engine itself writes for input under the given settings.
+Bytes rod_of(const Bytes& input, const std::function<void(RunSettings&)>& tweak = {}) {
+    test::TempDir dir;
+    test::write_file(dir / "in", input);
+    RunSettings settings;
+    if (tweak) tweak(settings);
+    SilentFrontEnd ui;
+    Engine e(settings, ui);
+    EXPECT_EQ(LoadFile(e, (dir / "in").string()), LoadResult::Accepted);
+    EXPECT_TRUE(ProcessRun(e, false));
+    return test::read_file(dir / "in.rod");
+}
+
+const Bytes kSparse = test::sparse_bytes(3000, 21);
+const Bytes kSparseRod = rod_of(kSparse);
+const Bytes kSparseRodR5Raw = rod_of(kSparse, [](RunSettings& s) {
+    s.set(Setting::RodSize, "5");
+    s.set(Setting::Lz77, "");
+    s.set(Setting::LoopMode, "Algorithm    : Single cycles");
+});
+const Bytes kZeros(5000, 0);
+const Bytes kOld = test::bytes_of("old");
+const Bytes kNoise =
+    test::bytes_of("no rod stream at all, but long enough to be read as one ........");
+const std::string kFailure =
+    "This attempt to restore a fractalized file has failed You either used a corrupted file or "
+    "did something illegal This vexion mechanism can not see ramdomly created wholes Please "
+    "contakt Korrindal for details to resolve this problem";
+
+struct RodCase {
+    std::string name;
+    std::vector<std::string> args;
+    Files given;
+    int status;
+    Files expected;   // the whole folder afterwards
+    std::string err;  // a pattern for all of stderr
+};
+
+std::string usage_error(const std::string& message) {
+    return "quorvane-cli: " + message + "\nTry 'quorvane-cli --help'\\.\n";
+}
+
+std::vector<RodCase> rod_cases() {
+    const Files sparse{{"s.bin", kSparse}};
+    const Files packed{{"s.bin", kSparse}, {"s.bin.rod", kSparseRod}};
+    const Files rod_only{{"s.bin.rod", kSparseRod}};
+    return {
+        {"PackWritesRod", {"pack", "s.bin"}, sparse, 0, packed, ""},
+        {"PackWithSettings",
+         {"pack", "-r", "5", "--no-lz77", "--single", "s.bin"},
+         sparse,
+         0,
+         {{"s.bin", kSparse}, {"s.bin.rod", kSparseRodR5Raw}},
+         ""},
+        {"PackRefusesExistingOutput",
+         {"pack", "s.bin"},
+         {{"s.bin", kSparse}, {"s.bin.rod", kOld}},
+         2,
+         {{"s.bin", kSparse}, {"s.bin.rod", kOld}},
+         "quorvane-cli: s\\.bin\\.rod: already exists; use -f to replace it\n"},
+        {"PackForceReplaces",
+         {"pack", "-f", "s.bin"},
+         {{"s.bin", kSparse}, {"s.bin.rod", kOld}},
+         0,
+         packed,
+         ""},
+        {"PackToOutput",
+         {"pack", "-o", "x", "s.bin"},
+         sparse,
+         0,
+         {{"s.bin", kSparse}, {"x", kSparseRod}},
+         ""},
+        {"PackSizeLimit",
+         {"pack", "small"},
+         {{"small", Bytes(81, 1)}},
+         2,
+         {{"small", Bytes(81, 1)}},
+         "quorvane-cli: small: Quorvane Limit: 83 Bytes < File > 32 KBytes\n"},
+        {"PackNotSuccessful",
+         {"pack", "zeros"},
+         {{"zeros", kZeros}},
+         1,
+         {{"zeros", kZeros}},
+         "quorvane-cli: zeros: Vexion Mode  : Not Succesfull\n"},
+        {"PackRodFileFurther",
+         {"pack", "s.bin.rod"},
+         rod_only,
+         0,
+         {{"s.bin.rod", kSparseRod}, {"s.bin.rod.rod", rod_of(kSparseRod)}},
+         ""},
+        {"PackVerbose",
+         {"pack", "-v", "s.bin"},
+         sparse,
+         0,
+         packed,
+         "s\\.bin:\n  Bits Input   : 24000\n[^]*  Vexion Mode  : Succesfull\n[^]*"
+         "quorvane-cli: s\\.bin: 3000 -> " +
+             std::to_string(kSparseRod.size()) + " bytes, wrote s\\.bin\\.rod\n"},
+        {"UnpackRestores", {"unpack", "s.bin.rod"}, rod_only, 0, packed, ""},
+        {"UnpackWithSettings",
+         {"unpack", "--rod-size=5", "--no-lz77", "-o", "back", "r5.rod"},
+         {{"r5.rod", kSparseRodR5Raw}},
+         0,
+         {{"r5.rod", kSparseRodR5Raw}, {"back", kSparse}},
+         ""},
+        {"UnpackWithOtherSettingsFails",
+         {"unpack", "--no-lz77", "s.bin.rod"},
+         rod_only,
+         1,
+         rod_only,
+         "quorvane-cli: s\\.bin\\.rod: " + kFailure + "\n"},
+        {"UnpackCorruptKeepsExistingOutput",
+         {"unpack", "-f", "n.rod"},
+         {{"n", kOld}, {"n.rod", kNoise}},
+         1,
+         {{"n", kOld}, {"n.rod", kNoise}},
+         "quorvane-cli: n\\.rod: buffer error\n"},
+        {"UnpackRefusesOtherNames",
+         {"unpack", "s.bin.ROD"},
+         {{"s.bin.ROD", kSparseRod}},
+         2,
+         {{"s.bin.ROD", kSparseRod}},
+         "quorvane-cli: s\\.bin\\.ROD: name does not end in \\.rod; not unpacked\n"},
+        {"TestWritesNothing",
+         {"test", "-v", "s.bin.rod"},
+         rod_only,
+         0,
+         rod_only,
+         "s\\.bin\\.rod:\n[^]*Vexion Mode  : Testing only\n[^]*quorvane-cli: s\\.bin\\.rod: " +
+             std::to_string(kSparseRod.size()) + " -> 3000 bytes, restores\n"},
+        {"TestGoesOnAfterAFailure",
+         {"test", "n.rod", "s.bin.rod"},
+         {{"n.rod", kNoise}, {"s.bin.rod", kSparseRod}},
+         1,
+         {{"n.rod", kNoise}, {"s.bin.rod", kSparseRod}},
+         "quorvane-cli: n\\.rod: buffer error\n"},
+        {"TestTakesNoOutput",
+         {"test", "-o", "x", "s.bin.rod"},
+         rod_only,
+         2,
+         rod_only,
+         usage_error("-o and -f do not apply to 'test'")},
+        {"RodSizeOutOfRange",
+         {"pack", "-r", "129", "s.bin"},
+         sparse,
+         2,
+         sparse,
+         usage_error("invalid value '129' for -r \\(2\\.\\.128\\)")},
+        {"DepthNotANumber",
+         {"pack", "--depth", "x", "s.bin"},
+         sparse,
+         2,
+         sparse,
+         usage_error("invalid value 'x' for --depth \\(1\\.\\.60\\)")},
+        {"LoopsTakenAsTyped",
+         {"pack", "--loops", "abc", "s.bin"},
+         sparse,
+         2,
+         sparse,
+         "quorvane-cli: s\\.bin: 'abc' is not a valid integer value\n"},
+        {"RodOptionsOnlyForRodCommands",
+         {"compress", "-r", "3", "s.bin"},
+         sparse,
+         2,
+         sparse,
+         usage_error("unknown option '-r'")},
+    };
+}
+
+void PrintTo(const RodCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CliRodGolden : public testing::TestWithParam<RodCase> {};
+
+TEST_P(CliRodGolden, Run) {
+    const RodCase& c = GetParam();
+    test::TempDir dir;
+    test::TempDir captured;
+    for (const auto& [name, bytes] : c.given)
+        test::write_file(dir / name, bytes);
+    const pid_t pid = test::start_cli(dir.path(), c.args, captured / "out", captured / "err");
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(test::wait_for(pid), c.status);
+    EXPECT_EQ(test::folder_content(dir), c.expected);
+    const std::string err = test::text_of(captured / "err");
+    EXPECT_TRUE(std::regex_match(err, std::regex(c.err))) << "stderr:\n" << err;
+    EXPECT_EQ(test::text_of(captured / "out"), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CliRodGolden, testing::ValuesIn(rod_cases()),
+                         [](const auto& info) { return info.param.name; });
+
+// Ctrl-C in the middle of pack: exit status 130, no temporary file, no output. The input is a
+// FIFO named like a rod file (packed further without the size test), held open by the test, so
+// the command is certainly still running when the signal comes.
+TEST(CliRodSignal, InterruptedPackLeavesNothing) {
+    test::TempDir dir;
+    test::TempDir captured;
+    ASSERT_EQ(::mkfifo((dir / "big.rod").c_str(), 0600), 0);
+    const auto old_pipe_handler = ::signal(SIGPIPE, SIG_IGN);
+    const pid_t pid =
+        test::start_cli(dir.path(), {"pack", "big.rod"}, captured / "out", captured / "err");
+    ASSERT_GT(pid, 0);
+    const int fifo = test::open_fifo_writer(dir / "big.rod", pid);
+    ASSERT_GE(fifo, 0);
+    const Bytes chunk = test::sparse_bytes(60000, 4);
+    ASSERT_EQ(::write(fifo, chunk.data(), chunk.size()), static_cast<ssize_t>(chunk.size()));
+    ASSERT_EQ(::kill(pid, SIGINT), 0);
+    EXPECT_EQ(test::wait_for(pid), 130);
+    ::close(fifo);
+    ::signal(SIGPIPE, old_pipe_handler);
+    EXPECT_EQ(dir.files(), std::vector<std::string>{"big.rod"});
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,79 @@
+// cli_support.cpp -- running the built quorvane-cli from tests.
+#include "tests/cli_support.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+#ifndef QUORVANE_CLI
+#error "QUORVANE_CLI must name the built quorvane-cli"
+#endif
+
+namespace quorvane::test {
+
+// Starts quorvane-cli in folder with its output going to out and err; returns its process id.
+pid_t start_cli(const std::filesystem::path& folder, const std::vector<std::string>& args,
+                const std::filesystem::path& out, const std::filesystem::path& err) {
+    std::vector<char*> argv;
+    std::string program = QUORVANE_CLI;
+    argv.push_back(program.data());
+    std::vector<std::string> copies = args;
+    for (auto& arg : copies)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int out_fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out_fd < 0 || err_fd < 0 || ::chdir(folder.c_str()) != 0) ::_exit(127);
+        ::dup2(out_fd, STDOUT_FILENO);
+        ::dup2(err_fd, STDERR_FILENO);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+// The exit status, or -1 when the process did not end by exiting.
+int wait_for(pid_t pid) {
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+std::string text_of(const std::filesystem::path& path) {
+    const Bytes bytes = read_file(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+Bytes bytes_of(std::string_view text) {
+    return {text.begin(), text.end()};
+}
+
+Files folder_content(const TempDir& dir) {
+    Files files;
+    for (const auto& name : dir.files())
+        files[name] = read_file(dir / name);
+    return files;
+}
+
+// Opens the writing end of a FIFO once the process reading it has opened its end.
+int open_fifo_writer(const std::filesystem::path& fifo, pid_t reader) {
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            return fd;
+        }
+        int status = 0;
+        if (errno != ENXIO || ::waitpid(reader, &status, WNOHANG) == reader) return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return -1;
+}
+
+}  // namespace quorvane::test

@@ -1,0 +1,33 @@
+// cli_support.h -- running the built quorvane-cli from tests: processes, folders, FIFOs.
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tests/test_support.h"
+
+namespace quorvane::test {
+
+using Bytes = std::vector<uint8_t>;
+using Files = std::map<std::string, Bytes>;
+
+// Starts quorvane-cli in folder with its output going to out and err; returns its process id.
+pid_t start_cli(const std::filesystem::path& folder, const std::vector<std::string>& args,
+                const std::filesystem::path& out, const std::filesystem::path& err);
+
+// The exit status, or -1 when the process did not end by exiting.
+int wait_for(pid_t pid);
+
+std::string text_of(const std::filesystem::path& path);
+Bytes bytes_of(std::string_view text);
+Files folder_content(const TempDir& dir);
+
+// Opens the writing end of a FIFO once the process reading it has opened its end.
+int open_fifo_writer(const std::filesystem::path& fifo, pid_t reader);
+
+}  // namespace quorvane::test

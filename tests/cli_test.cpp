@@ -1,0 +1,271 @@
+// quorvane-cli golden cases (command line, exit status, folder afterwards, messages) and signals.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <random>
+#include <regex>
+#include <string>
+#include <thread>
+
+#include "tests/cli_support.h"
+#include "tests/test_support.h"
+#include "tests/zlib_reference.h"
+
+namespace quorvane {
+namespace {
+
+using test::Bytes;
+using test::bytes_of;
+using test::Files;
+using test::folder_content;
+using test::open_fifo_writer;
+using test::start_cli;
+using test::text_of;
+using test::wait_for;
+
+const Bytes kText = test::text_bytes(3000);
+const Bytes kTextZ = test::zlib_reference(kText, 9);
+const Bytes kCut(kTextZ.begin(), kTextZ.begin() + static_cast<ptrdiff_t>(kTextZ.size() / 2));
+const Bytes kJunk = bytes_of("this is not a zlib stream");
+const Bytes kOld = bytes_of("old");
+
+struct CliCase {
+    std::string name;
+    std::vector<std::string> args;
+    Files given;
+    int status;
+    Files expected;        // the whole folder afterwards
+    std::string err;       // a pattern for all of stderr
+    std::string out = "";  // a pattern for all of stdout
+};
+
+const std::string kTryHelp = R"(Try 'quorvane-cli --help'\.
+)";
+const std::string kHelp = R"(Usage: quorvane-cli COMMAND \[OPTIONS\] FILE\.\.\.
+
+Commands:
+  pack +\[options\] FILE\.\.\. +\S.*
+  unpack +\[options\] FILE\.rod\.\.\. +\S.*
+  test +\[options\] FILE\.rod\.\.\. +\S.*
+  compress +\[-f\] \[-o PATH\] FILE\.\.\. +\S.*
+  decompress +\[-f\] \[-o PATH\] FILE\.zlib\.\.\. +\S.*
+
+Options:
+(  -.*
+)+
+[^]*)";
+
+std::string usage_error(const std::string& message) {
+    return std::string("quorvane-cli: ").append(message).append("\n").append(kTryHelp);
+}
+
+std::vector<CliCase> cli_cases() {
+    const Files text{{"a.txt", kText}};
+    const Files both{{"a.txt", kText}, {"a.txt.zlib", kTextZ}};
+    const Files stale{{"a.txt", kText}, {"a.txt.zlib", kOld}};
+    const Files packed{{"a.txt.zlib", kTextZ}};
+    return {
+        {"CompressWritesZlib", {"compress", "a.txt"}, text, 0, both, ""},
+        {"CompressRefusesExistingOutput",
+         {"compress", "a.txt"},
+         stale,
+         2,
+         stale,
+         "quorvane-cli: a\\.txt\\.zlib: already exists; use -f to replace it\n"},
+        {"CompressForceReplaces", {"compress", "-f", "a.txt"}, stale, 0, both, ""},
+        {"CompressToOutput",
+         {"compress", "-o", "out.bin", "a.txt"},
+         text,
+         0,
+         {{"a.txt", kText}, {"out.bin", kTextZ}},
+         ""},
+        {"CompressBundledForceAndOutput",
+         {"compress", "-qfoout.bin", "a.txt"},
+         {{"a.txt", kText}, {"out.bin", kOld}},
+         0,
+         {{"a.txt", kText}, {"out.bin", kTextZ}},
+         ""},
+        {"CompressOutputWithSeveralInputs",
+         {"compress", "--output=x", "a.txt", "a.txt"},
+         text,
+         2,
+         text,
+         usage_error("-o can only be used with one input")},
+        {"CompressMissingInput",
+         {"compress", "nope.txt", "a.txt"},
+         text,
+         2,
+         both,
+         "quorvane-cli: nope\\.txt: Cannot open file nope\\.txt\n"},
+        {"CompressNameAfterDoubleDash",
+         {"compress", "--", "-f"},
+         {{"-f", kText}},
+         0,
+         {{"-f", kText}, {"-f.zlib", kTextZ}},
+         ""},
+        {"CompressVerbose",
+         {"compress", "-v", "a.txt"},
+         text,
+         0,
+         both,
+         "quorvane-cli: a\\.txt: 3000 -> " + std::to_string(kTextZ.size()) +
+             " bytes, wrote a\\.txt\\.zlib\n"},
+        {"DecompressRestores", {"decompress", "a.txt.zlib"}, packed, 0, both, ""},
+        {"DecompressRefusesExistingOutput",
+         {"decompress", "a.txt.zlib"},
+         {{"a.txt", kOld}, {"a.txt.zlib", kTextZ}},
+         2,
+         {{"a.txt", kOld}, {"a.txt.zlib", kTextZ}},
+         "quorvane-cli: a\\.txt: already exists; use -f to replace it\n"},
+        {"DecompressForceReplaces",
+         {"decompress", "--force", "a.txt.zlib"},
+         {{"a.txt", kOld}, {"a.txt.zlib", kTextZ}},
+         0,
+         both,
+         ""},
+        {"DecompressToOutput",
+         {"decompress", "a.txt.zlib", "-o", "b"},
+         packed,
+         0,
+         {{"a.txt.zlib", kTextZ}, {"b", kText}},
+         ""},
+        {"DecompressCorruptKeepsExistingOutput",
+         {"decompress", "-f", "bad.zlib"},
+         {{"bad", kOld}, {"bad.zlib", kJunk}},
+         1,
+         {{"bad", kOld}, {"bad.zlib", kJunk}},
+         "quorvane-cli: bad\\.zlib: data error\n"},
+        {"DecompressTruncated",
+         {"decompress", "cut.zlib"},
+         {{"cut.zlib", kCut}},
+         1,
+         {{"cut.zlib", kCut}},
+         "quorvane-cli: cut\\.zlib: unexpected end of file\n"},
+        {"DecompressEmptyFile",
+         {"decompress", "e.zlib"},
+         {{"e.zlib", {}}},
+         1,
+         {{"e.zlib", {}}},
+         "quorvane-cli: e\\.zlib: unexpected end of file\n"},
+        {"DecompressRefusesOtherNames",
+         {"decompress", "a.ZLIB"},
+         {{"a.ZLIB", kTextZ}},
+         2,
+         {{"a.ZLIB", kTextZ}},
+         "quorvane-cli: a\\.ZLIB: name does not end in \\.zlib; not decompressed\n"},
+        {"DecompressGoesOnAfterBadData",
+         {"decompress", "cut.zlib", "a.txt.zlib"},
+         {{"a.txt.zlib", kTextZ}, {"cut.zlib", kCut}},
+         1,
+         {{"a.txt", kText}, {"a.txt.zlib", kTextZ}, {"cut.zlib", kCut}},
+         "quorvane-cli: cut\\.zlib: unexpected end of file\n"},
+        {"DecompressHighestStatusWins",
+         {"decompress", "bad.zlib", "nope.zlib"},
+         {{"bad.zlib", kJunk}},
+         2,
+         {{"bad.zlib", kJunk}},
+         "quorvane-cli: bad\\.zlib: data error\n"
+         "quorvane-cli: nope\\.zlib: Cannot open file nope\\.zlib\n"},
+        {"Help", {"--help"}, text, 0, text, "", kHelp},
+        {"HelpOfCommand", {"decompress", "-h"}, text, 0, text, "", kHelp},
+        {"Version", {"-V"}, {}, 0, {}, "", "quorvane-cli 2\\.2\\.0\n"},
+        {"NoArguments", {}, {}, 2, {}, kHelp},
+        {"UnknownCommand",
+         {"squeeze", "a.txt"},
+         text,
+         2,
+         text,
+         usage_error("unknown command 'squeeze'")},
+        {"UnknownOption",
+         {"compress", "-x", "a.txt"},
+         text,
+         2,
+         text,
+         usage_error("unknown option '-x'")},
+        {"MissingOutputPath",
+         {"compress", "a.txt", "-o"},
+         text,
+         2,
+         text,
+         usage_error("missing path after '-o'")},
+        {"NoInputs",
+         {"decompress", "-f"},
+         {},
+         2,
+         {},
+         usage_error("no input files for 'decompress'")},
+    };
+}
+
+void PrintTo(const CliCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CliGolden : public testing::TestWithParam<CliCase> {};
+
+TEST_P(CliGolden, Run) {
+    const CliCase& c = GetParam();
+    test::TempDir dir;
+    test::TempDir captured;
+    for (const auto& [name, bytes] : c.given)
+        test::write_file(dir / name, bytes);
+    const pid_t pid = start_cli(dir.path(), c.args, captured / "out", captured / "err");
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(wait_for(pid), c.status);
+    EXPECT_EQ(folder_content(dir), c.expected);
+    const std::string err = text_of(captured / "err");
+    const std::string out = text_of(captured / "out");
+    EXPECT_TRUE(std::regex_match(err, std::regex(c.err))) << "stderr:\n" << err;
+    EXPECT_TRUE(std::regex_match(out, std::regex(c.out))) << "stdout:\n" << out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CliGolden, testing::ValuesIn(cli_cases()),
+                         [](const auto& info) { return info.param.name; });
+
+class CliSignal : public testing::TestWithParam<std::pair<int, int>> {};
+
+TEST_P(CliSignal, EndsWithoutLeavingTemporaryFiles) {
+    const auto [signal_number, expected_status] = GetParam();
+    test::TempDir dir;
+    test::TempDir captured;
+    ASSERT_EQ(::mkfifo((dir / "big").c_str(), 0600), 0);
+    test::write_file(dir / "big.zlib", kOld);
+    // The test itself must survive writing to a reader that has gone.
+    const auto old_pipe_handler = ::signal(SIGPIPE, SIG_IGN);
+
+    const pid_t pid =
+        start_cli(dir.path(), {"compress", "-f", "big"}, captured / "out", captured / "err");
+    ASSERT_GT(pid, 0);
+    const int fifo = open_fifo_writer(dir / "big", pid);
+    ASSERT_GE(fifo, 0);
+    // These writes only return once the command has read most of the bytes, so it is in the
+    // middle of compressing: the input stays open, the command waits for more.
+    std::mt19937 rng(17);
+    const Bytes chunk = test::random_bytes(rng, 1 << 20);
+    ASSERT_EQ(::write(fifo, chunk.data(), chunk.size()), static_cast<ssize_t>(chunk.size()));
+    EXPECT_EQ(dir.files().size(), 3U) << "no temporary file beside big.zlib";
+
+    ASSERT_EQ(::kill(pid, signal_number), 0);
+    EXPECT_EQ(wait_for(pid), expected_status);
+    ::close(fifo);
+    ::signal(SIGPIPE, old_pipe_handler);
+
+    EXPECT_EQ(dir.files(), (std::vector<std::string>{"big", "big.zlib"}));
+    EXPECT_EQ(test::read_file(dir / "big.zlib"), kOld);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, CliSignal,
+                         testing::Values(std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}),
+                         [](const auto& info) {
+                             return std::string(info.param.first == SIGINT ? "SIGINT" : "SIGTERM");
+                         });
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,104 @@
+// file_stream.cpp -- POSIX file descriptors behind the stream interface.
+#include "zstream/file_stream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "engine/errors.h"
+
+namespace quorvane {
+namespace {
+
+int whence_of(SeekOrigin origin) {
+    switch (origin) {
+        case SeekOrigin::Begin:
+            return SEEK_SET;
+        case SeekOrigin::Current:
+            return SEEK_CUR;
+        case SeekOrigin::End:
+            return SEEK_END;
+    }
+    return SEEK_SET;
+}
+
+std::string with_reason(const char* message) {
+    std::string text(message);
+    text.append(": ").append(std::strerror(errno));
+    return text;
+}
+
+std::string cannot_open(const std::filesystem::path& path) {
+    std::string text("Cannot open file ");
+    text.append(path.string());
+    return text;
+}
+
+}  // namespace
+
+FileInputStream::FileInputStream(const std::filesystem::path& path) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) throw EInOutError(cannot_open(path));
+    struct stat st {};
+    // A folder opens for reading but holds no bytes to read.
+    if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd_);
+        throw EInOutError(cannot_open(path));
+    }
+    regular_ = S_ISREG(st.st_mode);
+}
+
+FileInputStream::~FileInputStream() {
+    ::close(fd_);
+}
+
+size_t FileInputStream::read(void* buffer, size_t count) {
+    for (;;) {
+        const ssize_t n = ::read(fd_, buffer, count);
+        if (n >= 0) {
+            pos_ += n;
+            return static_cast<size_t>(n);
+        }
+        if (errno != EINTR) throw EInOutError(with_reason("Stream read error"));
+    }
+}
+
+size_t FileInputStream::write(const void*, size_t) {
+    throw EInOutError("Stream write error");
+}
+
+int64_t FileInputStream::seek(int64_t offset, SeekOrigin origin) {
+    if (offset == 0 && origin == SeekOrigin::Current) return pos_;
+    const off_t at = ::lseek(fd_, static_cast<off_t>(offset), whence_of(origin));
+    if (at < 0) throw EInOutError(with_reason("Stream read error"));
+    pos_ = static_cast<int64_t>(at);
+    return pos_;
+}
+
+int64_t FileInputStream::size() {
+    struct stat st {};
+    if (!regular_ || ::fstat(fd_, &st) != 0) return -1;
+    return static_cast<int64_t>(st.st_size);
+}
+
+size_t AtomicOutputStream::read(void*, size_t) {
+    throw EInOutError("Stream read error");
+}
+
+size_t AtomicOutputStream::write(const void* data, size_t count) {
+    const size_t n = file_.write(data, count);
+    pos_ += static_cast<int64_t>(n);
+    return n;
+}
+
+int64_t AtomicOutputStream::seek(int64_t offset, SeekOrigin origin) {
+    if (offset == 0 && origin == SeekOrigin::Current) return pos_;
+    pos_ = file_.seek(offset, whence_of(origin));
+    return pos_;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,50 @@
+// file_stream.h -- streams over files: reading an existing file, writing one atomically.
+#pragma once
+
+#include <filesystem>
+
+#include "rodfile/atomic_file.h"
+#include "zstream/byte_stream.h"
+
+namespace quorvane {
+
+// An existing file opened for reading. Writing raises "Stream write error".
+class FileInputStream : public ByteStream {
+  public:
+    // Raises EInOutError "Cannot open file <path>" when path is not a readable file.
+    explicit FileInputStream(const std::filesystem::path& path);
+    ~FileInputStream() override;
+    FileInputStream(const FileInputStream&) = delete;
+    FileInputStream& operator=(const FileInputStream&) = delete;
+
+    size_t read(void* buffer, size_t count) override;
+    size_t write(const void* data, size_t count) override;
+    int64_t seek(int64_t offset, SeekOrigin origin) override;
+    // -1 for a pipe or device.
+    int64_t size() override;
+
+  private:
+    int fd_ = -1;
+    int64_t pos_ = 0;  // kept here so that asking for the position costs no system call
+    bool regular_ = false;
+};
+
+// A new file that replaces target only on commit(); until then target keeps its content, and
+// without commit() nothing is left behind. Reading raises "Stream read error".
+class AtomicOutputStream : public ByteStream {
+  public:
+    explicit AtomicOutputStream(std::filesystem::path target) : file_(std::move(target)) {}
+
+    size_t read(void* buffer, size_t count) override;
+    size_t write(const void* data, size_t count) override;
+    int64_t seek(int64_t offset, SeekOrigin origin) override;
+
+    void commit() { file_.commit(); }
+    const std::filesystem::path& target() const { return file_.target(); }
+
+  private:
+    AtomicFile file_;
+    int64_t pos_ = 0;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,47 @@
+// zlib_file.h -- the whole-file commands: a file to NAME.zlib and back, never half-written.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+namespace quorvane {
+
+// What a whole-file command did.
+struct ZFileResult {
+    std::filesystem::path target;
+    uint64_t bytes_read = 0;     // of the source
+    uint64_t bytes_written = 0;  // to the target
+};
+
+// Called now and then with the bytes of the source consumed so far and the source's size (-1
+// when the source cannot tell, as a pipe).
+using ZFileProgress = std::function<void(uint64_t done, int64_t total)>;
+
+// name + ".zlib".
+std::filesystem::path zlib_file_name(const std::filesystem::path& name);
+// name without its ".zlib" ending; nullopt when name does not end exactly in ".zlib".
+std::optional<std::filesystem::path> unzlib_file_name(const std::filesystem::path& name);
+
+// Writes one zlib stream of the whole source (level 9, window bits 15, memory level 8, default
+// strategy) to target. target is replaced only once the stream is complete; on any failure it
+// keeps its content and no temporary file is left.
+ZFileResult compress_file(const std::filesystem::path& source, const std::filesystem::path& target,
+                          const ZFileProgress& progress = {});
+
+// Writes the inflated content of the zlib stream in source to target, once the whole stream has
+// been inflated and its trailer checked; bytes after the stream are ignored. Data that is not a
+// zlib stream raises EZDecompressionError "data error", a stream cut short "unexpected end of
+// file"; in both cases target keeps its content.
+ZFileResult decompress_file(const std::filesystem::path& source,
+                            const std::filesystem::path& target,
+                            const ZFileProgress& progress = {});
+
+// The desktop commands: NAME to NAME.zlib, replacing it; NAME.zlib to NAME, replacing it, or
+// nullopt and nothing done when the name does not end exactly in ".zlib".
+ZFileResult compress_to_zlib(const std::filesystem::path& name, const ZFileProgress& progress = {});
+std::optional<ZFileResult> decompress_from_zlib(const std::filesystem::path& name,
+                                                const ZFileProgress& progress = {});
+
+}  // namespace quorvane
