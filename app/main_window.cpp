@@ -26,6 +26,7 @@
 #include "ui/fonts.h"
 #include "ui/message_boxes.h"
 #include "ui/settings_dialog.h"
+#include "ui/zlib_buttons.h"
 
 namespace quorvane {
 namespace {
@@ -437,10 +438,25 @@ void TZivIduv::StartButtonClick() {
 
 void TZivIduv::Compress_ButtonClick() {
     Exit_Button->setFocus();
+    OpenDialog1Title = kCompressTitle;
+    const QString path = choose_file(OpenDialog1Title);
+    if (!path.isEmpty()) {
+        OpenDialog1FileName = path;
+        CompressChosenFile(this, path);
+    }
+    OpenDialog1FileName.clear();
 }
 
 void TZivIduv::DeCompress_ButtonClick() {
     Exit_Button->setFocus();
+    OpenDialog1Title = kDecompressTitle;
+    const QString path = choose_file(OpenDialog1Title);
+    if (!path.isEmpty()) {
+        OpenDialog1FileName = path;
+        // A name without ".zlib" is ignored, and the dialog keeps it.
+        if (!DecompressChosenFile(this, path)) return;
+    }
+    OpenDialog1FileName.clear();
 }
 
 void TZivIduv::Exit_ButtonClick() {
