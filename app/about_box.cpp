@@ -55,7 +55,7 @@ TAboutBox::TAboutBox(QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("About"));
-    setFixedSize(330, 232);
+    setFixedSize(330, 252);
     setModal(true);
 
     QFont bold = font();
@@ -76,19 +76,19 @@ TAboutBox::TAboutBox(QWidget* parent)
 
     auto* algorithm = new QGroupBox(QStringLiteral("  Algorithm  "), this);
     algorithm->setObjectName(QStringLiteral("AlgorithmBox"));
-    algorithm->setGeometry(8, 102, 314, 90);
+    algorithm->setGeometry(8, 102, 314, 110);
     MakeText(algorithm, QStringLiteral("AlgorithmText"),
              QStringLiteral("Each pass cuts the bits into rods from the end: the data grows at "
                             "its start and is truncated at its end, and it becomes more uniform "
                             "with every cycle."),
-             QRect(10, 18, 296, 48));
+             QRect(10, 20, 296, 64));
     MakeText(algorithm, QStringLiteral("ExpertsText"),
-             QStringLiteral("Experts call it Fall-Through MECHANISM"), QRect(10, 66, 296, 18));
+             QStringLiteral("Experts call it Fall-Through MECHANISM"), QRect(10, 86, 296, 18));
 
     auto* ok = new QPushButton(QStringLiteral("&OK"), this);
     ok->setObjectName(QStringLiteral("OKButton"));
     ok->setFont(bold);
-    ok->setGeometry(125, 198, 80, 26);
+    ok->setGeometry(125, 218, 80, 26);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }

@@ -118,10 +118,10 @@ TFractalSet::TFractalSet(RunSettings& settings, QWidget* parent)
     depth_note->setStyleSheet(kRed);
 
     QLabel* level = MakeLabel(optimizer, QStringLiteral("LevelText"), QStringLiteral("Level:"),
-                              QRect(170, 20, 36, 14));
+                              QRect(164, 20, 40, 14));
     level->setStyleSheet(kRed);
     CompressionLabel = MakeLabel(optimizer, QStringLiteral("CompressionLabel"),
-                                 QStringLiteral("1 %"), QRect(170, 36, 36, 14));
+                                 QStringLiteral("1 %"), QRect(164, 36, 40, 14));
     TrackBar2 = MakeBar(optimizer, QStringLiteral("TrackBar2"), Qt::Vertical, 1, 100,
                         QRect(178, 58, 20, 138),
                         QStringLiteral("Final size of compressed file in % of original"));
@@ -148,8 +148,7 @@ TFractalSet::TFractalSet(RunSettings& settings, QWidget* parent)
     KeyBox = MakeBox(optimizer, QStringLiteral("KeyBox"), QString(), QRect(180, 201, 18, 16),
                      QStringLiteral("Show Code string [Default = Hide]"));
     QLabel* note = MakeLabel(optimizer, QStringLiteral("TimeNote"),
-                             QStringLiteral("Dense files take much longer to process."),
-                             QRect(8, 220, 192, 16));
+                             QStringLiteral("Dense data takes longer."), QRect(8, 220, 192, 16));
     note->setWordWrap(true);
 
     OKButton = new QPushButton(QStringLiteral("&OK"), this);
