@@ -1,0 +1,129 @@
+// main_window.h -- TZivIduv, the main window: loading, Start, Exit, statistics, setting labels.
+#pragma once
+
+#include <QImage>
+#include <QMainWindow>
+#include <QString>
+#include <array>
+#include <functional>
+
+#include "app/window_front_end.h"
+#include "engine/engine_state.h"
+#include "run/run_settings.h"
+
+class QAction;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace quorvane {
+
+class PieGauge;
+class TAboutBox;
+class TFractalSet;
+class TSnippet;
+
+class TZivIduv : public QMainWindow, private WindowFrontEnd::Host {
+    Q_OBJECT
+
+  public:
+    // Creates the settings dialog, the about box and the chip dialog after itself, in that order.
+    explicit TZivIduv(QWidget* parent = nullptr);
+    ~TZivIduv() override;
+
+    void FormActivate();
+    void FLoadButtonClick();
+    void ModeButtonClick();
+    void CHIPButtonClick();
+    void StartButtonClick();
+    void Compress_ButtonClick();
+    void DeCompress_ButtonClick();
+    void Exit_ButtonClick();
+    void AutoStopLabelClick();
+    void AboutClick();
+    void OptionsClick();
+
+    // Reads the built-in tablet into TabletBits.
+    void LoadDirazTablet();
+    // What Load File does once a file is chosen (also for a dropped file).
+    void LoadInputFile(const QString& path);
+
+    Engine& engine() { return engine_; }
+    RunSettings& settings() { return settings_; }
+    WindowFrontEnd& front_end() { return front_end_; }
+    bool running() const { return running_; }
+    TFractalSet* settings_dialog() const { return FractalSet; }
+    TAboutBox* about_box() const { return AboutBox; }
+    TSnippet* snippet_dialog() const { return Snippet; }
+    const QImage& chip_image() const { return Chip1; }
+    const QImage& stream_image() const { return Snippet1; }
+    const QImage& tablet_image() const { return DirazTImage; }
+    const QString& open_dialog_title() const { return OpenDialog1Title; }
+    const QString& open_dialog_file_name() const { return OpenDialog1FileName; }
+
+    // Runs the file-open dialog under a title, starting from its remembered file name; returns
+    // the chosen path, or an empty text when cancelled. Replaceable so tests need no dialog.
+    std::function<QString(const QString& title)> choose_file;
+
+  signals:
+    // Exit, or the end of a run that Exit or closing the window stopped: the program ends.
+    void terminationRequested();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void show_engine_message(std::string_view text) override;
+    void draw_engine_chip(const BitString& stream, const BitString& header_data) override;
+
+    void BuildControls();
+    void BindEngine();
+    QString RunOpenDialog(const QString& title);
+    void SetRunButtonsEnabled(bool enabled);
+    void Terminate();
+    static void PumpMessages();
+
+    RunSettings settings_;
+    WindowFrontEnd front_end_;
+    Engine engine_;
+    bool running_ = false;
+    bool activated_ = false;
+
+    QAction* About = nullptr;
+    QAction* Options = nullptr;
+    QPushButton* FLoadButton = nullptr;
+    QPushButton* CHIPButton = nullptr;
+    QPushButton* ModeButton = nullptr;
+    QPushButton* StartButton = nullptr;
+    QPushButton* Compress_Button = nullptr;
+    QPushButton* DeCompress_Button = nullptr;
+    QPushButton* Exit_Button = nullptr;
+    QLabel* AutoStopLabel = nullptr;
+    QLabel* ChipSizeLabel = nullptr;
+    QLabel* DirazSizeLabel = nullptr;
+    std::array<QLabel*, kLabelCount> engine_labels_{};
+    std::array<QLabel*, kSettingCount> setting_labels_{};
+    PieGauge* ProcessGauge = nullptr;
+    PieGauge* CentriGauge1 = nullptr;
+    PieGauge* CentriGauge2 = nullptr;
+    QProgressBar* LoopProgressBar = nullptr;
+
+    // The file-open dialog's state, shared by Load File and the zlib buttons.
+    QString OpenDialog1Title;
+    QString OpenDialog1FileName;
+
+    // Off-screen pictures of the chip code.
+    QImage Snippet1;
+    QImage DirazTImage;
+    QImage Chip1;
+
+    TFractalSet* FractalSet = nullptr;
+    TAboutBox* AboutBox = nullptr;
+    TSnippet* Snippet = nullptr;
+};
+
+}  // namespace quorvane

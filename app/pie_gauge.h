@@ -1,0 +1,30 @@
+// pie_gauge.h -- a gauge that shows its progress as a filled sector of a circle.
+#pragma once
+
+#include <QWidget>
+
+namespace quorvane {
+
+class PieGauge : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit PieGauge(QWidget* parent = nullptr);
+
+    int maximum() const { return maximum_; }
+    int value() const { return value_; }
+    // The progress is held within 0..maximum: a larger value shows as full.
+    void setMaximum(int maximum);
+    void setValue(int value);
+    // The shown share of the circle, 0..1 (0 when the maximum is not positive).
+    double fraction() const;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    int maximum_ = 100;
+    int value_ = 0;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,82 @@
+// window_front_end.cpp -- storing engine values and pushing them into the widgets.
+#include "app/window_front_end.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <climits>
+
+#include "engine/errors.h"
+
+namespace quorvane {
+
+void WindowFrontEnd::bind_label(Label label, QLabel* widget) {
+    LabelSlot& slot = labels_[index(label)];
+    slot.widget = widget;
+    slot.text = widget->text().toStdString();
+    slot.dirty = false;
+}
+
+void WindowFrontEnd::bind_gauge(Gauge gauge, GaugeView view, int64_t maximum) {
+    GaugeSlot& slot = gauges_[index(gauge)];
+    slot.view = std::move(view);
+    slot.maximum = maximum;
+    slot.progress = 0;
+    slot.dirty = true;
+}
+
+void WindowFrontEnd::set_label(Label label, std::string_view text) {
+    LabelSlot& slot = labels_[index(label)];
+    slot.text.assign(text);
+    slot.dirty = true;
+}
+
+void WindowFrontEnd::set_gauge_max(Gauge gauge, int64_t value) {
+    GaugeSlot& slot = gauges_[index(gauge)];
+    slot.maximum = value;
+    slot.dirty = true;
+}
+
+void WindowFrontEnd::set_gauge_progress(Gauge gauge, int64_t value) {
+    GaugeSlot& slot = gauges_[index(gauge)];
+    slot.progress = value;
+    slot.dirty = true;
+}
+
+void WindowFrontEnd::show_message(std::string_view text) {
+    flush();
+    host_.show_engine_message(text);
+}
+
+void WindowFrontEnd::pump() {
+    ++pumps_;
+    const Clock::time_point now = Clock::now();
+    if (now - last_events_ >= interval_) {
+        flush();
+        QCoreApplication::processEvents();
+        last_events_ = Clock::now();
+    }
+    if (cancel_) throw ERunCancelled();
+}
+
+void WindowFrontEnd::draw_chip_code(const BitString& stream, const BitString& header_data) {
+    flush();
+    host_.draw_engine_chip(stream, header_data);
+}
+
+void WindowFrontEnd::flush() {
+    for (LabelSlot& slot : labels_) {
+        if (!slot.dirty) continue;
+        slot.dirty = false;
+        if (slot.widget != nullptr) slot.widget->setText(QString::fromStdString(slot.text));
+    }
+    for (GaugeSlot& slot : gauges_) {
+        if (!slot.dirty) continue;
+        slot.dirty = false;
+        if (!slot.view) continue;
+        const int64_t maximum = std::clamp<int64_t>(slot.maximum, 0, INT_MAX);
+        const int64_t progress = std::clamp<int64_t>(slot.progress, 0, maximum);
+        slot.view(static_cast<int>(maximum), static_cast<int>(progress));
+    }
+}
+
+}  // namespace quorvane

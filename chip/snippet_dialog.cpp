@@ -1,0 +1,113 @@
+// snippet_dialog.cpp -- the chip dialog's controls and saving the chip bitmap.
+#include "chip/snippet_dialog.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "chip/chip_images.h"
+#include "engine/errors.h"
+#include "ui/message_boxes.h"
+
+namespace quorvane {
+namespace {
+
+QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text, const QRect& where) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(where);
+    return label;
+}
+
+QLabel* MakeImage(QWidget* parent, const QString& name, const QRect& where, const QString& hint) {
+    QLabel* image = MakeLabel(parent, name, QString(), where);
+    image->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    image->setLineWidth(1);
+    image->setScaledContents(true);
+    image->setToolTip(hint);
+    return image;
+}
+
+}  // namespace
+
+TSnippet::TSnippet(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("Snippet"));
+    setWindowTitle(QStringLiteral("Chipcode + Tablet"));
+    setFixedSize(294, 248);
+    setModal(true);
+
+    QFont bold = font();
+    bold.setBold(true);
+
+    // The frames add one pixel on each side of the pictures.
+    SnippetImage =
+        MakeImage(this, QStringLiteral("SnippetImage"), QRect(98, 6, 192, 193),
+                  QStringLiteral("Chip code + Tablet [Green area is not stored but is needed to "
+                                 "restore original] "));
+    ChipImage = MakeImage(this, QStringLiteral("ChipImage"), QRect(8, 6, 77, 77),
+                          QStringLiteral("Actual Chip code [625 pixels] 352 bits + Extra space "
+                                         "for count and future extensions"));
+
+    MakeLabel(this, QStringLiteral("ChipLabel"), QStringLiteral("Chip"), QRect(8, 92, 36, 16));
+    ChipSizeLabel =
+        MakeLabel(this, QStringLiteral("ChipSizeLabel"), QString(), QRect(44, 92, 44, 16));
+    MakeLabel(this, QStringLiteral("TableLabel"), QStringLiteral("Table"), QRect(8, 110, 36, 16));
+    DirazSizeLabel =
+        MakeLabel(this, QStringLiteral("DirazSizeLabel"), QString(), QRect(44, 110, 44, 16));
+    for (QLabel* label : {ChipSizeLabel, DirazSizeLabel}) {
+        label->setFont(bold);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    }
+
+    QLabel* note = MakeLabel(
+        this, QStringLiteral("ChipStaticText"),
+        QStringLiteral("All data needed to restore the original file is packed into the 625 pixel "
+                       "Chip !  "),
+        QRect(8, 130, 86, 80));
+    note->setWordWrap(true);
+    note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    note->setStyleSheet(QStringLiteral("color: #ff0000;"));
+    QFont small = note->font();
+    small.setPixelSize(10);
+    note->setFont(small);
+
+    ChipBox = new QCheckBox(QStringLiteral("Save Chip code (1 bit bmp)"), this);
+    ChipBox->setObjectName(QStringLiteral("ChipBox"));
+    ChipBox->setFont(bold);
+    ChipBox->setChecked(true);
+    ChipBox->setGeometry(8, 214, 214, 22);
+
+    OKButton = new QPushButton(QStringLiteral("&OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton->setFont(bold);
+    OKButton->setGeometry(226, 212, 62, 26);
+    OKButton->setDefault(true);
+    connect(OKButton, &QPushButton::clicked, this, &TSnippet::OKButtonClick);
+}
+
+void TSnippet::set_pictures(const QImage& chip, const QImage& stream, const QString& chip_size,
+                            const QString& diraz_size) {
+    chip_ = chip;
+    stream_ = stream;
+    ChipSizeLabel->setText(chip_size);
+    DirazSizeLabel->setText(diraz_size);
+    ChipImage->setPixmap(QPixmap::fromImage(chip_));
+    SnippetImage->setPixmap(QPixmap::fromImage(stream_));
+}
+
+void TSnippet::OKButtonClick() {
+    if (ChipBox->isChecked()) {
+        try {
+            SaveChipBitmap(chip_, bitmap_path_);
+        } catch (const EngineError& error) {
+            // The dialog stays open: the user may untick the box or close it.
+            ShowErrorReport(this, error);
+            return;
+        }
+    }
+    accept();
+}
+
+}  // namespace quorvane

@@ -1,0 +1,88 @@
+// gui_test_support.cpp -- the modal answerer and the sample files.
+#include "gui_test_support.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <random>
+
+namespace quorvane::test {
+
+ModalAnswerer::ModalAnswerer(Handler handler) : handler_(std::move(handler)) {
+    timer_.setInterval(5);
+    connect(&timer_, &QTimer::timeout, this, &ModalAnswerer::answer);
+    timer_.start();
+}
+
+void ModalAnswerer::answer() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || !modal->isVisible()) return;
+    Seen entry{QString::fromLatin1(modal->metaObject()->className()), QString()};
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) entry.text = box->text();
+    seen.append(entry);
+    const QPointer<QWidget> guard(modal);
+    if (handler_ && !handler_(modal)) return;
+    if (guard.isNull() || !guard->isVisible()) return;
+    if (auto* ok = guard->findChild<QPushButton*>(QStringLiteral("OKButton"))) {
+        ok->click();
+    }
+    if (guard && guard->isVisible()) {
+        if (auto* dialog = qobject_cast<QDialog*>(guard.data())) dialog->accept();
+    }
+}
+
+QStringList ModalAnswerer::messages() const {
+    QStringList texts;
+    for (const Seen& entry : seen) {
+        if (entry.type == QStringLiteral("QMessageBox")) texts.append(entry.text);
+    }
+    return texts;
+}
+
+int ModalAnswerer::count(const QString& type) const {
+    int n = 0;
+    for (const Seen& entry : seen)
+        n += entry.type == type ? 1 : 0;
+    return n;
+}
+
+QByteArray SparseBytes(int size, int every, unsigned seed) {
+    std::mt19937 rng(seed);
+    QByteArray bytes(size, '\0');
+    for (char& byte : bytes) {
+        if (rng() % static_cast<unsigned>(every) == 0) byte = static_cast<char>(rng() & 0xFF);
+    }
+    return bytes;
+}
+
+QString PutFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        qFatal("cannot write %s", qPrintable(path));
+    }
+    return path;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll();
+}
+
+std::unique_ptr<TZivIduv> ShowMainWindow() {
+    ModalAnswerer about;
+    auto window = std::make_unique<TZivIduv>();
+    window->show();
+    if (!QTest::qWaitFor([&]() { return !window->engine().st.TabletBits.empty(); }, 10000)) {
+        qFatal("the tablet was not read");
+    }
+    // The about box had the focus; give it back as a user's click would.
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window.get())) qFatal("the main window is not active");
+    return window;
+}
+
+}  // namespace quorvane::test

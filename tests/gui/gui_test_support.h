@@ -1,0 +1,62 @@
+// gui_test_support.h -- helpers for the widget tests: answering modal dialogs, sample files,
+// a shown main window.
+#pragma once
+
+#include <QDialog>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "app/main_window.h"
+
+namespace quorvane::test {
+
+// Answers every modal dialog that comes up while it exists, and notes what it saw. A handler
+// may inspect the dialog; the answerer then presses the dialog's OK button, or accepts it.
+class ModalAnswerer : public QObject {
+    Q_OBJECT
+
+  public:
+    struct Seen {
+        QString type;  // class name: "QMessageBox", "quorvane::TSnippet", ...
+        QString text;  // a message box's text
+    };
+    // Returns false when it has closed the dialog itself.
+    using Handler = std::function<bool(QWidget* modal)>;
+
+    explicit ModalAnswerer(Handler handler = {});
+
+    QList<Seen> seen;
+    // The texts of the message boxes seen, in order.
+    QStringList messages() const;
+    int count(const QString& type) const;
+
+  private:
+    void answer();
+    Handler handler_;
+    QTimer timer_;
+};
+
+// Bytes with one random byte in `every`, the rest zero: packs well for every > 2.
+QByteArray SparseBytes(int size, int every, unsigned seed = 1);
+// Writes a file; returns its path.
+QString PutFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes);
+QByteArray ReadAll(const QString& path);
+
+// A main window as the program shows it: about box closed, tablet read, window active.
+std::unique_ptr<TZivIduv> ShowMainWindow();
+
+// A child of the window by object name; fails the lookup loudly when it does not exist.
+template <typename T>
+T* Child(QObject* parent, const char* name) {
+    T* child = parent->findChild<T*>(QString::fromLatin1(name));
+    if (child == nullptr) qFatal("no child %s", name);
+    return child;
+}
+
+}  // namespace quorvane::test

@@ -1,0 +1,379 @@
+// main_window_test.cpp -- start-up, the main window's controls, Load File, the mode button, the
+// auto-stop label, Load Chip, Exit and dropping files.
+#include <QAction>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrl>
+
+#include "app/about_box.h"
+#include "app/pie_gauge.h"
+#include "chip/snippet_dialog.h"
+#include "gui_test_support.h"
+#include "ui/settings_dialog.h"
+
+using namespace quorvane;
+using namespace quorvane::test;
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void startUp();
+    void controls_data();
+    void controls();
+    void loadFile_data();
+    void loadFile();
+    void cancelledDialogChangesNothing();
+    void modeButtonToggles();
+    void autoStopLabel_data();
+    void autoStopLabel();
+    void buttonsMoveFocusToExit_data();
+    void buttonsMoveFocusToExit();
+    void loadChipIsUnderDevelopment();
+    void unreadableFileGoesToErrorReport();
+    void dropLoadsFile_data();
+    void dropLoadsFile();
+    void exitEndsProgram();
+};
+
+void MainWindowTest::startUp() {
+    TZivIduv window;
+    // The dialogs are created after the main window, in this order, and only it is shown.
+    QStringList dialogs;
+    for (QObject* child : window.children()) {
+        if (qobject_cast<QDialog*>(child) != nullptr)
+            dialogs << QString::fromLatin1(child->metaObject()->className());
+    }
+    QCOMPARE(dialogs,
+             (QStringList{"quorvane::TFractalSet", "quorvane::TAboutBox", "quorvane::TSnippet"}));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Tessellor  [Experimental Prototype]"));
+    QCOMPARE(window.centralWidget()->size(), QSize(328, 363));
+    QCOMPARE(window.minimumSize(), window.maximumSize());
+    QStringList menu;
+    for (QAction* action : window.menuBar()->actions())
+        menu << action->text();
+    QCOMPARE(menu, (QStringList{"About", "Options"}));
+
+    bool tablet_empty_while_about = false;
+    bool about_blocks_window = false;
+    ModalAnswerer answer([&](QWidget* modal) {
+        if (qobject_cast<TAboutBox*>(modal) != nullptr) {
+            tablet_empty_while_about = window.engine().st.TabletBits.empty();
+            about_blocks_window = modal->isModal() && QApplication::activeModalWidget() == modal;
+        }
+        return true;
+    });
+    window.show();
+    QTRY_VERIFY(!window.engine().st.TabletBits.empty());
+    QCOMPARE(answer.count(QStringLiteral("quorvane::TAboutBox")), 1);
+    QVERIFY(tablet_empty_while_about);
+    QVERIFY(about_blocks_window);
+    QCOMPARE(window.engine().st.TabletBits.size(), size_t{35704});
+    for (QDialog* dialog : window.findChildren<QDialog*>())
+        QVERIFY(!dialog->isVisible());
+
+    // The about box comes once, not at every activation.
+    window.activateWindow();
+    QTest::qWait(50);
+    QCOMPARE(answer.count(QStringLiteral("quorvane::TAboutBox")), 1);
+    auto* about = window.about_box();
+    QCOMPARE(about->windowTitle(), QStringLiteral("About"));
+    QCOMPARE(Child<QPushButton>(about, "OKButton")->text(), QStringLiteral("&OK"));
+    QCOMPARE(Child<QLabel>(about, "ExpertsText")->text(),
+             QStringLiteral("Experts call it Fall-Through MECHANISM"));
+    const QLabel* icon = Child<QLabel>(about, "ProgramIcon");
+    QCOMPARE(icon->pixmap().size(), QSize(71, 71));
+    QCOMPARE(icon->toolTip(), QStringLiteral("Binary vexion [It realy works like DNA]"));
+}
+
+void MainWindowTest::controls_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("hint");
+    QTest::addColumn<bool>("enabled");
+    const auto row = [](const char* name, const char* text, const char* hint, bool enabled) {
+        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(text)
+                            << QString::fromLatin1(hint) << enabled;
+    };
+    row("CHECKSUMLabel", "Beta v2.2", "Version", true);
+    row("FLoadButton", "Load File", "Load file to process (*.*)", true);
+    row("CHIPButton", "Load Chip", "Load Chipcode (25x25 pixels) ", true);
+    row("ModeButton", "Pack *.rod", "Use vexion to recreate the binary file", true);
+    row("StartButton", "&Start", "", false);
+    row("Exit_Button", "&Exit", "", true);
+    row("Compress_Button", "Compress", "Use ZLib to Compress File", true);
+    row("DeCompress_Button", "Decompress", "Use ZLib to DeCompress File", true);
+    row("DecisionsLabel", "0", "Low rods", true);
+    row("Label_9", "0", "High rods", true);
+    row("ZIPLabel", "Z", "Lz77 compression mode", true);
+    row("AutoStopLabel", "S", "Auto stop if no gain in compression [LZ77 mode only]", true);
+    row("MarkerLabel", "0", "Trailing Marker", true);
+    row("RodSize", "2", "Rodsize", true);
+    row("Depth", "1", "", true);
+    row("CompressionLevel", "1", "", true);
+    row("InputLabel", "Bits Input   : 0", "", true);
+    row("OutputLabel", "Bits Output  : 0", "", true);
+    row("ModeLabel", "Vexion Mode  : Packing", "", true);
+    row("LoopCountLabel", "Vexion Depth : 0", "", true);
+    row("StreamLabel", "Vexion Data  : 0", "", true);
+    row("LoopModeLabel", "Algorithm    : Nonstop cycles", "", true);
+    row("RawTableLabel", "Experimental : No", "", true);
+    row("PWLabel", "47e3", "", true);
+    row("Loop2Label", "2", "", true);
+}
+
+void MainWindowTest::controls() {
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(QString, hint);
+    QFETCH(bool, enabled);
+    TZivIduv window;
+    QWidget* widget = window.findChild<QWidget*>(name);
+    QVERIFY(widget != nullptr);
+    const QString shown = widget->property("text").toString();
+    QCOMPARE(shown, text);
+    QCOMPARE(widget->toolTip(), hint);
+    QCOMPARE(widget->isEnabled(), enabled);
+    // Statistics texts line up: a 15-character prefix ending in ": ", in a fixed-pitch font.
+    if (name.endsWith(QStringLiteral("Label")) && text.size() > 15) {
+        QCOMPARE(text.mid(13, 2), QStringLiteral(": "));
+        QVERIFY(QFontInfo(widget->font()).fixedPitch());
+    }
+}
+
+void MainWindowTest::loadFile_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<bool>("unpacking");
+    QTest::newRow("81 bytes refused") << "a81.bin" << 81 << false << false;
+    QTest::newRow("82 bytes accepted") << "a82.bin" << 82 << true << false;
+    QTest::newRow("32767 bytes accepted") << "a32767.bin" << 32767 << true << false;
+    QTest::newRow("32768 bytes refused") << "a32768.bin" << 32768 << false << false;
+    QTest::newRow(".rod of any size") << "small.rod" << 10 << true << true;
+    QTest::newRow(".ROD is size-tested") << "x.ROD" << 50 << false << false;
+    QTest::newRow(".ROD is packed") << "y.ROD" << 500 << true << false;
+}
+
+void MainWindowTest::loadFile() {
+    QFETCH(QString, name);
+    QFETCH(int, size);
+    QFETCH(bool, accepted);
+    QFETCH(bool, unpacking);
+    QTemporaryDir dir;
+    const QString good = PutFile(dir, QStringLiteral("good.bin"), SparseBytes(500, 50));
+    const QString path = PutFile(dir, name, QByteArray(size, '\x11'));
+    auto window = ShowMainWindow();
+    QStringList titles;
+    QString next = good;
+    window->choose_file = [&](const QString& title) {
+        titles << title;
+        return next;
+    };
+    ModalAnswerer answer;
+    auto* start = Child<QPushButton>(window.get(), "StartButton");
+    auto* mode = Child<QPushButton>(window.get(), "ModeButton");
+
+    // A good file first: a refused load afterwards must also take Start away.
+    window->FLoadButtonClick();
+    QVERIFY(start->isEnabled());
+    next = path;
+    Child<QPushButton>(window.get(), "FLoadButton")->click();
+    QCOMPARE(titles, (QStringList{" Load file into Quorvane", " Load file into Quorvane"}));
+    QCOMPARE(window->open_dialog_file_name(), path);
+    QCOMPARE(window->engine().st.CurrentSize, size);
+    QCOMPARE(start->isEnabled(), accepted);
+    if (!accepted) {
+        QCOMPARE(answer.messages(), QStringList{"Quorvane Limit: 83 Bytes < File > 32 KBytes"});
+        return;
+    }
+    QVERIFY(answer.seen.isEmpty());
+    QCOMPARE(window->engine().st.Unpacking, unpacking);
+    QCOMPARE(mode->isVisible(), unpacking);
+    const auto* mode_label = Child<QLabel>(window.get(), "ModeLabel");
+    QCOMPARE(mode_label->text(), unpacking ? QStringLiteral("Vexion Mode  : UnPacking")
+                                           : QStringLiteral("Vexion Mode  : Packing"));
+    QCOMPARE(Child<QLabel>(window.get(), "InputLabel")->text(), QStringLiteral("Bits Input   : 0"));
+    QCOMPARE(Child<PieGauge>(window.get(), "ProcessGauge")->value(), size);
+    QCOMPARE(Child<PieGauge>(window.get(), "CentriGauge1")->fraction(), 1.0);
+}
+
+void MainWindowTest::cancelledDialogChangesNothing() {
+    QTemporaryDir dir;
+    const QString path = PutFile(dir, QStringLiteral("a.bin"), SparseBytes(300, 50));
+    auto window = ShowMainWindow();
+    window->choose_file = [&](const QString&) { return path; };
+    window->FLoadButtonClick();
+    window->choose_file = [](const QString&) { return QString(); };
+    window->FLoadButtonClick();
+    QVERIFY(Child<QPushButton>(window.get(), "StartButton")->isEnabled());
+    QCOMPARE(window->engine().st.InputPath, path.toStdString());
+    QCOMPARE(window->open_dialog_file_name(), path);
+}
+
+void MainWindowTest::modeButtonToggles() {
+    QTemporaryDir dir;
+    const QString rod = PutFile(dir, QStringLiteral("a.bin.rod"), QByteArray(40, '\x55'));
+    const QString plain = PutFile(dir, QStringLiteral("b.bin"), SparseBytes(300, 50));
+    auto window = ShowMainWindow();
+    window->choose_file = [&](const QString&) { return rod; };
+    window->FLoadButtonClick();
+    auto* mode = Child<QPushButton>(window.get(), "ModeButton");
+    const auto* mode_label = Child<QLabel>(window.get(), "ModeLabel");
+    struct Expect {
+        const char* caption;
+        const char* hint;
+        const char* text;
+        bool unpacking;
+    };
+    const Expect unpack{"UnPack *.rod", "Use vexion to re-create the binary file",
+                        "Vexion Mode  : UnPacking", true};
+    const Expect pack{"Pack *.rod", "Try to Pack the binary file even further",
+                      "Vexion Mode  : Packing", false};
+    for (const Expect& e : {unpack, pack, unpack, pack}) {
+        QCOMPARE(mode->text(), QString::fromLatin1(e.caption));
+        QCOMPARE(mode->toolTip(), QString::fromLatin1(e.hint));
+        QCOMPARE(mode_label->text(), QString::fromLatin1(e.text));
+        QCOMPARE(window->engine().st.Unpacking, e.unpacking);
+        QTest::mouseClick(mode, Qt::LeftButton);
+    }
+    // An ordinary file after a rod file hides the button and packs.
+    window->choose_file = [&](const QString&) { return plain; };
+    window->FLoadButtonClick();
+    QVERIFY(!mode->isVisible());
+    QVERIFY(!window->engine().st.Unpacking);
+    QCOMPARE(mode_label->text(), QStringLiteral("Vexion Mode  : Packing"));
+}
+
+void MainWindowTest::autoStopLabel_data() {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("clicks");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("S to blank") << "S" << 1 << " ";
+    QTest::newRow("blank to S") << " " << 1 << "S";
+    QTest::newRow("S and back") << "S" << 2 << "S";
+    QTest::newRow("empty to blank") << "" << 1 << " ";
+    QTest::newRow("empty needs two clicks") << "" << 2 << "S";
+    QTest::newRow("other text to blank") << "x" << 1 << " ";
+}
+
+void MainWindowTest::autoStopLabel() {
+    QFETCH(QString, before);
+    QFETCH(int, clicks);
+    QFETCH(QString, after);
+    auto window = ShowMainWindow();
+    window->settings().set(Setting::AutoStop, before.toStdString());
+    auto* label = Child<QLabel>(window.get(), "AutoStopLabel");
+    QCOMPARE(label->text(), before);
+    auto* focused = QApplication::focusWidget();
+    for (int i = 0; i < clicks; ++i)
+        QTest::mouseClick(label, Qt::LeftButton);
+    QCOMPARE(label->text(), after);
+    QCOMPARE(QString::fromStdString(window->settings().text(Setting::AutoStop)), after);
+    QCOMPARE(QApplication::focusWidget(), focused);
+}
+
+void MainWindowTest::buttonsMoveFocusToExit_data() {
+    QTest::addColumn<QString>("button");
+    for (const char* name : {"FLoadButton", "CHIPButton", "ModeButton", "StartButton",
+                             "Compress_Button", "DeCompress_Button"}) {
+        QTest::newRow(name) << QString::fromLatin1(name);
+    }
+}
+
+void MainWindowTest::buttonsMoveFocusToExit() {
+    QFETCH(QString, button);
+    QTemporaryDir dir;
+    const QString rod = PutFile(dir, QStringLiteral("a.bin.rod"), QByteArray(40, '\x55'));
+    auto window = ShowMainWindow();
+    window->choose_file = [&](const QString&) { return rod; };
+    window->FLoadButtonClick();
+    window->choose_file = [](const QString&) { return QString(); };
+    ModalAnswerer answer;
+    auto* target = window->findChild<QPushButton*>(button);
+    QVERIFY(target != nullptr && target->isVisible() && target->isEnabled());
+    auto* other =
+        Child<QPushButton>(window.get(), button == "FLoadButton" ? "CHIPButton" : "FLoadButton");
+    other->setFocus();
+    QVERIFY(other->hasFocus());
+    target->click();
+    // The window keeps Exit as its focus widget even while a message box has the focus.
+    QCOMPARE(window->focusWidget(), Child<QPushButton>(window.get(), "Exit_Button"));
+}
+
+void MainWindowTest::loadChipIsUnderDevelopment() {
+    auto window = ShowMainWindow();
+    ModalAnswerer answer;
+    Child<QPushButton>(window.get(), "CHIPButton")->click();
+    QCOMPARE(answer.messages(), QStringList{"UNDER DEVELOPMENT"});
+    QVERIFY(!Child<QPushButton>(window.get(), "StartButton")->isEnabled());
+    QVERIFY(window->engine().st.InputPath.empty());
+}
+
+void MainWindowTest::unreadableFileGoesToErrorReport() {
+    QTemporaryDir dir;
+    const QString good = PutFile(dir, QStringLiteral("good.bin"), SparseBytes(300, 50));
+    const QString missing = dir.filePath(QStringLiteral("missing.bin"));
+    auto window = ShowMainWindow();
+    window->LoadInputFile(good);
+    ModalAnswerer answer;
+    window->LoadInputFile(missing);
+    QCOMPARE(answer.messages(), QStringList{"Cannot open file " + missing + "."});
+    QCOMPARE(answer.count(QStringLiteral("QMessageBox")), 1);
+    QVERIFY(!Child<QPushButton>(window.get(), "StartButton")->isEnabled());
+    QCOMPARE(window->engine().st.InputPath, missing.toStdString());
+}
+
+void MainWindowTest::dropLoadsFile_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("unpacking");
+    QTest::newRow("ordinary file") << "a.bin" << false;
+    QTest::newRow("rod file") << "a.bin.rod" << true;
+}
+
+void MainWindowTest::dropLoadsFile() {
+    QFETCH(QString, name);
+    QFETCH(bool, unpacking);
+    QTemporaryDir dir;
+    const QString path = PutFile(dir, name, SparseBytes(400, 50));
+    auto window = ShowMainWindow();
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    const QPoint at(100, 150);
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &drop);
+    QVERIFY(drop.isAccepted());
+    QCOMPARE(window->engine().st.InputPath, path.toStdString());
+    QCOMPARE(window->engine().st.Unpacking, unpacking);
+    QVERIFY(Child<QPushButton>(window.get(), "StartButton")->isEnabled());
+    QCOMPARE(Child<QPushButton>(window.get(), "ModeButton")->isVisible(), unpacking);
+
+    // Two files at once are not taken.
+    QMimeData two;
+    two.setUrls({QUrl::fromLocalFile(path), QUrl::fromLocalFile(path)});
+    QDragEnterEvent refused(at, Qt::CopyAction, &two, Qt::LeftButton, Qt::NoModifier);
+    refused.setAccepted(false);
+    QApplication::sendEvent(window.get(), &refused);
+    QVERIFY(!refused.isAccepted());
+}
+
+void MainWindowTest::exitEndsProgram() {
+    auto window = ShowMainWindow();
+    QSignalSpy ended(window.get(), &TZivIduv::terminationRequested);
+    Child<QPushButton>(window.get(), "Exit_Button")->click();
+    QCOMPARE(ended.count(), 1);
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

@@ -1,0 +1,250 @@
+// settings_dialog.cpp -- the settings dialog's controls, their loading, their cascade and OK.
+#include "ui/settings_dialog.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+
+#include "engine/errors.h"
+#include "ui/fonts.h"
+#include "ui/message_boxes.h"
+
+namespace quorvane {
+namespace {
+
+const QString kRed = QStringLiteral("color: #ff0000;");
+
+QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text, const QRect& where) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(where);
+    label->setFont(SmallFixedFont());
+    return label;
+}
+
+QSlider* MakeBar(QWidget* parent, const QString& name, Qt::Orientation orientation, int minimum,
+                 int maximum, const QRect& where, const QString& hint) {
+    auto* bar = new QSlider(orientation, parent);
+    bar->setObjectName(name);
+    bar->setRange(minimum, maximum);
+    bar->setValue(maximum);
+    bar->setTickPosition(QSlider::NoTicks);
+    bar->setGeometry(where);
+    bar->setToolTip(hint);
+    // Vertical bars have their minimum at the top.
+    if (orientation == Qt::Vertical) bar->setInvertedAppearance(true);
+    return bar;
+}
+
+QCheckBox* MakeBox(QWidget* parent, const QString& name, const QString& text, const QRect& where,
+                   const QString& hint) {
+    auto* box = new QCheckBox(text, parent);
+    box->setObjectName(name);
+    box->setGeometry(where);
+    box->setFont(SmallFixedFont());
+    box->setToolTip(hint);
+    return box;
+}
+
+QString Percent(int value) {
+    return QString::number(value) + QStringLiteral(" %");
+}
+
+}  // namespace
+
+TFractalSet::TFractalSet(RunSettings& settings, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      settings_(settings) {
+    setObjectName(QStringLiteral("FractalSet"));
+    setWindowTitle(QStringLiteral("Settings"));
+    setFixedSize(215, 281);
+    setModal(true);
+
+    QFont bold = font();
+    bold.setBold(true);
+
+    auto* optimizer = new QGroupBox(QStringLiteral(" Dozazez Optimizer "), this);
+    optimizer->setObjectName(QStringLiteral("OptimizerBox"));
+    optimizer->setFont(bold);
+    optimizer->setGeometry(4, 2, 207, 240);
+
+    MakeLabel(optimizer, QStringLiteral("RodsizeText"), QStringLiteral("Rodsize:"),
+              QRect(8, 20, 56, 14));
+    Rod = MakeLabel(optimizer, QStringLiteral("Rod"), QStringLiteral("2"), QRect(66, 20, 30, 14));
+    RodSizeBar = MakeBar(optimizer, QStringLiteral("RodSizeBar"), Qt::Horizontal, 2, 128,
+                         QRect(6, 36, 160, 18),
+                         QStringLiteral("Rodsize - smaller is better but takes longer to compute "
+                                        "a single centrifuge pass"));
+    RodSizeBar->setValue(2);
+
+    auto* centrifuge = new QGroupBox(QStringLiteral(" Centrifuge "), optimizer);
+    centrifuge->setObjectName(QStringLiteral("CentrifugeBox"));
+    centrifuge->setFont(SmallFixedFont());
+    centrifuge->setGeometry(6, 58, 160, 138);
+    TrackBar1 =
+        MakeBar(centrifuge, QStringLiteral("TrackBar1"), Qt::Vertical, 1, 60, QRect(6, 16, 20, 116),
+                QStringLiteral("Centrifuge level - lower is better"));
+    MakeLabel(centrifuge, QStringLiteral("DepthText"), QStringLiteral("Depth:"),
+              QRect(32, 16, 42, 14));
+    SubDepthLabel = MakeLabel(centrifuge, QStringLiteral("SubDepthLabel"), QStringLiteral("1 %"),
+                              QRect(76, 16, 40, 14));
+    MakeLabel(centrifuge, QStringLiteral("ConditionsText"), QStringLiteral("Conditions"),
+              QRect(32, 32, 80, 14));
+    ZIPBox = MakeBox(centrifuge, QStringLiteral("ZIPBox"), QStringLiteral("No Lz77"),
+                     QRect(32, 46, 84, 16),
+                     QStringLiteral("Do not use Lz77 compression [file gets bigger because of "
+                                    "multible headers]"));
+    // The caption stands left of the box.
+    ZIPBox->setLayoutDirection(Qt::RightToLeft);
+    NoLoopsCheckBox =
+        MakeBox(centrifuge, QStringLiteral("NoLoopsCheckBox"), QStringLiteral("No Loops"),
+                QRect(32, 62, 110, 16),
+                QStringLiteral("Use centrifuge only one time [Default = Multible Passes]"));
+    GainBox = MakeBox(centrifuge, QStringLiteral("GainBox"), QStringLiteral("NonStop"),
+                      QRect(32, 78, 110, 16),
+                      QStringLiteral("DO NOT STOP compressing even if file does not get smaller "
+                                     "UNTIL LOOPCOUNT  [Lz77 mode only]"));
+    RawTable = MakeBox(centrifuge, QStringLiteral("RawTable"), QStringLiteral("Experim."),
+                       QRect(32, 94, 110, 16),
+                       QStringLiteral("Experimental Zlib Byte-Array Pointer Format"));
+    RawTable->setStyleSheet(kRed);
+    QLabel* depth_note = MakeLabel(centrifuge, QStringLiteral("DepthNote"),
+                                   QStringLiteral("Dozazez Depth Level. Lower   = more time."),
+                                   QRect(32, 110, 124, 26));
+    depth_note->setWordWrap(true);
+    depth_note->setStyleSheet(kRed);
+
+    QLabel* level = MakeLabel(optimizer, QStringLiteral("LevelText"), QStringLiteral("Level:"),
+                              QRect(164, 20, 40, 14));
+    level->setStyleSheet(kRed);
+    CompressionLabel = MakeLabel(optimizer, QStringLiteral("CompressionLabel"),
+                                 QStringLiteral("1 %"), QRect(164, 36, 40, 14));
+    TrackBar2 = MakeBar(optimizer, QStringLiteral("TrackBar2"), Qt::Vertical, 1, 100,
+                        QRect(178, 58, 20, 138),
+                        QStringLiteral("Final size of compressed file in % of original"));
+
+    MakeLabel(optimizer, QStringLiteral("LoopsText"), QStringLiteral("Loops"),
+              QRect(8, 202, 34, 14));
+    Loop_Edit = new QLineEdit(QStringLiteral("2"), optimizer);
+    Loop_Edit->setObjectName(QStringLiteral("Loop_Edit"));
+    Loop_Edit->setGeometry(44, 200, 32, 18);
+    Loop_Edit->setFont(SmallFixedFont());
+    Loop_Edit->setMaxLength(3);
+    Loop_Edit->setToolTip(
+        QStringLiteral("Enable the NonStop mode to bypass AUTO STOP IF NOT SMALLER"));
+    MakeLabel(optimizer, QStringLiteral("CodeText"), QStringLiteral("Code"),
+              QRect(86, 202, 30, 14));
+    Key_Edit = new QLineEdit(QStringLiteral("47e3"), optimizer);
+    Key_Edit->setObjectName(QStringLiteral("Key_Edit"));
+    Key_Edit->setGeometry(118, 200, 56, 18);
+    Key_Edit->setFont(SmallFixedFont());
+    Key_Edit->setMaxLength(6);
+    Key_Edit->setEchoMode(QLineEdit::Password);
+    Key_Edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+    Key_Edit->setToolTip(QStringLiteral("Not yet implemented"));
+    KeyBox = MakeBox(optimizer, QStringLiteral("KeyBox"), QString(), QRect(180, 201, 18, 16),
+                     QStringLiteral("Show Code string [Default = Hide]"));
+    QLabel* note = MakeLabel(optimizer, QStringLiteral("TimeNote"),
+                             QStringLiteral("Dense data takes longer."), QRect(8, 220, 192, 16));
+    note->setWordWrap(true);
+
+    OKButton = new QPushButton(QStringLiteral("&OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton->setFont(bold);
+    OKButton->setGeometry(68, 248, 80, 26);
+    OKButton->setDefault(true);
+
+    connect(OKButton, &QPushButton::clicked, this, &TFractalSet::OKButtonClick);
+    connect(TrackBar1, &QSlider::valueChanged, this, &TFractalSet::TrackBar1Change);
+    connect(TrackBar2, &QSlider::valueChanged, this, &TFractalSet::TrackBar2Change);
+    connect(RodSizeBar, &QSlider::valueChanged, this, &TFractalSet::RodSizeBarChange);
+    // toggled fires for a click and for a change made from code, never when the state stays:
+    // the handlers below cascade through it.
+    connect(NoLoopsCheckBox, &QCheckBox::toggled, this, &TFractalSet::NoLoopsCheckBoxClick);
+    connect(GainBox, &QCheckBox::toggled, this, &TFractalSet::GainBoxClick);
+    connect(ZIPBox, &QCheckBox::toggled, this, &TFractalSet::ZIPBoxClick);
+    connect(RawTable, &QCheckBox::toggled, this, &TFractalSet::RawTableClick);
+    connect(KeyBox, &QCheckBox::toggled, this, &TFractalSet::KeyBoxClick);
+}
+
+void TFractalSet::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    try {
+        FormActivate();
+    } catch (const EngineError& error) {
+        ShowErrorReport(this, error);
+    }
+}
+
+void TFractalSet::FormActivate() {
+    Key_Edit->setText(QString::fromStdString(settings_.text(Setting::Code)));
+    TrackBar1->setValue(61 - settings_.integer(Setting::Depth));
+    SubDepthLabel->setText(Percent(61 - TrackBar1->value()));
+    TrackBar2->setValue(101 - settings_.integer(Setting::CompressionLevel));
+    CompressionLabel->setText(Percent(101 - TrackBar2->value()));
+    ZIPBox->setChecked(!settings_.lz77_on());
+    Rod->setText(QString::fromStdString(settings_.text(Setting::RodSize)));
+    RodSizeBar->setValue(settings_.integer(Setting::RodSize));
+    GainBox->setChecked(!settings_.auto_stop_on());
+    Loop_Edit->setText(QString::fromStdString(settings_.text(Setting::LoopCount)));
+}
+
+void TFractalSet::OKButtonClick() {
+    settings_.set(Setting::Depth, std::to_string(61 - TrackBar1->value()));
+    settings_.set(Setting::CompressionLevel, std::to_string(101 - TrackBar2->value()));
+    settings_.set(Setting::Lz77, ZIPBox->isChecked() ? "" : "Z");
+    settings_.set(Setting::RodSize, Rod->text().toStdString());
+    settings_.set(Setting::Code, Key_Edit->text().toStdString());
+    settings_.set(Setting::LoopCount, Loop_Edit->text().toStdString());
+    accept();
+}
+
+void TFractalSet::TrackBar1Change() {
+    SubDepthLabel->setText(Percent(61 - TrackBar1->value()));
+}
+
+void TFractalSet::TrackBar2Change() {
+    CompressionLabel->setText(Percent(101 - TrackBar2->value()));
+}
+
+void TFractalSet::RodSizeBarChange() {
+    Rod->setText(QString::number(RodSizeBar->value()));
+}
+
+void TFractalSet::NoLoopsCheckBoxClick() {
+    if (NoLoopsCheckBox->isChecked()) {
+        settings_.set(Setting::LoopMode, std::string(kSingleCycles));
+        GainBox->setChecked(false);
+        Loop_Edit->setText(QStringLiteral("2"));
+    } else {
+        settings_.set(Setting::LoopMode, std::string(kMultibleCycles));
+    }
+}
+
+void TFractalSet::GainBoxClick() {
+    if (RawTable->isChecked() || NoLoopsCheckBox->isChecked()) {
+        // NonStop cannot hold beside single cycles or the experimental format.
+        if (GainBox->isChecked()) GainBox->setChecked(false);
+        return;
+    }
+    settings_.set(Setting::AutoStop, GainBox->isChecked() ? "" : "S");
+}
+
+void TFractalSet::ZIPBoxClick() {
+    if (!ZIPBox->isChecked()) GainBox->setChecked(false);
+}
+
+void TFractalSet::RawTableClick() {
+    settings_.set(Setting::Experimental,
+                  std::string(RawTable->isChecked() ? kExperimentalYes : kExperimentalNo));
+    GainBox->setChecked(false);
+}
+
+void TFractalSet::KeyBoxClick() {
+    Key_Edit->setEchoMode(KeyBox->isChecked() ? QLineEdit::Normal : QLineEdit::Password);
+}
+
+}  // namespace quorvane

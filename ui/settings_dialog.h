@@ -1,0 +1,55 @@
+// settings_dialog.h -- TFractalSet, the settings dialog over the run settings.
+#pragma once
+
+#include <QDialog>
+
+#include "run/run_settings.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+
+namespace quorvane {
+
+class TFractalSet : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit TFractalSet(RunSettings& settings, QWidget* parent = nullptr);
+
+    // Loads the controls from the settings; runs each time the dialog is shown.
+    void FormActivate();
+    void OKButtonClick();
+    void TrackBar1Change();
+    void TrackBar2Change();
+    void RodSizeBarChange();
+    void NoLoopsCheckBoxClick();
+    void GainBoxClick();
+    void ZIPBoxClick();
+    void RawTableClick();
+    void KeyBoxClick();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    RunSettings& settings_;
+    QSlider* RodSizeBar;
+    QLabel* Rod;
+    QSlider* TrackBar1;
+    QLabel* SubDepthLabel;
+    QSlider* TrackBar2;
+    QLabel* CompressionLabel;
+    QCheckBox* ZIPBox;
+    QCheckBox* NoLoopsCheckBox;
+    QCheckBox* GainBox;
+    QCheckBox* RawTable;
+    QLineEdit* Loop_Edit;
+    QLineEdit* Key_Edit;
+    QCheckBox* KeyBox;
+    QPushButton* OKButton;
+};
+
+}  // namespace quorvane

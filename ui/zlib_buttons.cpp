@@ -1,0 +1,49 @@
+// zlib_buttons.cpp -- the whole-file zlib commands behind the two buttons.
+#include "ui/zlib_buttons.h"
+
+#include <QApplication>
+#include <QFile>
+#include <exception>
+#include <filesystem>
+
+#include "ui/message_boxes.h"
+#include "zstream/zlib_file.h"
+
+namespace quorvane {
+namespace {
+
+std::filesystem::path FilePath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+// The commands do not pump: the window waits, and says so with the cursor.
+class BusyCursor {
+  public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+}  // namespace
+
+void CompressChosenFile(QWidget* parent, const QString& path) {
+    try {
+        const BusyCursor busy;
+        compress_to_zlib(FilePath(path));
+    } catch (const std::exception& error) {
+        ShowErrorReport(parent, error);
+    }
+}
+
+bool DecompressChosenFile(QWidget* parent, const QString& path) {
+    try {
+        const BusyCursor busy;
+        return decompress_from_zlib(FilePath(path)).has_value();
+    } catch (const std::exception& error) {
+        ShowErrorReport(parent, error);
+    }
+    return true;
+}
+
+}  // namespace quorvane
