@@ -205,6 +205,8 @@ bool RestoreStream(Engine& e) {
     ReadInFileHeader(e);
     e.ui.pump();
     const int64_t expected_bits = int64_t{st.OriginalSize} * 8;
+    // Packing needs at least one split rod, so no stream ever stands for an empty file.
+    if (expected_bits == 0) return fail(e);
     for (;;) {
         const int32_t cycle = st.CycleCount;
         if (!UndoCycle(e)) return fail(e);

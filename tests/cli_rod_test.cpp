@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "run/run_driver.h"
 #include "tests/cli_support.h"
 #include "tests/test_support.h"
@@ -15,7 +13,9 @@ namespace quorvane {
 namespace {
 
 using test::Bytes;
+using test::CliCase;
 using test::Files;
+using test::usage_error;
 
 // The rod file the engine itself writes for input under the given settings.
 Bytes rod_of(const Bytes& input, const std::function<void(RunSettings&)>& tweak = {}) {
@@ -46,20 +46,7 @@ const std::string kFailure =
     "did something illegal This vexion mechanism can not see ramdomly created wholes Please "
     "contakt Korrindal for details to resolve this problem";
 
-struct RodCase {
-    std::string name;
-    std::vector<std::string> args;
-    Files given;
-    int status;
-    Files expected;   // the whole folder afterwards
-    std::string err;  // a pattern for all of stderr
-};
-
-std::string usage_error(const std::string& message) {
-    return "quorvane-cli: " + message + "\nTry 'quorvane-cli --help'\\.\n";
-}
-
-std::vector<RodCase> rod_cases() {
+std::vector<CliCase> rod_cases() {
     const Files sparse{{"s.bin", kSparse}};
     const Files packed{{"s.bin", kSparse}, {"s.bin.rod", kSparseRod}};
     const Files rod_only{{"s.bin.rod", kSparseRod}};
@@ -186,25 +173,10 @@ std::vector<RodCase> rod_cases() {
     };
 }
 
-void PrintTo(const RodCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class CliRodGolden : public testing::TestWithParam<RodCase> {};
+class CliRodGolden : public testing::TestWithParam<CliCase> {};
 
 TEST_P(CliRodGolden, Run) {
-    const RodCase& c = GetParam();
-    test::TempDir dir;
-    test::TempDir captured;
-    for (const auto& [name, bytes] : c.given)
-        test::write_file(dir / name, bytes);
-    const pid_t pid = test::start_cli(dir.path(), c.args, captured / "out", captured / "err");
-    ASSERT_GT(pid, 0);
-    EXPECT_EQ(test::wait_for(pid), c.status);
-    EXPECT_EQ(test::folder_content(dir), c.expected);
-    const std::string err = test::text_of(captured / "err");
-    EXPECT_TRUE(std::regex_match(err, std::regex(c.err))) << "stderr:\n" << err;
-    EXPECT_EQ(test::text_of(captured / "out"), "");
+    test::check_golden(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CliRodGolden, testing::ValuesIn(rod_cases()),

@@ -5,8 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <cerrno>
 #include <chrono>
+#include <regex>
 #include <thread>
 
 #ifndef QUORVANE_CLI
@@ -74,6 +77,25 @@ int open_fifo_writer(const std::filesystem::path& fifo, pid_t reader) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return -1;
+}
+
+void check_golden(const CliCase& c) {
+    TempDir dir;
+    TempDir captured;
+    for (const auto& [name, bytes] : c.given)
+        write_file(dir / name, bytes);
+    const pid_t pid = start_cli(dir.path(), c.args, captured / "out", captured / "err");
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(wait_for(pid), c.status);
+    EXPECT_EQ(folder_content(dir), c.expected);
+    const std::string err = text_of(captured / "err");
+    const std::string out = text_of(captured / "out");
+    EXPECT_TRUE(std::regex_match(err, std::regex(c.err))) << "stderr:\n" << err;
+    EXPECT_TRUE(std::regex_match(out, std::regex(c.out))) << "stdout:\n" << out;
+}
+
+std::string usage_error(const std::string& message) {
+    return std::string("quorvane-cli: ").append(message).append("\nTry 'quorvane-cli --help'\\.\n");
 }
 
 }  // namespace quorvane::test

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <map>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,27 @@ int wait_for(pid_t pid);
 std::string text_of(const std::filesystem::path& path);
 Bytes bytes_of(std::string_view text);
 Files folder_content(const TempDir& dir);
+
+// One golden case: a command line, the folder before, the exit status, the whole folder after,
+// and patterns for all of stderr and stdout.
+struct CliCase {
+    std::string name;
+    std::vector<std::string> args;
+    Files given;
+    int status;
+    Files expected;
+    std::string err;
+    std::string out = "";
+};
+inline void PrintTo(const CliCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+// Runs the case in a folder of its own and checks everything it names.
+void check_golden(const CliCase& c);
+
+// The stderr pattern of a usage error with message.
+std::string usage_error(const std::string& message);
 
 // Opens the writing end of a FIFO once the process reading it has opened its end.
 int open_fifo_writer(const std::filesystem::path& fifo, pid_t reader);

@@ -10,7 +10,6 @@
 #include <chrono>
 #include <map>
 #include <random>
-#include <regex>
 #include <string>
 #include <thread>
 
@@ -23,11 +22,13 @@ namespace {
 
 using test::Bytes;
 using test::bytes_of;
+using test::CliCase;
 using test::Files;
 using test::folder_content;
 using test::open_fifo_writer;
 using test::start_cli;
 using test::text_of;
+using test::usage_error;
 using test::wait_for;
 
 const Bytes kText = test::text_bytes(3000);
@@ -36,18 +37,6 @@ const Bytes kCut(kTextZ.begin(), kTextZ.begin() + static_cast<ptrdiff_t>(kTextZ.
 const Bytes kJunk = bytes_of("this is not a zlib stream");
 const Bytes kOld = bytes_of("old");
 
-struct CliCase {
-    std::string name;
-    std::vector<std::string> args;
-    Files given;
-    int status;
-    Files expected;        // the whole folder afterwards
-    std::string err;       // a pattern for all of stderr
-    std::string out = "";  // a pattern for all of stdout
-};
-
-const std::string kTryHelp = R"(Try 'quorvane-cli --help'\.
-)";
 const std::string kHelp = R"(Usage: quorvane-cli COMMAND \[OPTIONS\] FILE\.\.\.
 
 Commands:
@@ -61,10 +50,6 @@ Options:
 (  -.*
 )+
 [^]*)";
-
-std::string usage_error(const std::string& message) {
-    return std::string("quorvane-cli: ").append(message).append("\n").append(kTryHelp);
-}
 
 std::vector<CliCase> cli_cases() {
     const Files text{{"a.txt", kText}};
@@ -204,26 +189,10 @@ std::vector<CliCase> cli_cases() {
     };
 }
 
-void PrintTo(const CliCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class CliGolden : public testing::TestWithParam<CliCase> {};
 
 TEST_P(CliGolden, Run) {
-    const CliCase& c = GetParam();
-    test::TempDir dir;
-    test::TempDir captured;
-    for (const auto& [name, bytes] : c.given)
-        test::write_file(dir / name, bytes);
-    const pid_t pid = start_cli(dir.path(), c.args, captured / "out", captured / "err");
-    ASSERT_GT(pid, 0);
-    EXPECT_EQ(wait_for(pid), c.status);
-    EXPECT_EQ(folder_content(dir), c.expected);
-    const std::string err = text_of(captured / "err");
-    const std::string out = text_of(captured / "out");
-    EXPECT_TRUE(std::regex_match(err, std::regex(c.err))) << "stderr:\n" << err;
-    EXPECT_TRUE(std::regex_match(out, std::regex(c.out))) << "stdout:\n" << out;
+    test::check_golden(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CliGolden, testing::ValuesIn(cli_cases()),
