@@ -9,6 +9,8 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
   -DQUORVANE_BUILD_GUI=OFF -DQUORVANE_BUILD_TESTS=OFF -DQUORVANE_BUILD_BENCH=OFF
 cmake --build build-fuzz -j"$(nproc)"
 mkdir -p build-fuzz/findings
+# The sanitizer's allocator keeps freed memory; hand it back so long runs stay within the limit.
+export ASAN_OPTIONS=allocator_release_to_os_interval_ms=500
 for target in restore_rod unpack_decisions zlib_file round_trip; do
   work=build-fuzz/work/$target
   rm -rf "$work" && mkdir -p "$work" && cp fuzz/corpus/$target/* "$work"/
