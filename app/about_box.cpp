@@ -7,13 +7,13 @@
 #include <QPushButton>
 #include <QtMath>
 
+#include "ui/widget_layout.h"
+
 namespace quorvane {
 namespace {
 
 QLabel* MakeText(QWidget* parent, const QString& name, const QString& text, const QRect& where) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setGeometry(where);
+    auto* label = Placed(new QLabel(text, parent), name, where);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;

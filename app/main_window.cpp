@@ -26,6 +26,7 @@
 #include "ui/fonts.h"
 #include "ui/message_boxes.h"
 #include "ui/settings_dialog.h"
+#include "ui/widget_layout.h"
 #include "ui/zlib_buttons.h"
 
 namespace quorvane {
@@ -55,40 +56,28 @@ QFont BoldFont(const QWidget* like) {
 
 QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text, const QRect& where,
                   const QFont& font, const QString& hint = QString()) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setGeometry(where);
+    auto* label = Placed(new QLabel(text, parent), name, where, hint);
     label->setFont(font);
-    if (!hint.isEmpty()) label->setToolTip(hint);
     return label;
 }
 
 QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& text,
                         const QRect& where, const QFont& font, const QString& hint = QString()) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    button->setGeometry(where);
+    auto* button = Placed(new QPushButton(text, parent), name, where, hint);
     button->setFont(font);
     button->setAutoDefault(false);
-    if (!hint.isEmpty()) button->setToolTip(hint);
     return button;
 }
 
 QGroupBox* MakeGroup(QWidget* parent, const QString& name, const QString& title, const QRect& where,
                      const QFont& font) {
-    auto* group = new QGroupBox(title, parent);
-    group->setObjectName(name);
-    group->setGeometry(where);
+    auto* group = Placed(new QGroupBox(title, parent), name, where);
     group->setFont(font);
     return group;
 }
 
 PieGauge* MakePie(QWidget* parent, const QString& name, const QRect& where, const QString& hint) {
-    auto* gauge = new PieGauge(parent);
-    gauge->setObjectName(name);
-    gauge->setGeometry(where);
-    gauge->setToolTip(hint);
-    return gauge;
+    return Placed(new PieGauge(parent), name, where, hint);
 }
 
 }  // namespace

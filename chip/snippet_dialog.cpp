@@ -8,23 +8,20 @@
 #include "chip/chip_images.h"
 #include "engine/errors.h"
 #include "ui/message_boxes.h"
+#include "ui/widget_layout.h"
 
 namespace quorvane {
 namespace {
 
 QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text, const QRect& where) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setGeometry(where);
-    return label;
+    return Placed(new QLabel(text, parent), name, where);
 }
 
 QLabel* MakeImage(QWidget* parent, const QString& name, const QRect& where, const QString& hint) {
-    QLabel* image = MakeLabel(parent, name, QString(), where);
+    QLabel* image = Placed(new QLabel(parent), name, where, hint);
     image->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     image->setLineWidth(1);
     image->setScaledContents(true);
-    image->setToolTip(hint);
     return image;
 }
 

@@ -11,6 +11,7 @@
 #include "engine/errors.h"
 #include "ui/fonts.h"
 #include "ui/message_boxes.h"
+#include "ui/widget_layout.h"
 
 namespace quorvane {
 namespace {
@@ -18,22 +19,17 @@ namespace {
 const QString kRed = QStringLiteral("color: #ff0000;");
 
 QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text, const QRect& where) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setGeometry(where);
+    auto* label = Placed(new QLabel(text, parent), name, where);
     label->setFont(SmallFixedFont());
     return label;
 }
 
 QSlider* MakeBar(QWidget* parent, const QString& name, Qt::Orientation orientation, int minimum,
                  int maximum, const QRect& where, const QString& hint) {
-    auto* bar = new QSlider(orientation, parent);
-    bar->setObjectName(name);
+    auto* bar = Placed(new QSlider(orientation, parent), name, where, hint);
     bar->setRange(minimum, maximum);
     bar->setValue(maximum);
     bar->setTickPosition(QSlider::NoTicks);
-    bar->setGeometry(where);
-    bar->setToolTip(hint);
     // Vertical bars have their minimum at the top.
     if (orientation == Qt::Vertical) bar->setInvertedAppearance(true);
     return bar;
@@ -41,11 +37,8 @@ QSlider* MakeBar(QWidget* parent, const QString& name, Qt::Orientation orientati
 
 QCheckBox* MakeBox(QWidget* parent, const QString& name, const QString& text, const QRect& where,
                    const QString& hint) {
-    auto* box = new QCheckBox(text, parent);
-    box->setObjectName(name);
-    box->setGeometry(where);
+    auto* box = Placed(new QCheckBox(text, parent), name, where, hint);
     box->setFont(SmallFixedFont());
-    box->setToolTip(hint);
     return box;
 }
 
