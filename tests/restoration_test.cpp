@@ -167,15 +167,9 @@ class RestoreStreamTest : public Restoration {
     BitString stream(int32_t cycle, int32_t passes, const BitString& data,
                      const BitString& decisions, int32_t low, int32_t high, int32_t source_bytes) {
         Engine w(settings, ui);
-        w.st.CycleCount = cycle;
-        w.st.PassDepth = passes;
-        w.st.DataBits = data;
-        w.st.LowRods = low;
-        w.st.HighRods = high;
-        w.st.SourceByteCount = source_bytes;
-        w.st.DecisionStreamBits = decisions;
-        const size_t pad = (8 - decisions.size() % 8) % 8;
-        w.st.DecisionStreamBits.append_repeated(false, pad);
+        BitString whole_bytes = decisions;
+        whole_bytes.append_repeated(false, (8 - decisions.size() % 8) % 8);
+        test::set_cycle(w.st, {cycle, passes, data, low, high, source_bytes, whole_bytes});
         EXPECT_TRUE(CreateFileHeader(w));
         return w.st.StreamBits;
     }

@@ -20,13 +20,7 @@ class RodHeader : public ::testing::Test {
 
     void set_cycle(int32_t cycle, int32_t passes, const BitString& data, int32_t low, int32_t high,
                    int32_t source_bytes, const BitString& decision_stream) {
-        e.st.CycleCount = cycle;
-        e.st.PassDepth = passes;
-        e.st.DataBits = data;
-        e.st.LowRods = low;
-        e.st.HighRods = high;
-        e.st.SourceByteCount = source_bytes;
-        e.st.DecisionStreamBits = decision_stream;
+        test::set_cycle(e.st, {cycle, passes, data, low, high, source_bytes, decision_stream});
     }
 
     void read_back(bool lz77 = false) {

@@ -39,6 +39,16 @@ BitString bits(std::string_view text) {
     return BitString::from_text(text);
 }
 
+void set_cycle(EngineState& st, const CycleFields& fields) {
+    st.CycleCount = fields.cycle;
+    st.PassDepth = fields.passes;
+    st.DataBits = fields.data;
+    st.LowRods = fields.low;
+    st.HighRods = fields.high;
+    st.SourceByteCount = fields.source_bytes;
+    st.DecisionStreamBits = fields.decision_stream;
+}
+
 std::vector<uint8_t> sparse_bytes(size_t count, uint32_t seed) {
     std::mt19937 rng(seed);
     std::vector<uint8_t> out(count, 0);

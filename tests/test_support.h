@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/bit_string.h"
+#include "engine/engine_state.h"
 
 namespace quorvane::test {
 
@@ -30,6 +31,18 @@ std::vector<uint8_t> random_bytes(std::mt19937& rng, size_t count);
 std::string random_bit_text(std::mt19937& rng, size_t count, double ones = 0.5);
 std::string hex(const std::vector<uint8_t>& bytes);
 BitString bits(std::string_view text);
+
+// Puts the counters, data and decision stream a cycle leaves for its header into st.
+struct CycleFields {
+    int32_t cycle;
+    int32_t passes;
+    BitString data;
+    int32_t low;
+    int32_t high;
+    int32_t source_bytes;
+    BitString decision_stream;
+};
+void set_cycle(EngineState& st, const CycleFields& fields);
 
 // Mostly zero bytes, one in fifty random: data that shrinks a lot and needs many passes.
 std::vector<uint8_t> sparse_bytes(size_t count, uint32_t seed = 1);
