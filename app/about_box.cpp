@@ -12,8 +12,8 @@
 namespace quorvane {
 namespace {
 
-QLabel* MakeText(QWidget* parent, const QString& name, const QString& text, const QRect& where) {
-    auto* label = Placed(new QLabel(text, parent), name, where);
+QLabel* make_text(QWidget* parent, const QString& name, const QString& text, const QRect& where) {
+    auto* label = placed(new QLabel(text, parent), name, where);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
@@ -21,7 +21,7 @@ QLabel* MakeText(QWidget* parent, const QString& name, const QString& text, cons
 
 }  // namespace
 
-QImage TAboutBox::Picture() {
+QImage TAboutBox::helix_picture() {
     QImage image(71, 71, QImage::Format_RGB32);
     image.fill(QColor(16, 24, 64));
     QPainter painter(&image);
@@ -67,23 +67,23 @@ TAboutBox::TAboutBox(QWidget* parent)
     auto* picture = new QLabel(vexion);
     picture->setObjectName(QStringLiteral("ProgramIcon"));
     picture->setGeometry(10, 16, 71, 71);
-    picture->setPixmap(QPixmap::fromImage(Picture()));
+    picture->setPixmap(QPixmap::fromImage(helix_picture()));
     picture->setToolTip(QStringLiteral("Binary vexion [It realy works like DNA]"));
-    MakeText(vexion, QStringLiteral("VexionText"),
-             QStringLiteral("An experimental prototype for small files of any type, text or "
-                            "binary, up to 32 KB: every file is only a string of bits."),
-             QRect(90, 18, 216, 66));
+    make_text(vexion, QStringLiteral("VexionText"),
+              QStringLiteral("An experimental prototype for small files of any type, text or "
+                             "binary, up to 32 KB: every file is only a string of bits."),
+              QRect(90, 18, 216, 66));
 
     auto* algorithm = new QGroupBox(QStringLiteral("  Algorithm  "), this);
     algorithm->setObjectName(QStringLiteral("AlgorithmBox"));
     algorithm->setGeometry(8, 102, 314, 110);
-    MakeText(algorithm, QStringLiteral("AlgorithmText"),
-             QStringLiteral("Each pass cuts the bits into rods from the end: the data grows at "
-                            "its start and is truncated at its end, and it becomes more uniform "
-                            "with every cycle."),
-             QRect(10, 20, 296, 64));
-    MakeText(algorithm, QStringLiteral("ExpertsText"),
-             QStringLiteral("Experts call it Fall-Through MECHANISM"), QRect(10, 86, 296, 18));
+    make_text(algorithm, QStringLiteral("AlgorithmText"),
+              QStringLiteral("Each pass cuts the bits into rods from the end: the data grows at "
+                             "its start and is truncated at its end, and it becomes more uniform "
+                             "with every cycle."),
+              QRect(10, 20, 296, 64));
+    make_text(algorithm, QStringLiteral("ExpertsText"),
+              QStringLiteral("Experts call it Fall-Through MECHANISM"), QRect(10, 86, 296, 18));
 
     auto* ok = new QPushButton(QStringLiteral("&OK"), this);
     ok->setObjectName(QStringLiteral("OKButton"));

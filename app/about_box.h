@@ -13,7 +13,7 @@ class TAboutBox : public QDialog {
     explicit TAboutBox(QWidget* parent = nullptr);
 
     // The box's 71 x 71 picture: a strand of two coloured helices joined by rungs.
-    static QImage Picture();
+    static QImage helix_picture();
 };
 
 }  // namespace quorvane

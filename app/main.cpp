@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "usage: quorvane [--screenshot FOLDER]\n");
             return 2;
         }
-        return quorvane::TakeScreenshots(window, arguments.at(option + 1));
+        return quorvane::take_screenshots(window, arguments.at(option + 1));
     }
 
     window.show();

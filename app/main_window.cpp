@@ -19,13 +19,14 @@
 
 #include "app/about_box.h"
 #include "app/pie_gauge.h"
-#include "chip/chip_images.h"
-#include "chip/snippet_dialog.h"
 #include "engine/errors.h"
+#include "engine/status_texts.h"
 #include "run/run_driver.h"
+#include "ui/chip_images.h"
 #include "ui/fonts.h"
 #include "ui/message_boxes.h"
 #include "ui/settings_dialog.h"
+#include "ui/snippet_dialog.h"
 #include "ui/widget_layout.h"
 #include "ui/zlib_buttons.h"
 
@@ -41,43 +42,43 @@ const QString kUnpackHint = QStringLiteral("Use vexion to re-create the binary f
 const QString kPackHint = QStringLiteral("Try to Pack the binary file even further");
 
 // The filter as Qt's dialog takes it. "*.*" means every file here, also one without a dot.
-QString DialogFilter() {
+QString dialog_filter() {
     const QStringList parts = kFileFilter.split(u'|');
     const QString pattern =
         parts.value(1) == QStringLiteral("*.*") ? QStringLiteral("*") : parts.value(1);
     return parts.value(0) + QStringLiteral(" (") + pattern + u')';
 }
 
-QFont BoldFont(const QWidget* like) {
+QFont bold_font(const QWidget* like) {
     QFont font = like->font();
     font.setBold(true);
     return font;
 }
 
-QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text, const QRect& where,
-                  const QFont& font, const QString& hint = QString()) {
-    auto* label = Placed(new QLabel(text, parent), name, where, hint);
+QLabel* make_label(QWidget* parent, const QString& name, const QString& text, const QRect& where,
+                   const QFont& font, const QString& hint = QString()) {
+    auto* label = placed(new QLabel(text, parent), name, where, hint);
     label->setFont(font);
     return label;
 }
 
-QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& text,
-                        const QRect& where, const QFont& font, const QString& hint = QString()) {
-    auto* button = Placed(new QPushButton(text, parent), name, where, hint);
+QPushButton* make_button(QWidget* parent, const QString& name, const QString& text,
+                         const QRect& where, const QFont& font, const QString& hint = QString()) {
+    auto* button = placed(new QPushButton(text, parent), name, where, hint);
     button->setFont(font);
     button->setAutoDefault(false);
     return button;
 }
 
-QGroupBox* MakeGroup(QWidget* parent, const QString& name, const QString& title, const QRect& where,
-                     const QFont& font) {
-    auto* group = Placed(new QGroupBox(title, parent), name, where);
+QGroupBox* make_group(QWidget* parent, const QString& name, const QString& title,
+                      const QRect& where, const QFont& font) {
+    auto* group = placed(new QGroupBox(title, parent), name, where);
     group->setFont(font);
     return group;
 }
 
-PieGauge* MakePie(QWidget* parent, const QString& name, const QRect& where, const QString& hint) {
-    return Placed(new PieGauge(parent), name, where, hint);
+PieGauge* make_pie(QWidget* parent, const QString& name, const QRect& where, const QString& hint) {
+    return placed(new PieGauge(parent), name, where, hint);
 }
 
 }  // namespace
@@ -87,15 +88,15 @@ TZivIduv::TZivIduv(QWidget* parent)
                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       front_end_(*this),
       engine_(settings_, front_end_),
-      Snippet1(BlankMonoImage(kTabletWidth, kTabletHeight)),
-      DirazTImage(BlankMonoImage(kTabletWidth, kTabletHeight)),
-      Chip1(BlankMonoImage(kChipSide, kChipSide)) {
+      Snippet1(blank_mono_image(kTabletWidth, kTabletHeight)),
+      DirazTImage(blank_mono_image(kTabletWidth, kTabletHeight)),
+      Chip1(blank_mono_image(kChipSide, kChipSide)) {
     setObjectName(QStringLiteral("ZivIduv"));
     setWindowTitle(QStringLiteral("Tessellor  [Experimental Prototype]"));
     setAcceptDrops(true);
-    BuildControls();
-    BindEngine();
-    choose_file = [this](const QString& title) { return RunOpenDialog(title); };
+    build_controls();
+    bind_engine();
+    choose_file = [this](const QString& title) { return run_open_dialog(title); };
 
     FractalSet = new TFractalSet(settings_, this);
     AboutBox = new TAboutBox(this);
@@ -106,7 +107,7 @@ TZivIduv::~TZivIduv() {
     settings_.set_listener({});
 }
 
-void TZivIduv::BuildControls() {
+void TZivIduv::build_controls() {
     About = menuBar()->addAction(QStringLiteral("About"));
     About->setObjectName(QStringLiteral("About"));
     Options = menuBar()->addAction(QStringLiteral("Options"));
@@ -119,106 +120,110 @@ void TZivIduv::BuildControls() {
     client->setFixedSize(328, 363);
     setCentralWidget(client);
     const QFont plain = client->font();
-    const QFont bold = BoldFont(client);
-    const QFont fixed = SmallFixedFont();
+    const QFont bold = bold_font(client);
+    const QFont fixed = small_fixed_font();
 
-    MakeLabel(client, QStringLiteral("CHKLabel"), QStringLiteral("ZID:"), QRect(8, 2, 30, 16),
-              bold);
+    make_label(client, QStringLiteral("CHKLabel"), QStringLiteral("ZID:"), QRect(8, 2, 30, 16),
+               bold);
     QLabel* version =
-        MakeLabel(client, QStringLiteral("CHECKSUMLabel"), QStringLiteral("Beta v2.2"),
-                  QRect(40, 2, 70, 16), bold, QStringLiteral("Version"));
+        make_label(client, QStringLiteral("CHECKSUMLabel"), QStringLiteral("Beta v2.2"),
+                   QRect(40, 2, 70, 16), bold, QStringLiteral("Version"));
     version->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     FLoadButton =
-        MakeButton(client, QStringLiteral("FLoadButton"), QStringLiteral("Load File"),
-                   QRect(8, 20, 100, 25), bold, QStringLiteral("Load file to process (*.*)"));
+        make_button(client, QStringLiteral("FLoadButton"), QStringLiteral("Load File"),
+                    QRect(8, 20, 100, 25), bold, QStringLiteral("Load file to process (*.*)"));
     CHIPButton =
-        MakeButton(client, QStringLiteral("CHIPButton"), QStringLiteral("Load Chip"),
-                   QRect(114, 20, 100, 25), bold, QStringLiteral("Load Chipcode (25x25 pixels) "));
+        make_button(client, QStringLiteral("CHIPButton"), QStringLiteral("Load Chip"),
+                    QRect(114, 20, 100, 25), bold, QStringLiteral("Load Chipcode (25x25 pixels) "));
     ModeButton =
-        MakeButton(client, QStringLiteral("ModeButton"), kPackCaption, QRect(220, 20, 100, 25),
-                   bold, QStringLiteral("Use vexion to recreate the binary file"));
+        make_button(client, QStringLiteral("ModeButton"), kPackCaption, QRect(220, 20, 100, 25),
+                    bold, QStringLiteral("Use vexion to recreate the binary file"));
     ModeButton->hide();
 
     QGroupBox* image_data =
-        MakeGroup(client, QStringLiteral("ImageDataBox"), QStringLiteral(" Dozazez Quorvane "),
-                  QRect(4, 48, 320, 278), bold);
+        make_group(client, QStringLiteral("ImageDataBox"), QStringLiteral(" Dozazez Quorvane "),
+                   QRect(4, 48, 320, 278), bold);
     QLabel* description =
-        MakeLabel(image_data, QStringLiteral("StaticText1"),
-                  QStringLiteral("Works on any kind of file: text, pictures and programs "
-                                 "are all just strings of bits."),
-                  QRect(8, 18, 304, 24), fixed);
+        make_label(image_data, QStringLiteral("StaticText1"),
+                   QStringLiteral("Works on any kind of file: text, pictures and programs "
+                                  "are all just strings of bits."),
+                   QRect(8, 18, 304, 24), fixed);
     description->setWordWrap(true);
     description->setStyleSheet(QStringLiteral("color: #ff0000;"));
 
-    QGroupBox* centrifuge = MakeGroup(image_data, QStringLiteral("CentrifugeBox"),
-                                      QStringLiteral(" Centrifuge "), QRect(6, 42, 308, 88), plain);
-    MakeLabel(centrifuge, QStringLiteral("CTRLabel"), QStringLiteral("Depth:"),
-              QRect(8, 20, 40, 14), fixed);
-    QLabel* depth = MakeLabel(centrifuge, QStringLiteral("Depth"), QStringLiteral("1"),
-                              QRect(48, 20, 30, 14), SmallFixedFont(true));
-    QLabel* sub_text = MakeLabel(
+    QGroupBox* centrifuge =
+        make_group(image_data, QStringLiteral("CentrifugeBox"), QStringLiteral(" Centrifuge "),
+                   QRect(6, 42, 308, 88), plain);
+    make_label(centrifuge, QStringLiteral("CTRLabel"), QStringLiteral("Depth:"),
+               QRect(8, 20, 40, 14), fixed);
+    QLabel* depth = make_label(centrifuge, QStringLiteral("Depth"), QStringLiteral("1"),
+                               QRect(48, 20, 30, 14), small_fixed_font(true));
+    QLabel* sub_text = make_label(
         centrifuge, QStringLiteral("SubText"),
         QStringLiteral("Splits bits of data in two new bit types for the fractal quorvane."),
         QRect(8, 36, 128, 48), fixed);
     sub_text->setWordWrap(true);
     sub_text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    MakeLabel(centrifuge, QStringLiteral("LowLabel"), QStringLiteral("Low :"),
-              QRect(140, 20, 34, 13), fixed);
-    QLabel* low = MakeLabel(centrifuge, QStringLiteral("DecisionsLabel"), QStringLiteral("0"),
-                            QRect(174, 20, 50, 13), fixed, QStringLiteral("Low rods"));
-    MakeLabel(centrifuge, QStringLiteral("HighLabel"), QStringLiteral("High:"),
-              QRect(140, 34, 34, 13), fixed);
-    QLabel* high = MakeLabel(centrifuge, QStringLiteral("Label_9"), QStringLiteral("0"),
-                             QRect(174, 34, 50, 13), fixed, QStringLiteral("High rods"));
-    QLabel* zip = MakeLabel(centrifuge, QStringLiteral("ZIPLabel"), QStringLiteral("Z"),
-                            QRect(140, 50, 12, 13), fixed, QStringLiteral("Lz77 compression mode"));
-    AutoStopLabel = MakeLabel(
+    make_label(centrifuge, QStringLiteral("LowLabel"), QStringLiteral("Low :"),
+               QRect(140, 20, 34, 13), fixed);
+    QLabel* low = make_label(centrifuge, QStringLiteral("DecisionsLabel"), QStringLiteral("0"),
+                             QRect(174, 20, 50, 13), fixed, QStringLiteral("Low rods"));
+    make_label(centrifuge, QStringLiteral("HighLabel"), QStringLiteral("High:"),
+               QRect(140, 34, 34, 13), fixed);
+    QLabel* high = make_label(centrifuge, QStringLiteral("Label_9"), QStringLiteral("0"),
+                              QRect(174, 34, 50, 13), fixed, QStringLiteral("High rods"));
+    QLabel* zip =
+        make_label(centrifuge, QStringLiteral("ZIPLabel"), QStringLiteral("Z"),
+                   QRect(140, 50, 12, 13), fixed, QStringLiteral("Lz77 compression mode"));
+    AutoStopLabel = make_label(
         centrifuge, QStringLiteral("AutoStopLabel"), QStringLiteral("S"), QRect(154, 50, 12, 13),
         fixed, QStringLiteral("Auto stop if no gain in compression [LZ77 mode only]"));
     AutoStopLabel->setCursor(Qt::PointingHandCursor);
     AutoStopLabel->installEventFilter(this);
-    QLabel* marker = MakeLabel(centrifuge, QStringLiteral("MarkerLabel"), QStringLiteral("0"),
-                               QRect(168, 50, 54, 13), fixed, QStringLiteral("Trailing Marker"));
-    QLabel* rod_size = MakeLabel(centrifuge, QStringLiteral("RodSize"), QStringLiteral("2"),
-                                 QRect(140, 66, 82, 14), fixed, QStringLiteral("Rodsize"));
+    QLabel* marker = make_label(centrifuge, QStringLiteral("MarkerLabel"), QStringLiteral("0"),
+                                QRect(168, 50, 54, 13), fixed, QStringLiteral("Trailing Marker"));
+    QLabel* rod_size = make_label(centrifuge, QStringLiteral("RodSize"), QStringLiteral("2"),
+                                  QRect(140, 66, 82, 14), fixed, QStringLiteral("Rodsize"));
     rod_size->setAlignment(Qt::AlignCenter);
-    CentriGauge1 = MakePie(centrifuge, QStringLiteral("CentriGauge1"), QRect(224, 24, 40, 40),
-                           QStringLiteral("Packed storage of Dozazez Code [LZ77]"));
-    CentriGauge2 = MakePie(centrifuge, QStringLiteral("CentriGauge2"), QRect(266, 24, 40, 40),
-                           QStringLiteral("Route decisions [Tessellor choices]"));
+    CentriGauge1 = make_pie(centrifuge, QStringLiteral("CentriGauge1"), QRect(224, 24, 40, 40),
+                            QStringLiteral("Packed storage of Dozazez Code [LZ77]"));
+    CentriGauge2 = make_pie(centrifuge, QStringLiteral("CentriGauge2"), QRect(266, 24, 40, 40),
+                            QStringLiteral("Route decisions [Tessellor choices]"));
 
     QGroupBox* statistics =
-        MakeGroup(image_data, QStringLiteral("StatisticsBox"), QStringLiteral(" Statistics "),
-                  QRect(6, 132, 204, 106), bold);
-    const std::array<std::pair<const char*, const char*>, 7> statistic_labels = {{
-        {"InputLabel", "Bits Input   : 0"},
-        {"OutputLabel", "Bits Output  : 0"},
-        {"ModeLabel", "Vexion Mode  : Packing"},
-        {"LoopCountLabel", "Vexion Depth : 0"},
-        {"StreamLabel", "Vexion Data  : 0"},
-        {"LoopModeLabel", "Algorithm    : Nonstop cycles"},
-        {"RawTableLabel", "Experimental : No"},
+        make_group(image_data, QStringLiteral("StatisticsBox"), QStringLiteral(" Statistics "),
+                   QRect(6, 132, 204, 106), bold);
+    // The last two show settings; the settings store gives them their texts.
+    const std::array<std::pair<const char*, std::string_view>, 7> statistic_labels = {{
+        {"InputLabel", kNoBitsInput},
+        {"OutputLabel", kNoBitsOutput},
+        {"ModeLabel", kModePacking},
+        {"LoopCountLabel", kNoDepth},
+        {"StreamLabel", kNoData},
+        {"LoopModeLabel", {}},
+        {"RawTableLabel", {}},
     }};
     std::array<QLabel*, 7> stats{};
     for (size_t i = 0; i < stats.size(); ++i) {
-        stats[i] = MakeLabel(statistics, QString::fromLatin1(statistic_labels[i].first),
-                             QString::fromLatin1(statistic_labels[i].second),
-                             QRect(6, 20 + static_cast<int>(i) * 12, 194, 12), fixed);
+        const std::string_view text = statistic_labels[i].second;
+        stats[i] = make_label(statistics, QString::fromLatin1(statistic_labels[i].first),
+                              QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())),
+                              QRect(6, 20 + static_cast<int>(i) * 12, 194, 12), fixed);
     }
 
     QGroupBox* process =
-        MakeGroup(image_data, QStringLiteral("ProcessBox"), QStringLiteral(" Processing "),
-                  QRect(214, 132, 100, 106), plain);
+        make_group(image_data, QStringLiteral("ProcessBox"), QStringLiteral(" Processing "),
+                   QRect(214, 132, 100, 106), plain);
     ProcessGauge =
-        MakePie(process, QStringLiteral("ProcessGauge"), QRect(8, 26, 70, 70),
-                QStringLiteral("Actual reduction in filesize [Use options to optimize]"));
-    QLabel* level = MakeLabel(process, QStringLiteral("CompressionLevel"), QStringLiteral("1"),
-                              QRect(78, 26, 18, 14), fixed);
+        make_pie(process, QStringLiteral("ProcessGauge"), QRect(8, 26, 70, 70),
+                 QStringLiteral("Actual reduction in filesize [Use options to optimize]"));
+    QLabel* level = make_label(process, QStringLiteral("CompressionLevel"), QStringLiteral("1"),
+                               QRect(78, 26, 18, 14), fixed);
     level->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    StartButton = MakeButton(image_data, QStringLiteral("StartButton"), QStringLiteral("&Start"),
-                             QRect(6, 244, 90, 26), plain);
+    StartButton = make_button(image_data, QStringLiteral("StartButton"), QStringLiteral("&Start"),
+                              QRect(6, 244, 90, 26), plain);
     StartButton->setEnabled(false);
     LoopProgressBar = new QProgressBar(image_data);
     LoopProgressBar->setObjectName(QStringLiteral("LoopProgressBar"));
@@ -228,23 +233,23 @@ void TZivIduv::BuildControls() {
     LoopProgressBar->setTextVisible(false);
 
     Compress_Button =
-        MakeButton(client, QStringLiteral("Compress_Button"), QStringLiteral("Compress"),
-                   QRect(8, 332, 84, 25), plain, QStringLiteral("Use ZLib to Compress File"));
+        make_button(client, QStringLiteral("Compress_Button"), QStringLiteral("Compress"),
+                    QRect(8, 332, 84, 25), plain, QStringLiteral("Use ZLib to Compress File"));
     DeCompress_Button =
-        MakeButton(client, QStringLiteral("DeCompress_Button"), QStringLiteral("Decompress"),
-                   QRect(96, 332, 84, 25), plain, QStringLiteral("Use ZLib to DeCompress File"));
-    Exit_Button = MakeButton(client, QStringLiteral("Exit_Button"), QStringLiteral("&Exit"),
-                             QRect(240, 332, 80, 25), bold);
+        make_button(client, QStringLiteral("DeCompress_Button"), QStringLiteral("Decompress"),
+                    QRect(96, 332, 84, 25), plain, QStringLiteral("Use ZLib to DeCompress File"));
+    Exit_Button = make_button(client, QStringLiteral("Exit_Button"), QStringLiteral("&Exit"),
+                              QRect(240, 332, 80, 25), bold);
 
     // Value holders the user never sees.
-    QLabel* code = MakeLabel(client, QStringLiteral("PWLabel"), QStringLiteral("47e3"),
-                             QRect(0, 0, 0, 0), plain);
-    QLabel* loop_count = MakeLabel(client, QStringLiteral("Loop2Label"), QStringLiteral("2"),
-                                   QRect(0, 0, 0, 0), plain);
+    QLabel* code = make_label(client, QStringLiteral("PWLabel"), QStringLiteral("47e3"),
+                              QRect(0, 0, 0, 0), plain);
+    QLabel* loop_count = make_label(client, QStringLiteral("Loop2Label"), QStringLiteral("2"),
+                                    QRect(0, 0, 0, 0), plain);
     ChipSizeLabel =
-        MakeLabel(client, QStringLiteral("ChipSizeLabel"), QString(), QRect(0, 0, 0, 0), plain);
+        make_label(client, QStringLiteral("ChipSizeLabel"), QString(), QRect(0, 0, 0, 0), plain);
     DirazSizeLabel =
-        MakeLabel(client, QStringLiteral("DirazSizeLabel"), QString(), QRect(0, 0, 0, 0), plain);
+        make_label(client, QStringLiteral("DirazSizeLabel"), QString(), QRect(0, 0, 0, 0), plain);
     for (QLabel* hidden : {code, loop_count, ChipSizeLabel, DirazSizeLabel})
         hidden->hide();
 
@@ -264,14 +269,14 @@ void TZivIduv::BuildControls() {
     setFixedSize(328, 363 + menuBar()->sizeHint().height());
 }
 
-void TZivIduv::BindEngine() {
+void TZivIduv::bind_engine() {
     for (size_t i = 0; i < kLabelCount; ++i) {
         front_end_.bind_label(static_cast<Label>(i), engine_labels_[i]);
     }
     const auto pie = [](PieGauge* gauge) {
         return [gauge](int maximum, int progress) {
-            gauge->setMaximum(maximum);
-            gauge->setValue(progress);
+            gauge->set_maximum(maximum);
+            gauge->set_value(progress);
         };
     };
     front_end_.bind_gauge(Gauge::ProcessGauge, pie(ProcessGauge), ProcessGauge->maximum());
@@ -297,7 +302,7 @@ void TZivIduv::BindEngine() {
     });
 }
 
-void TZivIduv::PumpMessages() {
+void TZivIduv::pump_messages() {
     QCoreApplication::processEvents();
 }
 
@@ -317,14 +322,14 @@ void TZivIduv::FormActivate() {
 }
 
 void TZivIduv::LoadDirazTablet() {
-    PumpMessages();
-    DirazTImage = TabletImage();
-    engine_.st.TabletBits = TabletBitsFromPixels(PicturePixels(DirazTImage));
-    PumpMessages();
+    pump_messages();
+    DirazTImage = built_in_tablet();
+    TabletBits = tablet_bits_from_pixels(picture_pixels(DirazTImage));
+    pump_messages();
 }
 
-QString TZivIduv::RunOpenDialog(const QString& title) {
-    return QFileDialog::getOpenFileName(this, title, OpenDialog1FileName, DialogFilter(), nullptr,
+QString TZivIduv::run_open_dialog(const QString& title) {
+    return QFileDialog::getOpenFileName(this, title, OpenDialog1FileName, dialog_filter(), nullptr,
                                         QFileDialog::HideNameFilterDetails);
 }
 
@@ -333,22 +338,22 @@ void TZivIduv::FLoadButtonClick() {
     OpenDialog1Title = kLoadTitle;
     const QString path = choose_file(OpenDialog1Title);
     if (path.isEmpty()) {
-        PumpMessages();
+        pump_messages();
         return;
     }
-    LoadInputFile(path);
+    load_input_file(path);
 }
 
-void TZivIduv::LoadInputFile(const QString& path) {
+void TZivIduv::load_input_file(const QString& path) {
     Exit_Button->setFocus();
     OpenDialog1FileName = path;
     LoadResult result = LoadResult::Refused;
     try {
-        result = LoadFile(engine_, QFile::encodeName(path).toStdString());
+        result = load_file(engine_, QFile::encodeName(path).toStdString());
     } catch (const EngineError& error) {
         front_end_.flush();
         StartButton->setEnabled(false);
-        ShowErrorReport(this, error);
+        show_error_report(this, error);
         return;
     }
     front_end_.flush();
@@ -357,7 +362,7 @@ void TZivIduv::LoadInputFile(const QString& path) {
         StartButton->setEnabled(false);
         return;
     }
-    if (engine_.st.Unpacking) {
+    if (engine_.input.Unpacking) {
         ModeButton->setText(kUnpackCaption);
         ModeButton->setToolTip(kUnpackHint);
         ModeButton->show();
@@ -365,7 +370,7 @@ void TZivIduv::LoadInputFile(const QString& path) {
         ModeButton->hide();
     }
     StartButton->setEnabled(true);
-    PumpMessages();
+    pump_messages();
 }
 
 void TZivIduv::ModeButtonClick() {
@@ -373,19 +378,17 @@ void TZivIduv::ModeButtonClick() {
     const bool unpacking = ModeButton->text() != kUnpackCaption;
     ModeButton->setText(unpacking ? kUnpackCaption : kPackCaption);
     ModeButton->setToolTip(unpacking ? kUnpackHint : kPackHint);
-    front_end_.set_label(Label::ModeLabel,
-                         unpacking ? "Vexion Mode  : UnPacking" : "Vexion Mode  : Packing");
-    engine_.st.Unpacking = unpacking;
+    set_direction(engine_, unpacking);
     front_end_.flush();
-    PumpMessages();
+    pump_messages();
 }
 
 void TZivIduv::CHIPButtonClick() {
-    ShowMessage(this, QStringLiteral("UNDER DEVELOPMENT"));
+    show_message_box(this, QStringLiteral("UNDER DEVELOPMENT"));
     Exit_Button->setFocus();
 }
 
-void TZivIduv::SetRunButtonsEnabled(bool enabled) {
+void TZivIduv::set_run_buttons_enabled(bool enabled) {
     for (QPushButton* button :
          {StartButton, FLoadButton, CHIPButton, Compress_Button, DeCompress_Button}) {
         button->setEnabled(enabled);
@@ -394,16 +397,13 @@ void TZivIduv::SetRunButtonsEnabled(bool enabled) {
 
 void TZivIduv::StartButtonClick() {
     Exit_Button->setFocus();
-    SetRunButtonsEnabled(false);
+    set_run_buttons_enabled(false);
     running_ = true;
     front_end_.clear_cancel();
-    bool successful = true;
-    bool cancelled = false;
+    RunResult result;
     QString error_text;
     try {
-        successful = ProcessRun(engine_, engine_.st.Unpacking);
-    } catch (const ERunCancelled&) {
-        cancelled = true;
+        result = ProcessRun(engine_, engine_.input.Unpacking);
     } catch (const std::exception& error) {
         error_text = QString::fromStdString(error.what());
         if (error_text.isEmpty()) error_text = QStringLiteral("Error");
@@ -411,17 +411,17 @@ void TZivIduv::StartButtonClick() {
     running_ = false;
     front_end_.flush();
     // The run has read its file: Start waits for the next Load File.
-    SetRunButtonsEnabled(true);
+    set_run_buttons_enabled(true);
     StartButton->setEnabled(false);
-    if (cancelled || front_end_.cancel_requested()) {
+    if (result.outcome == RunOutcome::Cancelled || front_end_.cancel_requested()) {
         front_end_.clear_cancel();
-        Terminate();
+        end_program();
         return;
     }
     if (!error_text.isEmpty()) {
-        ShowErrorReport(this, error_text);
-    } else if (!successful) {
-        ShowMessage(this, QStringLiteral("ERROR IN LOOP"));
+        show_error_report(this, error_text);
+    } else if (!result.successful()) {
+        show_message_box(this, QStringLiteral("ERROR IN LOOP"));
     }
 }
 
@@ -431,7 +431,7 @@ void TZivIduv::Compress_ButtonClick() {
     const QString path = choose_file(OpenDialog1Title);
     if (!path.isEmpty()) {
         OpenDialog1FileName = path;
-        CompressChosenFile(this, path);
+        compress_chosen_file(this, path);
     }
     OpenDialog1FileName.clear();
 }
@@ -443,7 +443,7 @@ void TZivIduv::DeCompress_ButtonClick() {
     if (!path.isEmpty()) {
         OpenDialog1FileName = path;
         // A name without ".zlib" is ignored, and the dialog keeps it.
-        if (!DecompressChosenFile(this, path)) return;
+        if (!decompress_chosen_file(this, path)) return;
     }
     OpenDialog1FileName.clear();
 }
@@ -454,11 +454,11 @@ void TZivIduv::Exit_ButtonClick() {
         front_end_.request_cancel();
         return;
     }
-    PumpMessages();
-    Terminate();
+    pump_messages();
+    end_program();
 }
 
-void TZivIduv::Terminate() {
+void TZivIduv::end_program() {
     emit terminationRequested();
     QCoreApplication::quit();
 }
@@ -469,12 +469,12 @@ void TZivIduv::AutoStopLabelClick() {
 
 void TZivIduv::AboutClick() {
     AboutBox->exec();
-    PumpMessages();
+    pump_messages();
 }
 
 void TZivIduv::OptionsClick() {
     FractalSet->exec();
-    PumpMessages();
+    pump_messages();
 }
 
 bool TZivIduv::eventFilter(QObject* watched, QEvent* event) {
@@ -498,7 +498,7 @@ void TZivIduv::closeEvent(QCloseEvent* event) {
 namespace {
 
 // The one local file a drag carries, or an empty text.
-QString DraggedFile(const QMimeData* mime) {
+QString dragged_file(const QMimeData* mime) {
     if (mime == nullptr || !mime->hasUrls()) return {};
     const QList<QUrl> urls = mime->urls();
     if (urls.size() != 1 || !urls.front().isLocalFile()) return {};
@@ -508,34 +508,33 @@ QString DraggedFile(const QMimeData* mime) {
 }  // namespace
 
 void TZivIduv::dragEnterEvent(QDragEnterEvent* event) {
-    if (!running_ && !DraggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    if (!running_ && !dragged_file(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void TZivIduv::dropEvent(QDropEvent* event) {
-    const QString path = DraggedFile(event->mimeData());
+    const QString path = dragged_file(event->mimeData());
     if (running_ || path.isEmpty()) return;
     event->acceptProposedAction();
-    LoadInputFile(path);
+    load_input_file(path);
 }
 
 void TZivIduv::show_engine_message(std::string_view text) {
-    ShowMessage(this, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    show_message_box(this, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 void TZivIduv::draw_engine_chip(const BitString& stream, const BitString& header_data) {
     BitString stream_bits = stream;
     BitString header_bits = header_data;
-    const ChipPictures pictures =
-        DrawChipBits(stream_bits, header_bits, engine_.st.TabletBits, front_end_);
-    Chip1 = ChipBitmap(pictures.chip);
-    Snippet1 = StreamPicture(pictures.stream);
+    const ChipPictures pictures = draw_chip_bits(stream_bits, header_bits, TabletBits, front_end_);
+    Chip1 = chip_bitmap(pictures.chip);
+    Snippet1 = stream_picture(pictures.stream);
     front_end_.flush();
     Snippet->set_pictures(Chip1, Snippet1, ChipSizeLabel->text(), DirazSizeLabel->text());
-    std::string bitmap = engine_.st.InputPath;
+    std::string bitmap = engine_.input.InputPath;
     bitmap.append(".bmp");
     Snippet->set_bitmap_path(std::move(bitmap));
     Snippet->exec();
-    PumpMessages();
+    pump_messages();
 }
 
 }  // namespace quorvane

@@ -8,8 +8,8 @@
 #include <functional>
 
 #include "app/window_front_end.h"
-#include "engine/engine_state.h"
 #include "run/run_settings.h"
+#include "run/run_state.h"
 
 class QAction;
 class QLabel;
@@ -46,7 +46,7 @@ class TZivIduv : public QMainWindow, private WindowFrontEnd::Host {
     // Reads the built-in tablet into TabletBits.
     void LoadDirazTablet();
     // What Load File does once a file is chosen (also for a dropped file).
-    void LoadInputFile(const QString& path);
+    void load_input_file(const QString& path);
 
     Engine& engine() { return engine_; }
     RunSettings& settings() { return settings_; }
@@ -58,6 +58,7 @@ class TZivIduv : public QMainWindow, private WindowFrontEnd::Host {
     const QImage& chip_image() const { return Chip1; }
     const QImage& stream_image() const { return Snippet1; }
     const QImage& tablet_image() const { return DirazTImage; }
+    const BitString& tablet_bits() const { return TabletBits; }
     const QString& open_dialog_title() const { return OpenDialog1Title; }
     const QString& open_dialog_file_name() const { return OpenDialog1FileName; }
 
@@ -80,12 +81,12 @@ class TZivIduv : public QMainWindow, private WindowFrontEnd::Host {
     void show_engine_message(std::string_view text) override;
     void draw_engine_chip(const BitString& stream, const BitString& header_data) override;
 
-    void BuildControls();
-    void BindEngine();
-    QString RunOpenDialog(const QString& title);
-    void SetRunButtonsEnabled(bool enabled);
-    void Terminate();
-    static void PumpMessages();
+    void build_controls();
+    void bind_engine();
+    QString run_open_dialog(const QString& title);
+    void set_run_buttons_enabled(bool enabled);
+    void end_program();
+    static void pump_messages();
 
     RunSettings settings_;
     WindowFrontEnd front_end_;
@@ -120,6 +121,7 @@ class TZivIduv : public QMainWindow, private WindowFrontEnd::Host {
     QImage Snippet1;
     QImage DirazTImage;
     QImage Chip1;
+    BitString TabletBits;  // the tablet's content bits, read at activation
 
     TFractalSet* FractalSet = nullptr;
     TAboutBox* AboutBox = nullptr;

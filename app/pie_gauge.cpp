@@ -8,13 +8,13 @@ namespace quorvane {
 
 PieGauge::PieGauge(QWidget* parent) : QWidget(parent) {}
 
-void PieGauge::setMaximum(int maximum) {
+void PieGauge::set_maximum(int maximum) {
     maximum_ = std::max(maximum, 0);
     value_ = std::clamp(value_, 0, maximum_);
     update();
 }
 
-void PieGauge::setValue(int value) {
+void PieGauge::set_value(int value) {
     const int held = std::clamp(value, 0, maximum_);
     if (held == value_) return;
     value_ = held;

@@ -14,8 +14,8 @@ class PieGauge : public QWidget {
     int maximum() const { return maximum_; }
     int value() const { return value_; }
     // The progress is held within 0..maximum: a larger value shows as full.
-    void setMaximum(int maximum);
-    void setValue(int value);
+    void set_maximum(int maximum);
+    void set_value(int value);
     // The shown share of the circle, 0..1 (0 when the maximum is not positive).
     double fraction() const;
 

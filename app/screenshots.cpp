@@ -13,11 +13,11 @@
 
 #include "app/about_box.h"
 #include "app/main_window.h"
-#include "chip/snippet_dialog.h"
+#include "ui/snippet_dialog.h"
 
 namespace quorvane {
 
-int TakeScreenshots(TZivIduv& window, const QString& folder) {
+int take_screenshots(TZivIduv& window, const QString& folder) {
     QTemporaryDir work;
     if (!QDir().mkpath(folder) || !work.isValid()) {
         std::fprintf(stderr, "quorvane: cannot use folder %s\n", qPrintable(folder));
@@ -50,10 +50,10 @@ int TakeScreenshots(TZivIduv& window, const QString& folder) {
 
     window.show();
     const QDeadlineTimer deadline(10000);
-    while (window.engine().st.TabletBits.empty() && !deadline.hasExpired()) {
+    while (window.tablet_bits().empty() && !deadline.hasExpired()) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     }
-    window.LoadInputFile(input);
+    window.load_input_file(input);
     window.StartButtonClick();
     QApplication::processEvents();
     const bool main_saved = window.grab().save(QDir(folder).filePath("main-window.png"));

@@ -9,6 +9,6 @@ class TZivIduv;
 
 // Packs a small sample file in a temporary folder, then saves main-window.png and
 // chip-dialog.png into folder. Returns the process exit code (0 when both were saved).
-int TakeScreenshots(TZivIduv& window, const QString& folder);
+int take_screenshots(TZivIduv& window, const QString& folder);
 
 }  // namespace quorvane

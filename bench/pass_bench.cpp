@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/centrifuge_pass.h"
-#include "engine/restoration.h"
+#include "engine/reverse_pass.h"
 #include "tests/reference_model.h"
 
 namespace quorvane {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/restoration.h"
+#include "run/restoration.h"
 #include "run/run_driver.h"
 
 namespace quorvane {
@@ -52,7 +52,7 @@ void BM_Pack32K(benchmark::State& state, const std::string& kind) {
     SilentFrontEnd ui;
     for (auto _ : state) {
         Engine e(settings, ui);
-        LoadFile(e, path);
+        load_file(e, path);
         benchmark::DoNotOptimize(ProcessRun(e, false));
     }
     std::filesystem::remove(path);
@@ -65,14 +65,14 @@ void BM_Restore32K(benchmark::State& state, const std::string& kind) {
     RunSettings settings;
     SilentFrontEnd ui;
     Engine packer(settings, ui);
-    LoadFile(packer, path);
+    load_file(packer, path);
     ProcessRun(packer, false);
-    const BitString stream = packer.st.StreamBits;
+    const BitString stream = packer.run.StreamBits;
     for (auto _ : state) {
         Engine e(settings, ui);
-        e.st.RodSize = 2;
-        e.st.StreamBits = stream;
-        e.st.CurrentSize = static_cast<int32_t>(stream.size() / 8);
+        e.run.RodSize = 2;
+        e.run.StreamBits = stream;
+        e.run.CurrentSize = static_cast<int32_t>(stream.size() / 8);
         if (!RestoreStream(e)) state.SkipWithError("did not restore");
     }
     std::filesystem::remove(path);

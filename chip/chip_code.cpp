@@ -1,18 +1,21 @@
 // chip_code.cpp -- chip bits, length fields, and the stream picture's colours.
 #include "chip/chip_code.h"
 
+#include <algorithm>
+#include <string>
+
 #include "engine/bit_codecs.h"
 #include "engine/checked_math.h"
 
 namespace quorvane {
 
-BitString TabletBitsFromPixels(const BitString& pixels) {
+BitString tablet_bits_from_pixels(const BitString& pixels) {
     const int32_t n = BitsToDecimal(CopyBits(pixels, static_cast<int64_t>(pixels.size()) - 15, 16));
     return CopyBits(pixels, 1, n);
 }
 
-ChipPictures DrawChipBits(BitString& stream, BitString& header_data, const BitString& tablet,
-                          FrontEnd& ui) {
+ChipPictures draw_chip_bits(BitString& stream, BitString& header_data, const BitString& tablet,
+                            FrontEnd& ui) {
     const int32_t hl = checked_i32(header_data.size());
     const int32_t sl = checked_i32(stream.size());
     BitString l16;
@@ -48,8 +51,8 @@ ChipPictures DrawChipBits(BitString& stream, BitString& header_data, const BitSt
         }
         if (zero) out.stream[static_cast<size_t>(p)] = colour;
     }
-    ui.set_label(Label::ChipSizeLabel, dec(hl));
-    ui.set_label(Label::DirazSizeLabel, dec(sl - hl));
+    ui.set_label(Label::ChipSizeLabel, std::to_string(hl));
+    ui.set_label(Label::DirazSizeLabel, std::to_string(sl - hl));
     return out;
 }
 

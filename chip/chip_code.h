@@ -29,12 +29,12 @@ struct ChipPictures {
 
 // The tablet's content bits from its 36290 pixels ("1" for a pixel that is not white): the
 // first N bits, N being the number its last 16 pixels hold.
-BitString TabletBitsFromPixels(const BitString& pixels);
+BitString tablet_bits_from_pixels(const BitString& pixels);
 
 // Extends stream (to 36290 bits) and header_data (to 625 or more) as the drawing does, and
 // computes both pictures. A length too large for its field shows "Decimal value to high" and
 // leaves that field out.
-ChipPictures DrawChipBits(BitString& stream, BitString& header_data, const BitString& tablet,
-                          FrontEnd& ui);
+ChipPictures draw_chip_bits(BitString& stream, BitString& header_data, const BitString& tablet,
+                            FrontEnd& ui);
 
 }  // namespace quorvane

@@ -10,7 +10,7 @@
 #include <exception>
 
 #include "engine/errors.h"
-#include "rodfile/atomic_file.h"
+#include "zstream/atomic_file.h"
 #include "zstream/zlib_errors.h"
 
 #ifndef QUORVANE_VERSION

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "cli/progress_line.h"
-#include "engine/engine_state.h"
-#include "engine/restoration.h"
-#include "rodfile/rod_output.h"
+#include "engine/status_texts.h"
+#include "rodfile/rod_file_names.h"
 #include "run/run_driver.h"
+#include "run/run_state.h"
 
 namespace quorvane::cli {
 namespace {
@@ -35,23 +35,26 @@ class CommandLineFrontEnd : public SilentFrontEnd {
     }
     void show_message(std::string_view text) override { messages_.emplace_back(text); }
     void pump() override {
-        if (engine_ == nullptr) return;
-        const EngineState& st = engine_->st;
-        // The pump at the end of a cycle is the moment its statistics are complete.
-        if (st.CycleDone && !cycle_reported_ && verbose_) print_statistics();
-        cycle_reported_ = st.CycleDone;
-        if (!progress_.due()) return;
+        if (engine_ == nullptr || !progress_.due()) return;
+        const RunState& run = engine_->run;
         std::string line(input_);
-        line.append(": cycle ").append(std::to_string(st.CycleCount));
-        line.append(", pass ").append(std::to_string(st.PassDepth));
-        line.append(", ").append(std::to_string(st.DataBits.size())).append(" bits");
+        line.append(": cycle ").append(std::to_string(run.CycleCount));
+        line.append(", pass ").append(std::to_string(run.pass()));
+        line.append(", ").append(std::to_string(run.working_bits())).append(" bits");
         progress_.draw(std::move(line));
     }
+    // The statistics of a cycle are printed when the next one ends; those of the last cycle give
+    // way to the final ones, printed by finish() once the output is written.
+    void cycle_finished() override {
+        if (!verbose_) return;
+        if (!pending_.empty()) print(pending_);
+        pending_ = statistics();
+    }
 
-    // Ends the progress line; an unpacking run's statistics are printed once, at its end.
-    void finish(bool unpacking) {
+    // Ends the progress line and prints the final statistics.
+    void finish() {
         progress_.clear();
-        if (verbose_ && unpacking) print_statistics();
+        if (verbose_) print(statistics());
     }
     // The messages shown so far, on one line.
     std::string messages() const {
@@ -67,8 +70,7 @@ class CommandLineFrontEnd : public SilentFrontEnd {
     }
 
   private:
-    void print_statistics() {
-        progress_.clear();
+    std::string statistics() const {
         std::string block(input_);
         block.append(":\n");
         for (Label l : kStatistics) {
@@ -81,6 +83,10 @@ class CommandLineFrontEnd : public SilentFrontEnd {
         }
         block.append("  ").append(engine_->settings.text(Setting::LoopMode)).append("\n");
         block.append("  ").append(engine_->settings.text(Setting::Experimental)).append("\n");
+        return block;
+    }
+    void print(const std::string& block) {
+        progress_.clear();
         std::fputs(block.c_str(), stderr);
     }
 
@@ -88,7 +94,7 @@ class CommandLineFrontEnd : public SilentFrontEnd {
     ProgressLine progress_;
     std::string input_;
     const Engine* engine_ = nullptr;
-    bool cycle_reported_ = false;
+    std::string pending_;
     std::array<std::string, kLabelCount> labels_{};
     std::vector<std::string> messages_;
 };
@@ -107,37 +113,45 @@ enum class Direction { Pack, Unpack, Test };
 
 void run_one(const Options& options, const std::string& input, Direction direction) {
     const bool unpacking = direction != Direction::Pack;
-    if (unpacking && !IsRodName(input)) {
+    if (unpacking && !is_rod_name(input)) {
         throw Refusal(input, "name does not end in .rod; not unpacked");
     }
-    std::string target;
-    if (direction != Direction::Test) {
-        target = options.output ? *options.output : OutputName(input, unpacking);
-        check_output(options, input, target);
+    RunOptions run_options;
+    run_options.dry_run = direction == Direction::Test;
+    if (!run_options.dry_run) {
+        run_options.output_path =
+            options.output ? *options.output : rod_output_name(input, unpacking);
+        check_output(options, input, run_options.output_path);
     }
     RunSettings settings;
     apply(options.rod, settings);
     CommandLineFrontEnd ui(options, input);
     Engine engine(settings, ui);
     ui.attach(engine);
-    engine.st.Options.output_path = target;
-    engine.st.Options.dry_run = direction == Direction::Test;
 
-    if (LoadFile(engine, input) == LoadResult::Refused) throw Refusal(input, ui.messages());
-    const bool result = ProcessRun(engine, unpacking);
-    ui.finish(unpacking);
-    if (!result) throw Refusal(input, "Vexion Mode  : Not Succesfull", kExitBadData);
-    if (engine.st.RestoreFailed) throw Refusal(input, ui.messages(), kExitBadData);
-    if (direction != Direction::Test && !engine.st.OutputWritten) {
-        throw Refusal(target, "Vexion Mode  : Failed ! (the device is full)");
+    if (load_file(engine, input) == LoadResult::Refused) throw Refusal(input, ui.messages());
+    const RunResult result = ProcessRun(engine, unpacking, run_options);
+    ui.finish();
+    switch (result.outcome) {
+        case RunOutcome::Written:
+        case RunOutcome::Tested:
+            break;
+        case RunOutcome::NotSuccessful:
+            throw Refusal(input, std::string(kModeNotSuccessful), kExitBadData);
+        case RunOutcome::RestoreFailed:
+            throw Refusal(input, ui.messages(), kExitBadData);
+        case RunOutcome::DeviceFull:
+            throw Refusal(result.OutputPath, std::string(kModeFailed) + " (the device is full)");
+        case RunOutcome::Cancelled:
+            throw Refusal(input, "cancelled");
     }
     if (options.verbose && !options.quiet) {
-        std::string message = std::to_string(engine.st.SourceByteCount);
-        message.append(" -> ").append(std::to_string(engine.st.OutputByteCount)).append(" bytes");
-        if (direction == Direction::Test) {
+        std::string message = std::to_string(result.SourceByteCount);
+        message.append(" -> ").append(std::to_string(result.OutputByteCount)).append(" bytes");
+        if (result.outcome == RunOutcome::Tested) {
             message.append(", restores");
         } else {
-            message.append(", wrote ").append(target);
+            message.append(", wrote ").append(result.OutputPath);
         }
         report(input, message);
     }

@@ -18,7 +18,7 @@ BitString CopyBits(const BitString& bits, int64_t start, int64_t count) {
 
 bool DecimalToBits(int32_t value, int32_t width, BitString& destination, FrontEnd& ui) {
     if (width < 0 || width > 30) throw EInvalidOp();
-    if (!FitsWidth(value, width)) {
+    if (!fits_width(value, width)) {
         ui.show_message(kDecimalTooHigh);
         return false;
     }

@@ -22,7 +22,7 @@ BitString CopyBits(const BitString& bits, int64_t start, int64_t count);
 bool DecimalToBits(int32_t value, int32_t width, BitString& destination, FrontEnd& ui);
 
 // True when DecimalToBits would accept value at this width without a message.
-inline bool FitsWidth(int64_t value, int32_t width) {
+inline bool fits_width(int64_t value, int32_t width) {
     return value < (int64_t{1} << width);
 }
 

@@ -6,6 +6,8 @@
 #endif
 
 #include "engine/checked_math.h"
+#include "engine/cpu_features.h"
+#include "engine/status_texts.h"
 
 namespace quorvane {
 namespace {
@@ -36,11 +38,6 @@ __attribute__((target("bmi2,popcnt"))) size_t split_groups(const BitString& data
     }
     low = checked_add(low, checked_i32(lows));
     return done;
-}
-
-bool have_bmi2() {
-    static const bool has = __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
-    return has;
 }
 #endif
 
@@ -85,26 +82,24 @@ PassCounts centrifuge(const BitString& data, unsigned rod_size, BitString& out,
     return counts;
 }
 
-void CentrifugePass(Engine& e) {
-    EngineState& st = e.st;
+void CentrifugePass(CycleState& cycle, unsigned rod_size, FrontEnd& ui) {
     BitString out;
-    const PassCounts counts = centrifuge(st.DataBits, st.RodSize, out, st.DecisionArray);
-    st.LowRods = checked_add(st.LowRods, counts.low);
-    st.HighRods = checked_add(st.HighRods, counts.high);
-    st.DataBits = std::move(out);
-    e.ui.pump();
-    UpdateInfoStrings(e);
+    const PassCounts counts = centrifuge(cycle.DataBits, rod_size, out, cycle.DecisionArray);
+    cycle.LowRods = checked_add(cycle.LowRods, counts.low);
+    cycle.HighRods = checked_add(cycle.HighRods, counts.high);
+    cycle.DataBits = std::move(out);
+    ui.pump();
+    UpdateInfoStrings(cycle, ui);
 }
 
-void UpdateInfoStrings(Engine& e) {
-    const EngineState& st = e.st;
-    const auto n = static_cast<int64_t>(st.DataBits.size());
-    e.ui.set_gauge_progress(Gauge::CentriGauge2, n);
-    e.ui.set_label(Label::DecisionsLabel, dec(st.LowRods));
-    e.ui.set_label(Label::OutputLabel, "Bits Output  : " + dec(n));
-    e.ui.set_label(Label::StreamLabel, "Vexion Data  : " + dec(n / 8) + " bytes");
-    e.ui.set_label(Label::Label_9, dec(st.HighRods));
-    e.ui.pump();
+void UpdateInfoStrings(const CycleState& cycle, FrontEnd& ui) {
+    const auto n = static_cast<int64_t>(cycle.DataBits.size());
+    ui.set_gauge_progress(Gauge::CentriGauge2, n);
+    ui.set_label(Label::DecisionsLabel, std::to_string(cycle.LowRods));
+    ui.set_label(Label::OutputLabel, bits_output_text(n));
+    ui.set_label(Label::StreamLabel, data_text(n / 8));
+    ui.set_label(Label::Label_9, std::to_string(cycle.HighRods));
+    ui.pump();
 }
 
 }  // namespace quorvane

@@ -9,9 +9,18 @@
 #include <cstdint>
 
 #include "engine/bit_string.h"
-#include "engine/engine_state.h"
+#include "engine/front_end.h"
 
 namespace quorvane {
+
+// What a packing cycle's passes work on; a cycle starts from a fresh one.
+struct CycleState {
+    BitString DataBits;       // the working data, replaced by every pass
+    BitString DecisionArray;  // the cycle's decision bits, eight to a byte, the first in bit 7
+    int32_t PassDepth = 1;    // the pass being run (1..65535)
+    int32_t LowRods = 0;      // rods split in this cycle, one decision bit each
+    int32_t HighRods = 0;     // rods kept whole in this cycle
+};
 
 struct PassCounts {
     int32_t low = 0;   // rods split (decision bits given)
@@ -34,9 +43,9 @@ PassCounts centrifuge(const BitString& data, unsigned rod_size, BitString& out,
 
 // One pass over DataBits: adds the decisions to DecisionArray and the rods to LowRods and
 // HighRods (overflow-checked), then shows the statistics.
-void CentrifugePass(Engine& e);
+void CentrifugePass(CycleState& cycle, unsigned rod_size, FrontEnd& ui);
 
 // Shows the DataBits length and the rod counts.
-void UpdateInfoStrings(Engine& e);
+void UpdateInfoStrings(const CycleState& cycle, FrontEnd& ui);
 
 }  // namespace quorvane

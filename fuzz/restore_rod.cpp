@@ -2,10 +2,10 @@
 // the first byte chooses. Any outcome but a crash, a hang or a length mismatch is fine.
 #include <cstdlib>
 
-#include "engine/engine_state.h"
 #include "engine/errors.h"
-#include "engine/restoration.h"
 #include "fuzz/fuzz_support.h"
+#include "run/restoration.h"
+#include "run/run_state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace quorvane;
@@ -14,12 +14,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::apply_setting_byte(data[0], settings);
     SilentFrontEnd ui;
     Engine e(settings, ui);
-    e.st.RodSize = static_cast<uint8_t>(settings.integer(Setting::RodSize));
-    e.st.StreamBits = BitString::from_bytes(data + 1, size - 1);
-    e.st.CurrentSize = static_cast<int32_t>(size - 1);
+    e.run.RodSize = static_cast<uint8_t>(settings.integer(Setting::RodSize));
+    e.run.StreamBits = BitString::from_bytes(data + 1, size - 1);
+    e.run.CurrentSize = static_cast<int32_t>(size - 1);
     try {
         if (RestoreStream(e) &&
-            e.st.StreamBits.size() != 8 * static_cast<size_t>(e.st.OriginalSize)) {
+            e.run.StreamBits.size() != 8 * static_cast<size_t>(e.run.OriginalSize)) {
             std::abort();  // a success must have the length the header promised
         }
     } catch (const EngineError&) {

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "engine/engine_state.h"
 #include "engine/errors.h"
-#include "engine/restoration.h"
 #include "fuzz/fuzz_support.h"
+#include "run/restoration.h"
 #include "run/run_driver.h"
+#include "run/run_state.h"
 
 namespace {
 
@@ -17,14 +17,15 @@ quorvane::BitString pack(const uint8_t* bytes, size_t size, quorvane::RunSetting
     using namespace quorvane;
     SilentFrontEnd ui;
     Engine e(settings, ui);
-    e.st.Options.dry_run = true;
     FileHandle file(fmemopen(const_cast<uint8_t*>(bytes), size, "rb"));
-    if (!file || LoadOpenedFile(e, "input", std::move(file), static_cast<int64_t>(size)) !=
+    if (!file || load_opened_file(e, "input", std::move(file), static_cast<int64_t>(size)) !=
                      LoadResult::Accepted) {
         std::abort();
     }
-    packed = ProcessRun(e, false);
-    return e.st.StreamBits;
+    RunOptions options;
+    options.dry_run = true;
+    packed = ProcessRun(e, false, options).successful();
+    return e.run.StreamBits;
 }
 
 }  // namespace
@@ -49,10 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (pack(input, length, same, again) != stream || !again) std::abort();
         SilentFrontEnd ui;
         Engine r(settings, ui);
-        r.st.RodSize = static_cast<uint8_t>(settings.integer(Setting::RodSize));
-        r.st.StreamBits = stream;
-        r.st.CurrentSize = static_cast<int32_t>(stream.size() / 8);
-        if (!RestoreStream(r) || r.st.StreamBits != BitString::from_bytes(input, length))
+        r.run.RodSize = static_cast<uint8_t>(settings.integer(Setting::RodSize));
+        r.run.StreamBits = stream;
+        r.run.CurrentSize = static_cast<int32_t>(stream.size() / 8);
+        if (!RestoreStream(r) || r.run.StreamBits != BitString::from_bytes(input, length))
             std::abort();
     } catch (const EngineError&) {
         std::abort();  // packing an ordinary file raises nothing

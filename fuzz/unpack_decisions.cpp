@@ -2,8 +2,9 @@
 // LZ77 setting taken from the first five bytes.
 #include <cstdlib>
 
-#include "engine/decision_packing.h"
 #include "engine/errors.h"
+#include "engine/front_end.h"
+#include "rodfile/decision_packing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace quorvane;
@@ -13,12 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto count = static_cast<int32_t>(
         (uint32_t{data[1]} << 24 | uint32_t{data[2]} << 16 | uint32_t{data[3]} << 8 | data[4]) &
         ((1U << 27) - 1));
-    RunSettings settings;
     SilentFrontEnd ui;
-    Engine e(settings, ui);
     try {
         const BitString decisions =
-            UnpackDecisionStream(e, BitString::from_bytes(data + 5, size - 5), count, lz77);
+            UnpackDecisionStream(BitString::from_bytes(data + 5, size - 5), count, lz77, ui);
         if (decisions.size() > static_cast<size_t>(count)) std::abort();
     } catch (const EngineError&) {
     }

@@ -1,107 +1,123 @@
 // rod_header.cpp -- building and parsing the rod stream's header.
 #include "rodfile/rod_header.h"
 
+#include <algorithm>
+
 #include "engine/bit_codecs.h"
 #include "engine/checked_math.h"
-#include "engine/decision_packing.h"
+#include "engine/status_texts.h"
+#include "rodfile/decision_packing.h"
 
 namespace quorvane {
 
-std::string DepthText(int32_t cycle, int32_t pass, bool always_both) {
-    std::string text = "Vexion Depth : ";
-    if (cycle == 1 && !always_both) return text.append(dec(pass));
-    return text.append(dec(cycle)).append(" | ").append(dec(pass));
-}
-
-void SetDepthLabel(Engine& e, std::string text) {
-    e.ui.set_label(Label::LoopCountLabel, text);
-    e.st.DepthText = std::move(text);
-}
-
-bool CreateFileHeader(Engine& e) {
-    EngineState& st = e.st;
-    st.TrailingBitCount = static_cast<int32_t>(st.DataBits.size() % 8);
-    st.DataBitCount = checked_i32(st.DataBits.size());
-    st.RodBalance = checked_sub(st.HighRods, st.LowRods);
-    if (st.RodBalance < kMinRodBalance || st.RodBalance > kMaxRodBalance) return false;
-    const std::array<int32_t, 7> fields = {st.CycleCount,
-                                           st.PassDepth,
-                                           st.TrailingBitCount,
-                                           st.LowRods,
-                                           EncodeRodBalance(st.RodBalance),
-                                           st.DataBitCount,
-                                           st.SourceByteCount};
-    for (size_t i = 0; i < fields.size(); ++i) {
-        // A field written shifted would corrupt the whole stream: no stream instead.
-        if (fields[i] < 0 || !FitsWidth(fields[i], kHeaderFieldWidths[i])) return false;
+std::optional<BitString> encode_header(const RodHeader& header) {
+    const std::array<int32_t, 7> fields = {header.CycleCount,
+                                           header.PassDepth,
+                                           header.TrailingBitCount,
+                                           header.LowRods,
+                                           encode_rod_balance(header.RodBalance),
+                                           header.DataBitCount,
+                                           header.SourceByteCount};
+    if (header.RodBalance < kMinRodBalance || header.RodBalance > kMaxRodBalance) {
+        return std::nullopt;
     }
-    BitString stream;
-    stream.reserve(kHeaderBits + st.DataBits.size() + 8 + st.DecisionStreamBits.size());
+    BitString bits;
+    bits.reserve(kHeaderBits);
     for (size_t i = 0; i < fields.size(); ++i) {
-        stream.append_bits(static_cast<uint64_t>(fields[i]),
-                           static_cast<unsigned>(kHeaderFieldWidths[i]));
+        // A field written shifted would corrupt the whole stream: no header instead.
+        if (fields[i] < 0 || !fits_width(fields[i], kHeaderFieldWidths[i])) return std::nullopt;
+        bits.append_bits(static_cast<uint64_t>(fields[i]),
+                         static_cast<unsigned>(kHeaderFieldWidths[i]));
     }
-    stream.append(st.DataBits);
-    e.ui.pump();
-    stream.append_repeated(false, static_cast<size_t>(PadBits(st.DataBitCount)));
-    e.ui.pump();
-    st.HeaderDataBits = stream;
-    stream.append(st.DecisionStreamBits);
-    st.StreamBits = std::move(stream);
-    e.ui.set_gauge_progress(Gauge::ProcessGauge, static_cast<int64_t>(st.StreamBits.size() / 8));
-    e.ui.pump();
-    return true;
+    return bits;
 }
 
-void ReadInFileHeader(Engine& e) {
-    ReadInFileHeader(e, e.settings.lz77_on());
-}
-
-void ReadInFileHeader(Engine& e, bool lz77) {
-    EngineState& st = e.st;
-    const BitString header = CopyBits(st.StreamBits, 1, kHeaderBits);
+RodHeader decode_header(const BitString& stream) {
+    const BitString header = CopyBits(stream, 1, kHeaderBits);
     const auto field = [&](size_t i) {
-        return BitsToDecimal(CopyBits(header, HeaderFieldPosition(i), kHeaderFieldWidths[i]));
+        return BitsToDecimal(CopyBits(header, header_field_position(i), kHeaderFieldWidths[i]));
     };
-    st.CycleCount = field(0);
-    st.PassDepth = field(1);
-    st.TrailingBitCount = field(2);
-    st.LowRods = field(3);
-    st.HighRods = checked_add(DecodeRodBalance(field(4)), st.LowRods);
-    st.DataBitCount = field(5);
-    st.OriginalSize = field(6);
+    RodHeader fields;
+    fields.CycleCount = field(0);
+    fields.PassDepth = field(1);
+    fields.TrailingBitCount = field(2);
+    fields.LowRods = field(3);
+    fields.RodBalance = decode_rod_balance(field(4));
+    fields.DataBitCount = field(5);
+    fields.SourceByteCount = field(6);
+    return fields;
+}
 
-    st.DataBits = CopyBits(st.StreamBits, kHeaderBits + 1, st.DataBitCount);
-    const int64_t pad = PadBits(st.DataBitCount);
-    const int64_t decisions_start = int64_t{kHeaderBits} + 1 + st.DataBitCount + pad;
+std::optional<RodStream> CreateFileHeader(const CycleCounts& counts, const BitString& DataBits,
+                                          const BitString& DecisionStreamBits, FrontEnd& ui) {
+    RodHeader header;
+    header.CycleCount = counts.CycleCount;
+    header.PassDepth = counts.PassDepth;
+    header.TrailingBitCount = static_cast<int32_t>(DataBits.size() % 8);
+    header.LowRods = counts.LowRods;
+    header.RodBalance = checked_sub(counts.HighRods, counts.LowRods);
+    header.DataBitCount = checked_i32(DataBits.size());
+    header.SourceByteCount = counts.SourceByteCount;
+    std::optional<BitString> header_bits = encode_header(header);
+    if (!header_bits) return std::nullopt;
+
+    RodStream out;
+    BitString& stream = out.StreamBits;
+    stream = std::move(*header_bits);
+    stream.reserve(kHeaderBits + DataBits.size() + 8 + DecisionStreamBits.size());
+    stream.append(DataBits);
+    ui.pump();
+    stream.append_repeated(false, static_cast<size_t>(pad_bits(header.DataBitCount)));
+    ui.pump();
+    out.HeaderDataBits = stream;
+    out.DecisionStreamBits = DecisionStreamBits;
+    stream.append(DecisionStreamBits);
+    ui.set_gauge_progress(Gauge::ProcessGauge, static_cast<int64_t>(stream.size() / 8));
+    ui.pump();
+    return out;
+}
+
+void ReadInFileHeader(RoundState& round, const BitString& StreamBits, int32_t CurrentSize,
+                      int32_t BitsIn, bool lz77, FrontEnd& ui) {
+    const RodHeader header = decode_header(StreamBits);
+    round = RoundState{};
+    round.CycleCount = header.CycleCount;
+    round.PassDepth = header.PassDepth;
+    round.HeaderPassDepth = header.PassDepth;
+    round.TrailingBitCount = header.TrailingBitCount;
+    round.LowRods = header.LowRods;
+    round.HighRods = checked_add(header.RodBalance, header.LowRods);
+    round.DataBitCount = header.DataBitCount;
+    round.OriginalSize = header.SourceByteCount;
+
+    round.DataBits = CopyBits(StreamBits, kHeaderBits + 1, round.DataBitCount);
+    const int64_t pad = pad_bits(round.DataBitCount);
+    const int64_t decisions_start = int64_t{kHeaderBits} + 1 + round.DataBitCount + pad;
     const int64_t decisions_length =
-        int64_t{st.CurrentSize} * 8 - kHeaderBits - st.DataBitCount - pad;
-    st.DecisionBits = UnpackDecisionStream(
-        e, CopyBits(st.StreamBits, decisions_start, decisions_length), st.LowRods, lz77);
+        int64_t{CurrentSize} * 8 - kHeaderBits - round.DataBitCount - pad;
+    round.DecisionBits = UnpackDecisionStream(
+        CopyBits(StreamBits, decisions_start, decisions_length), round.LowRods, lz77, ui);
 
-    if (st.TrailingBitCount > 0) {
-        st.TrailingPending = true;
-        const auto length = static_cast<int64_t>(st.DataBits.size());
-        st.TrailingBits =
-            CopyBits(st.DataBits, length - st.TrailingBitCount + 1, st.TrailingBitCount);
-        st.DataBits.truncate(
-            static_cast<size_t>(std::max<int64_t>(0, length - st.TrailingBitCount)));
-    } else {
-        st.TrailingPending = false;
+    if (round.TrailingBitCount > 0) {
+        round.TrailingPending = true;
+        const auto length = static_cast<int64_t>(round.DataBits.size());
+        round.TrailingBits =
+            CopyBits(round.DataBits, length - round.TrailingBitCount + 1, round.TrailingBitCount);
+        round.DataBits.truncate(
+            static_cast<size_t>(std::max<int64_t>(0, length - round.TrailingBitCount)));
     }
 
-    FrontEnd& ui = e.ui;
-    ui.set_label(Label::InputLabel, "Bits Input   : " + dec(st.BitsIn));
-    ui.set_label(Label::OutputLabel, "Bits Output  : " + dec(st.DataBitCount));
-    SetDepthLabel(e, DepthText(st.CycleCount, st.PassDepth));
-    ui.set_gauge(Gauge::ProcessGauge, st.OriginalSize, st.CurrentSize);
+    ui.set_label(Label::InputLabel, bits_input_text(BitsIn));
+    ui.set_label(Label::OutputLabel, bits_output_text(round.DataBitCount));
+    ui.set_label(Label::LoopCountLabel, depth_text(round.CycleCount, round.PassDepth));
+    ui.set_gauge(Gauge::ProcessGauge, round.OriginalSize, CurrentSize);
     ui.set_gauge(Gauge::CentriGauge1, 100, 0);
-    ui.set_gauge(Gauge::CentriGauge2, st.LowRods, 0);
+    ui.set_gauge(Gauge::CentriGauge2, round.LowRods, 0);
     ui.set_gauge_progress(Gauge::LoopProgressBar, 0);
-    ui.set_gauge_max(Gauge::LoopProgressBar, st.PassDepth);
-    ui.set_label(Label::StreamLabel, "Vexion Data  : " + dec(st.CurrentSize) + " bytes");
-    ui.set_label(Label::DecisionsLabel, dec(st.LowRods));
-    ui.set_label(Label::Label_9, dec(st.HighRods));
+    ui.set_gauge_max(Gauge::LoopProgressBar, round.PassDepth);
+    ui.set_label(Label::StreamLabel, data_text(CurrentSize));
+    ui.set_label(Label::DecisionsLabel, std::to_string(round.LowRods));
+    ui.set_label(Label::Label_9, std::to_string(round.HighRods));
     ui.pump();
 }
 

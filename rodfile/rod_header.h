@@ -5,9 +5,11 @@
 #include <array>
 #include <cstdint>
 #include <numeric>
-#include <string>
+#include <optional>
 
-#include "engine/engine_state.h"
+#include "engine/bit_string.h"
+#include "engine/front_end.h"
+#include "engine/reverse_pass.h"
 
 namespace quorvane {
 
@@ -19,41 +21,77 @@ inline constexpr int32_t kHeaderBits =
 static_assert(kHeaderBits == 140);
 
 // 1-based position of field i: one past the widths before it.
-constexpr int32_t HeaderFieldPosition(size_t field) {
+constexpr int32_t header_field_position(size_t field) {
     int32_t position = 1;
     for (size_t i = 0; i < field; ++i)
         position += kHeaderFieldWidths[i];
     return position;
 }
 
+// The caps that the fields set: at most 32767 cycles, 65535 passes per cycle.
+inline constexpr int32_t kMaxCycleCount = (1 << kHeaderFieldWidths[0]) - 1;
+inline constexpr int32_t kMaxPassDepth = (1 << kHeaderFieldWidths[1]) - 1;
 // The rod balance (high minus low rods) is carried as a 28-bit two's-complement number.
-inline constexpr int32_t kMaxRodBalance = (1 << 27) - 1;
-inline constexpr int32_t kMinRodBalance = -(1 << 27);
-inline int32_t EncodeRodBalance(int32_t balance) {
-    return balance & ((1 << 28) - 1);
+inline constexpr int32_t kMaxRodBalance = (1 << (kHeaderFieldWidths[4] - 1)) - 1;
+inline constexpr int32_t kMinRodBalance = -(1 << (kHeaderFieldWidths[4] - 1));
+// No rod file the program writes is larger: the header's fields cannot describe more.
+inline constexpr int64_t kMaxRodFileBytes = int64_t{16} * 1024 * 1024;
+
+// The seven fields, RodBalance decoded to its signed value.
+struct RodHeader {
+    int32_t CycleCount = 0;
+    int32_t PassDepth = 0;
+    int32_t TrailingBitCount = 0;
+    int32_t LowRods = 0;
+    int32_t RodBalance = 0;
+    int32_t DataBitCount = 0;
+    int32_t SourceByteCount = 0;
+};
+
+inline int32_t encode_rod_balance(int32_t balance) {
+    return balance & ((1 << kHeaderFieldWidths[4]) - 1);
 }
-inline int32_t DecodeRodBalance(int32_t field) {
-    return field >= (1 << 27) ? field - (1 << 28) : field;
+inline int32_t decode_rod_balance(int32_t field) {
+    return field > kMaxRodBalance ? field - (1 << kHeaderFieldWidths[4]) : field;
 }
 
 // "0" bits after header + data up to a byte boundary (0..7).
-inline int32_t PadBits(int64_t data_bit_count) {
+inline int32_t pad_bits(int64_t data_bit_count) {
     return static_cast<int32_t>((8 - (kHeaderBits + data_bit_count) % 8) % 8);
 }
 
-// "Vexion Depth : " with the cycle and pass; cycle 1 shows the pass alone unless both are asked.
-std::string DepthText(int32_t cycle, int32_t pass, bool always_both = false);
-void SetDepthLabel(Engine& e, std::string text);
+// The 140 header bits, or nullopt when a value does not fit its field.
+std::optional<BitString> encode_header(const RodHeader& header);
 
-// Builds StreamBits (header, DataBits, pad, DecisionStreamBits) and HeaderDataBits from the
-// cycle's state. Returns false, without a message and with StreamBits and HeaderDataBits
-// unchanged, when a value does not fit its field.
-bool CreateFileHeader(Engine& e);
+// The fields of the header at the start of stream. Every cut is clipped to the stream, so a short
+// stream reads as zeros.
+RodHeader decode_header(const BitString& stream);
 
-// Parses the rod stream in StreamBits (CurrentSize bytes long) into the state: the counters,
-// DataBits less its trailing bits, TrailingBits, and the decision bits. Every cut is clipped to
-// the stream, so a short stream reads as zeros and empty parts.
-void ReadInFileHeader(Engine& e);
-void ReadInFileHeader(Engine& e, bool lz77);
+// What a cycle's header records besides its data.
+struct CycleCounts {
+    int32_t CycleCount = 0;
+    int32_t PassDepth = 0;
+    int32_t LowRods = 0;
+    int32_t HighRods = 0;
+    int32_t SourceByteCount = 0;
+};
+
+// A rod stream and its two parts.
+struct RodStream {
+    BitString StreamBits;          // header, data, pad and decision part
+    BitString HeaderDataBits;      // header, data and pad
+    BitString DecisionStreamBits;  // the decision part
+};
+
+// Builds the rod stream of a cycle from its counts, its data and its decision part. nullopt,
+// without a message, when a value does not fit its field.
+std::optional<RodStream> CreateFileHeader(const CycleCounts& counts, const BitString& DataBits,
+                                          const BitString& DecisionStreamBits, FrontEnd& ui);
+
+// Parses the rod stream (CurrentSize bytes long) into a fresh round: the fields, DataBits less
+// its trailing bits, TrailingBits, and the decision bits (inflated when lz77 is on); shows the
+// header's statistics (BitsIn: the bits the run read). Every cut is clipped to the stream.
+void ReadInFileHeader(RoundState& round, const BitString& StreamBits, int32_t CurrentSize,
+                      int32_t BitsIn, bool lz77, FrontEnd& ui);
 
 }  // namespace quorvane

@@ -3,247 +3,234 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdio>
 
+#include "chip/chip_code.h"
 #include "engine/bit_codecs.h"
-#include "engine/centrifuge_cycle.h"
 #include "engine/checked_math.h"
 #include "engine/errors.h"
-#include "engine/restoration.h"
-#include "rodfile/rod_header.h"
-#include "rodfile/rod_output.h"
+#include "engine/status_texts.h"
+#include "rodfile/rod_file_names.h"
+#include "run/centrifuge_cycle.h"
+#include "run/restoration.h"
+#include "run/run_output.h"
 
 namespace quorvane {
 namespace {
 
 constexpr size_t kReadBlock = 1024;
 
-void ShowReadCounts(Engine& e) {
-    const EngineState& st = e.st;
-    e.ui.set_label(Label::InputLabel, "Bits Input   : " + dec(st.BitsIn));
-    e.ui.set_label(Label::OutputLabel, "Bits Output  : " + dec(st.BitsIn));
-    e.ui.set_label(Label::StreamLabel, "Vexion Data  : " + dec(st.SourceByteCount) + " bytes");
+void show_read_counts(Engine& e) {
+    const RunState& run = e.run;
+    e.ui.set_label(Label::InputLabel, bits_input_text(run.BitsIn));
+    e.ui.set_label(Label::OutputLabel, bits_output_text(run.BitsIn));
+    e.ui.set_label(Label::StreamLabel, data_text(run.SourceByteCount));
 }
 
 // Reads the whole input file into StreamBits, a block at a time.
-void ReadInput(Engine& e) {
-    EngineState& st = e.st;
+void read_input(Engine& e) {
+    RunState& run = e.run;
+    LoadedInput& input = e.input;
     // Both a second Start without Load File and a refused load leave no file open.
-    if (!st.InputFile) throw EInOutError("I/O error 103: file not open");
+    if (!input.InputFile) throw EInOutError("I/O error 103: file not open");
     std::array<uint8_t, kReadBlock> block{};
     for (;;) {
-        const size_t got = std::fread(block.data(), 1, block.size(), st.InputFile.get());
+        const size_t got = std::fread(block.data(), 1, block.size(), input.InputFile.get());
         if (got == 0) {
-            if (std::ferror(st.InputFile.get())) {
-                st.InputFile.reset();
-                throw EInOutError("Cannot read file " + st.InputPath);
+            if (std::ferror(input.InputFile.get())) {
+                input.InputFile.reset();
+                throw EInOutError("Cannot read file " + input.InputPath);
             }
             break;
         }
-        st.BlockByteCount = static_cast<int32_t>(got);
-        st.SourceByteCount = checked_add(st.SourceByteCount, st.BlockByteCount);
-        if (st.SourceByteCount > kMaxRodFileSize) {
-            st.InputFile.reset();
-            throw ECorruptData("File larger than 16 MiB: " + st.InputPath);
+        run.BlockByteCount = static_cast<int32_t>(got);
+        run.SourceByteCount = checked_add(run.SourceByteCount, run.BlockByteCount);
+        if (run.SourceByteCount > kMaxRodFileBytes) {
+            input.InputFile.reset();
+            throw ECorruptData("File larger than 16 MiB: " + input.InputPath);
         }
-        st.BitsIn = checked_mul(st.SourceByteCount, 8);
-        e.ui.set_gauge_progress(Gauge::ProcessGauge, st.SourceByteCount);
+        run.BitsIn = checked_mul(run.SourceByteCount, 8);
+        e.ui.set_gauge_progress(Gauge::ProcessGauge, run.SourceByteCount);
         for (size_t i = 0; i < got; ++i)
-            ByteToBits(block[i], st.StreamBits);
+            ByteToBits(block[i], run.StreamBits);
         // The labels show the block's totals; they were rewritten for every byte of it.
-        ShowReadCounts(e);
+        show_read_counts(e);
     }
-    st.InputFile.reset();
+    input.InputFile.reset();
     e.ui.pump();
 }
 
-void ResetForRun(EngineState& st) {
-    st.OutputReady = false;
-    st.DecisionOverflow = false;
-    st.NotSuccessful = false;
-    st.OutputWritten = false;
-    st.RestoreFailed = false;
-    st.BlockByteCount = 0;
-    st.SourceByteCount = 0;
-    st.BitsIn = 0;
-    st.OutputByteCount = 0;
-    st.CycleCount = 1;
-    st.PassDepth = 1;
-    st.CycleDone = false;
-    st.TrailingPending = false;
-    st.DataBits.clear();
-    st.DecisionArray.clear();
-    st.DecisionBits.clear();
-    st.HeaderDataBits.clear();
-    st.DecisionStreamBits.clear();
-    st.BestStreamBits.clear();
-    st.BestDecisionStreamBits.clear();
-    st.BestHeaderDataBits.clear();
-    st.BestDepthText.clear();
-}
-
-void CheckLoopCount(Engine& e) {
-    if (e.settings.integer(Setting::LoopCount) == e.st.CycleCount) {
+void check_loop_count(Engine& e) {
+    if (e.settings.integer(Setting::LoopCount) == e.run.CycleCount) {
         e.settings.set(Setting::AutoStop, "S");
     }
 }
 
-void PackCycles(Engine& e) {
-    EngineState& st = e.st;
-    st.CurrentSize = st.SourceByteCount;
-    e.ui.set_gauge(Gauge::CentriGauge2, st.BitsIn, st.BitsIn);
+// The cycles of a packing run; Finalised leaves the stream to write in StreamBits.
+CycleEnd pack_cycles(Engine& e) {
+    RunState& run = e.run;
+    run.CurrentSize = run.SourceByteCount;
+    e.ui.set_gauge(Gauge::CentriGauge2, run.BitsIn, run.BitsIn);
+    CycleEnd end = CycleEnd::NextCycle;
     if (e.settings.single_cycle()) {
-        st.DataBits = st.StreamBits;
-        CentrifugeCycle(e);
+        end = CentrifugeCycle(e);
+        run.NotSuccessful = end == CycleEnd::NotSuccessful;
+        e.ui.cycle_finished();
         e.ui.pump();
     } else {
         e.settings.set(Setting::AutoStop, "");
-        while (!st.OutputReady) {
+        while (end == CycleEnd::NextCycle) {
             try {
-                st.CurrentSize = checked_i32(st.StreamBits.size() / 8);
-                const auto length = static_cast<int64_t>(st.StreamBits.size());
+                run.CurrentSize = checked_i32(run.StreamBits.size() / 8);
+                const auto length = static_cast<int64_t>(run.StreamBits.size());
                 e.ui.set_gauge(Gauge::CentriGauge2, length, length);
-                st.DataBits = st.StreamBits;
-                CentrifugeCycle(e);
-                if (!st.NotSuccessful) st.CycleCount = checked_add(st.CycleCount, 1);
-                e.ui.set_gauge_progress(Gauge::LoopProgressBar, st.CycleCount);
+                end = CentrifugeCycle(e);
+                run.NotSuccessful = end == CycleEnd::NotSuccessful;
+                e.ui.cycle_finished();
+                if (!run.NotSuccessful) run.CycleCount = checked_add(run.CycleCount, 1);
+                e.ui.set_gauge_progress(Gauge::LoopProgressBar, run.CycleCount);
             } catch (const ERunCancelled&) {
                 throw;
             } catch (...) {
                 // The loop count is checked after every cycle, also one that ended in an error.
-                CheckLoopCount(e);
+                check_loop_count(e);
                 throw;
             }
-            CheckLoopCount(e);
+            check_loop_count(e);
         }
     }
-    e.ui.set_gauge_progress(Gauge::LoopProgressBar, st.CycleCount);
+    e.ui.set_gauge_progress(Gauge::LoopProgressBar, run.CycleCount);
     e.ui.pump();
-    if (!st.NotSuccessful) {
-        // The cycle that finished wrote the file once; the mode text shows how that went.
-        e.ui.pump();
-        st.OutputReady = false;
-        if (st.StreamBits.size() <= kMaxChipStreamBits) {
-            e.ui.draw_chip_code(st.StreamBits, st.HeaderDataBits);
-        }
-    }
+    return end;
 }
 
-bool CloseRun(Engine& e) {
-    EngineState& st = e.st;
-    bool result = true;
-    if (st.NotSuccessful) {
-        e.ui.set_label(Label::ModeLabel, "Vexion Mode  : Not Succesfull");
-        e.ui.set_label(Label::OutputLabel, "Bits Output  : " + dec(st.BitsIn));
-        e.ui.set_label(Label::StreamLabel, "Vexion Data  : " + dec(st.SourceByteCount));
-        SetDepthLabel(e, "Vexion Depth : 0");
-        e.ui.set_label(Label::DecisionsLabel, "Error");
-        e.ui.set_label(Label::Label_9, "Error");
-        st.NotSuccessful = false;
-        result = false;
+// The closing steps, also of a run that an error ended.
+void close_run(Engine& e, bool not_successful) {
+    RunState& run = e.run;
+    run.NotSuccessful = false;
+    if (not_successful) {
+        e.ui.set_label(Label::ModeLabel, kModeNotSuccessful);
+        e.ui.set_label(Label::OutputLabel, bits_output_text(run.BitsIn));
+        e.ui.set_label(Label::StreamLabel, data_text(run.SourceByteCount, true));
+        set_depth_label(e, std::string(kNoDepth));
+        e.ui.set_label(Label::DecisionsLabel, kError);
+        e.ui.set_label(Label::Label_9, kError);
     }
     e.ui.set_gauge_progress(Gauge::LoopProgressBar, 0);
     e.ui.set_gauge_progress(Gauge::CentriGauge1, 0);
     e.ui.set_gauge_progress(Gauge::CentriGauge2, 0);
+}
+
+// Everything between reading the rod size and the closing steps.
+RunResult run_steps(Engine& e, const RunOptions& options) {
+    RunState& run = e.run;
+    RunResult result;
+    result.OutputPath = options.output_path.empty()
+                            ? rod_output_name(e.input.InputPath, run.unpacking)
+                            : options.output_path;
+    const bool lz77 = e.settings.lz77_on();
+    e.ui.set_label(Label::ModeLabel, mode_text(run.unpacking, lz77));
+    read_input(e);
+    result.SourceByteCount = run.SourceByteCount;
+    bool have_output = false;
+    if (run.unpacking) {
+        have_output = RestoreStream(e);
+        if (!have_output) result.outcome = RunOutcome::RestoreFailed;
+    } else {
+        have_output = pack_cycles(e) == CycleEnd::Finalised;
+        if (!have_output) result.outcome = RunOutcome::NotSuccessful;
+    }
+    if (have_output) {
+        result.outcome = WriteZivIduvBitsBufferToFile(e, result.OutputPath, options.dry_run);
+        result.OutputByteCount = run.OutputByteCount;
+    }
+    e.ui.pump();
+    if (!run.unpacking && have_output && run.StreamBits.size() <= kTabletContentBits) {
+        e.ui.draw_chip_code(run.StreamBits, run.HeaderDataBits);
+    }
     return result;
 }
 
 }  // namespace
 
-bool IsRodName(std::string_view path) {
-    const size_t dot = path.rfind('.');
-    return dot != std::string_view::npos && path.substr(dot) == ".rod";
-}
-
-LoadResult LoadFile(Engine& e, const std::string& path) {
-    e.st.InputPath = path;
-    e.st.InputFile.reset();
+LoadResult load_file(Engine& e, const std::string& path) {
+    e.input.InputPath = path;
+    e.input.InputFile.reset();
     FileHandle file(std::fopen(path.c_str(), "rb"));
     struct stat info {};
     if (!file || ::fstat(::fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
         throw EInOutError("Cannot open file " + path);
     }
-    return LoadOpenedFile(e, path, std::move(file), info.st_size);
+    return load_opened_file(e, path, std::move(file), info.st_size);
 }
 
-LoadResult LoadOpenedFile(Engine& e, const std::string& path, FileHandle file, int64_t size) {
-    EngineState& st = e.st;
-    st.InputPath = path;
-    st.InputFile.reset();
-    const bool rod = IsRodName(path);
-    if (rod && size > kMaxRodFileSize) {
+LoadResult load_opened_file(Engine& e, const std::string& path, FileHandle file, int64_t size) {
+    LoadedInput& input = e.input;
+    input.InputPath = path;
+    input.InputFile.reset();
+    const bool rod = is_rod_name(path);
+    if (rod && size > kMaxRodFileBytes) {
         throw ECorruptData("Rod file larger than 16 MiB: " + path);
     }
-    st.CurrentSize = static_cast<int32_t>(std::min<int64_t>(size, INT32_MAX));
-    st.OriginalSize = st.CurrentSize;
-    if (!rod) {
-        if (size > kMaxInputSize || size < kMinInputSize) {
-            e.ui.show_message(kSizeLimitMessage);
-            return LoadResult::Refused;
-        }
-        st.Unpacking = false;
-    } else {
-        st.Unpacking = true;
+    input.FileSize = static_cast<int32_t>(std::min<int64_t>(size, INT32_MAX));
+    if (!rod && (size > kMaxInputSize || size < kMinInputSize)) {
+        e.ui.show_message(kSizeLimitMessage);
+        return LoadResult::Refused;
     }
-    st.InputFile = std::move(file);
-    st.DecisionOverflow = false;
+    input.Unpacking = rod;
+    input.InputFile = std::move(file);
+    const int64_t bytes = input.FileSize;
     FrontEnd& ui = e.ui;
-    ui.set_gauge(Gauge::ProcessGauge, st.CurrentSize, st.CurrentSize);
+    ui.set_gauge(Gauge::ProcessGauge, bytes, bytes);
     ui.set_gauge(Gauge::CentriGauge1, 100, 100);
-    ui.set_gauge(Gauge::CentriGauge2, int64_t{st.CurrentSize} * 8, int64_t{st.CurrentSize} * 8);
-    ui.set_label(Label::InputLabel, "Bits Input   : 0");
-    ui.set_label(Label::OutputLabel, "Bits Output  : 0");
-    ui.set_label(Label::ModeLabel, rod ? "Vexion Mode  : UnPacking" : "Vexion Mode  : Packing");
-    ui.set_label(Label::StreamLabel, "Vexion Data  : 0");
-    SetDepthLabel(e, "Vexion Depth : 0");
+    ui.set_gauge(Gauge::CentriGauge2, bytes * 8, bytes * 8);
+    ui.set_label(Label::InputLabel, kNoBitsInput);
+    ui.set_label(Label::OutputLabel, kNoBitsOutput);
+    ui.set_label(Label::ModeLabel, mode_text(rod));
+    ui.set_label(Label::StreamLabel, kNoData);
+    set_depth_label(e, std::string(kNoDepth));
     ui.pump();
     return LoadResult::Accepted;
 }
 
-bool ProcessRun(Engine& e, bool unpacking) {
-    EngineState& st = e.st;
-    st.RunUnpacking = unpacking;
+void set_direction(Engine& e, bool unpacking) {
+    e.input.Unpacking = unpacking;
+    e.ui.set_label(Label::ModeLabel, mode_text(unpacking));
+}
+
+RunResult ProcessRun(Engine& e, bool unpacking, const RunOptions& options) {
     const int32_t rod_size = e.settings.integer(Setting::RodSize);
     if (rod_size < 2 || rod_size > 128) {
-        throw EngineError("Rod size must be 2 to 128, not " + dec(rod_size));
+        throw EngineError("Rod size must be 2 to 128, not " + std::to_string(rod_size));
     }
-    st.RodSize = static_cast<uint8_t>(rod_size);
+    e.run = RunState{};
+    RunState& run = e.run;
+    run.unpacking = unpacking;
+    run.RodSize = static_cast<uint8_t>(rod_size);
+    run.CurrentSize = e.input.FileSize;
+    run.OriginalSize = e.input.FileSize;
     e.ui.pump();
-    ResetForRun(st);
-    e.ui.set_gauge_max(Gauge::ProcessGauge, st.CurrentSize);
-    st.BestSize = st.CurrentSize;
+    e.ui.set_gauge_max(Gauge::ProcessGauge, run.CurrentSize);
+    run.best.BestSize = run.CurrentSize;
     e.ui.set_gauge_max(Gauge::LoopProgressBar, 127);
-    st.StreamBits.clear();
     e.ui.pump();
+    RunResult result;
     try {
-        const bool lz77 = e.settings.lz77_on();
-        if (!unpacking) {
-            st.HighRods = 0;
-            st.LowRods = 0;
-            e.ui.set_label(Label::ModeLabel,
-                           lz77 ? "Vexion Mode  : Packing [Lz77]" : "Vexion Mode  : Packing");
-        } else {
-            e.ui.set_label(Label::ModeLabel,
-                           lz77 ? "Vexion Mode  : UnPacking [Lz77]" : "Vexion Mode  : UnPacking");
-        }
-        ReadInput(e);
-        if (unpacking) {
-            if (RestoreStream(e)) {
-                WriteZivIduvBitsBufferToFile(e);
-            } else {
-                st.RestoreFailed = true;
-            }
-            e.ui.pump();
-        } else {
-            PackCycles(e);
-        }
+        result = run_steps(e, options);
+    } catch (const ERunCancelled&) {
+        e.input.InputFile.reset();
+        close_run(e, false);
+        result.outcome = RunOutcome::Cancelled;
+        return result;
     } catch (...) {
-        st.InputFile.reset();
-        CloseRun(e);
+        e.input.InputFile.reset();
+        close_run(e, run.NotSuccessful);
         throw;
     }
-    const bool result = CloseRun(e);
+    close_run(e, result.outcome == RunOutcome::NotSuccessful);
     e.ui.pump();
     return result;
 }

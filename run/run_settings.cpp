@@ -14,7 +14,7 @@ std::string_view setting_label_name(Setting setting) {
     return names[static_cast<size_t>(setting)];
 }
 
-int32_t StrToInt(std::string_view text) {
+int32_t strict_decimal(std::string_view text) {
     std::string_view digits = text;
     bool negative = false;
     if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) {

@@ -37,7 +37,7 @@ std::string_view setting_label_name(Setting setting);
 
 // Strict decimal conversion: an optional sign and at least one digit, within the signed 32-bit
 // range; anything else raises "'%s' is not a valid integer value".
-int32_t StrToInt(std::string_view text);
+int32_t strict_decimal(std::string_view text);
 
 class RunSettings {
   public:
@@ -47,7 +47,7 @@ class RunSettings {
 
     const std::string& text(Setting setting) const { return texts_[index(setting)]; }
     void set(Setting setting, std::string text);
-    int32_t integer(Setting setting) const { return StrToInt(text(setting)); }
+    int32_t integer(Setting setting) const { return strict_decimal(text(setting)); }
 
     bool lz77_on() const { return text(Setting::Lz77) == "Z"; }
     bool auto_stop_on() const { return text(Setting::AutoStop) == "S"; }

@@ -47,20 +47,18 @@ TEST(CentrifugePass, WorkedExamples) {
 }
 
 TEST(CentrifugePass, StatisticsAndDecisionBytes) {
-    RunSettings settings;
     RecordingFrontEnd ui;
-    Engine e(settings, ui);
-    e.st.RodSize = 2;
+    CycleState cycle;
     // Eight low rods whose decision bits, last rod first, read 00000101.
-    e.st.DataBits = bits(
+    cycle.DataBits = bits(
         "1010101010101010"
         "10111011");
     // Rods from the end: 11 10 11 10 10 10 10 10 10 10 10 10 -> decisions 1,0,1,0,0,...
-    CentrifugePass(e);
-    EXPECT_EQ(e.st.LowRods, 12);
-    EXPECT_EQ(e.st.HighRods, 0);
-    EXPECT_EQ(e.st.DecisionArray.to_text(), "101000000000");
-    EXPECT_EQ(e.st.DecisionArray.to_bytes(), std::vector<uint8_t>{0xA0});
+    CentrifugePass(cycle, 2, ui);
+    EXPECT_EQ(cycle.LowRods, 12);
+    EXPECT_EQ(cycle.HighRods, 0);
+    EXPECT_EQ(cycle.DecisionArray.to_text(), "101000000000");
+    EXPECT_EQ(cycle.DecisionArray.to_bytes(), std::vector<uint8_t>{0xA0});
     EXPECT_EQ(ui.label(Label::DecisionsLabel), "12");
     EXPECT_EQ(ui.label(Label::Label_9), "0");
     EXPECT_EQ(ui.label(Label::OutputLabel), "Bits Output  : 12");
@@ -69,10 +67,10 @@ TEST(CentrifugePass, StatisticsAndDecisionBytes) {
     EXPECT_GE(ui.pumps, 1);
 
     // Decision bits 00000101 in that order make the byte 5.
-    e.st.DataBits = bits("1110111010101010");  // rods from the end: 10 x5, 11 10 11
-    e.st.DecisionArray.clear();
-    CentrifugePass(e);
-    EXPECT_EQ(e.st.DecisionArray.to_bytes(), std::vector<uint8_t>{5});
+    cycle.DataBits = bits("1110111010101010");  // rods from the end: 10 x5, 11 10 11
+    cycle.DecisionArray.clear();
+    CentrifugePass(cycle, 2, ui);
+    EXPECT_EQ(cycle.DecisionArray.to_bytes(), std::vector<uint8_t>{5});
 }
 
 // The packed kernels (word-parallel and rod by rod) against the text model, pass after pass.

@@ -31,7 +31,7 @@ TEST(ChipCode, LayoutForSeveralHeaderLengths) {
         stream.append(ones_and_zeros(static_cast<size_t>(c.sl - c.hl), 2));
         const BitString header_before = header;
         const BitString stream_before = stream;
-        const ChipPictures pictures = DrawChipBits(stream, header, BitString(), ui);
+        const ChipPictures pictures = draw_chip_bits(stream, header, BitString(), ui);
         EXPECT_TRUE(ui.messages.empty());
         EXPECT_EQ(pictures.header_data_bits, c.hl);
         EXPECT_EQ(pictures.decision_bits, c.sl - c.hl);
@@ -59,7 +59,7 @@ TEST(ChipCode, HeaderTooLongForItsField) {
     RecordingFrontEnd ui;
     BitString header = ones_and_zeros(1100, 3);
     BitString stream = header;
-    const ChipPictures pictures = DrawChipBits(stream, header, BitString(), ui);
+    const ChipPictures pictures = draw_chip_bits(stream, header, BitString(), ui);
     EXPECT_EQ(ui.messages, std::vector<std::string>{"Decimal value to high"});
     EXPECT_EQ(header.size(), 1100U + 16);  // no fill, no 10-bit field, then SL
     EXPECT_EQ(pictures.chip, header.substr(0, 625));
@@ -72,7 +72,7 @@ TEST(ChipCode, StreamColours) {
     BitString stream = header;
     stream.append(bits("0000"));
     const BitString tablet = bits("1100");
-    const ChipPictures p = DrawChipBits(stream, header, tablet, ui);
+    const ChipPictures p = draw_chip_bits(stream, header, tablet, ui);
     EXPECT_EQ(p.stream[0], StreamColour::Red);     // a "0" of the header
     EXPECT_EQ(p.stream[72], StreamColour::Black);  // a "1" of the header
     // After the header: tablet "1" keeps the colour last set (red), tablet "0" turns green.
@@ -92,7 +92,7 @@ TEST(ChipCode, TabletLengthFromItsLastPixels) {
     RecordingFrontEnd ui;
     DecimalToBits(35704, 16, length, ui);
     pixels.append(length);
-    const BitString tablet = TabletBitsFromPixels(pixels);
+    const BitString tablet = tablet_bits_from_pixels(pixels);
     EXPECT_EQ(tablet.size(), 35704U);
     EXPECT_EQ(tablet, pixels.substr(0, 35704));
 }

@@ -25,8 +25,8 @@ Bytes rod_of(const Bytes& input, const std::function<void(RunSettings&)>& tweak 
     if (tweak) tweak(settings);
     SilentFrontEnd ui;
     Engine e(settings, ui);
-    EXPECT_EQ(LoadFile(e, (dir / "in").string()), LoadResult::Accepted);
-    EXPECT_TRUE(ProcessRun(e, false));
+    EXPECT_EQ(load_file(e, (dir / "in").string()), LoadResult::Accepted);
+    EXPECT_TRUE(ProcessRun(e, false).successful());
     return test::read_file(dir / "in.rod");
 }
 

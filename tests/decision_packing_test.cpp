@@ -3,7 +3,7 @@
 
 #include <random>
 
-#include "engine/decision_packing.h"
+#include "rodfile/decision_packing.h"
 #include "tests/test_support.h"
 #include "zstream/zlib_buffer.h"
 
@@ -16,7 +16,21 @@ class DecisionPacking : public ::testing::Test {
   protected:
     RunSettings settings;
     RecordingFrontEnd ui;
-    Engine e{settings, ui};
+    BitString DecisionArray;
+    bool DecisionOverflow = false;
+
+    BitString pack(bool lz77) {
+        return PackDecisionStream(DecisionArray, DecisionOverflow, lz77, ui);
+    }
+    BitString pack() { return pack(settings.lz77_on()); }
+    BitString unpack(const BitString& tail, int32_t count, bool lz77) {
+        return UnpackDecisionStream(tail, count, lz77, ui);
+    }
+    BitString unpack(const BitString& tail, int32_t count) {
+        return unpack(tail, count, settings.lz77_on());
+    }
+    // Whole decision bytes stored so far.
+    int32_t decision_count() const { return static_cast<int32_t>(DecisionArray.size() / 8); }
 };
 
 TEST_F(DecisionPacking, ClosingFillsTheLastByte) {
@@ -32,24 +46,24 @@ TEST_F(DecisionPacking, ClosingFillsTheLastByte) {
     };
     settings.set(Setting::Lz77, "");
     for (const auto& c : cases) {
-        e.st.DecisionArray = bits(c.decisions);
-        e.st.DecisionOverflow = false;
-        const BitString stream = PackDecisionStream(e);
+        DecisionArray = bits(c.decisions);
+        DecisionOverflow = false;
+        const BitString stream = pack();
         EXPECT_EQ(stream.to_text(), c.raw_stream);
-        EXPECT_EQ(DecisionCount(e.st) - 1, static_cast<int32_t>(stream.size() / 8) - 1);
-        EXPECT_FALSE(e.st.DecisionOverflow);
+        EXPECT_EQ(decision_count() - 1, static_cast<int32_t>(stream.size() / 8) - 1);
+        EXPECT_FALSE(DecisionOverflow);
         EXPECT_EQ(ui.gauge_max(Gauge::CentriGauge1), static_cast<int64_t>(stream.size() / 8));
     }
 }
 
 TEST_F(DecisionPacking, Lz77DeflatesEvenASingleByte) {
-    e.st.DecisionArray = bits("1");
-    const BitString stream = PackDecisionStream(e);
+    DecisionArray = bits("1");
+    const BitString stream = pack();
     const std::vector<uint8_t> expected =
         DeflateBuffer(std::vector<uint8_t>{0x80}.data(), 1, ZCompressionLevel::Default);
     EXPECT_GT(expected.size(), 1U);  // longer than the byte, and used all the same
     EXPECT_EQ(stream.to_bytes(), expected);
-    EXPECT_EQ(UnpackDecisionStream(e, stream, 1).to_text(), "1");
+    EXPECT_EQ(unpack(stream, 1).to_text(), "1");
 }
 
 TEST_F(DecisionPacking, RoundTripsUnderBothSettings) {
@@ -58,12 +72,12 @@ TEST_F(DecisionPacking, RoundTripsUnderBothSettings) {
         settings.set(Setting::Lz77, lz77);
         for (size_t n : {1, 7, 8, 9, 1000, 65537}) {
             const std::string text = test::random_bit_text(rng, n, 0.3);
-            e.st.DecisionArray = bits(text);
-            const BitString stream = PackDecisionStream(e);
+            DecisionArray = bits(text);
+            const BitString stream = pack();
             EXPECT_EQ(stream.size() % 8, 0U);
-            EXPECT_EQ(UnpackDecisionStream(e, stream, static_cast<int32_t>(n)).to_text(), text);
+            EXPECT_EQ(unpack(stream, static_cast<int32_t>(n)).to_text(), text);
             // Asking for more gives what there is: the bits and the fill of the last byte.
-            EXPECT_EQ(UnpackDecisionStream(e, stream, static_cast<int32_t>(n + 20)).to_text(),
+            EXPECT_EQ(unpack(stream, static_cast<int32_t>(n + 20)).to_text(),
                       text + std::string((8 - n % 8) % 8, '0'));
         }
     }
@@ -86,44 +100,41 @@ TEST_F(DecisionPacking, DeflatedLimitIs32768Bytes) {
     ASSERT_FALSE(fits.empty());
     ASSERT_FALSE(too_big.empty());
 
-    e.st.DecisionArray = BitString::from_bytes(fits);
-    EXPECT_EQ(PackDecisionStream(e).size(), 32768U * 8);
-    EXPECT_FALSE(e.st.DecisionOverflow);
+    DecisionArray = BitString::from_bytes(fits);
+    EXPECT_EQ(pack().size(), 32768U * 8);
+    EXPECT_FALSE(DecisionOverflow);
 
-    e.st.DecisionArray = BitString::from_bytes(too_big);
-    EXPECT_TRUE(PackDecisionStream(e).empty());
-    EXPECT_TRUE(e.st.DecisionOverflow);
+    DecisionArray = BitString::from_bytes(too_big);
+    EXPECT_TRUE(pack().empty());
+    EXPECT_TRUE(DecisionOverflow);
 
     // Once set in a run, every later packing still closes the array, then gives nothing.
     ui.set_gauge_progress(Gauge::CentriGauge1, 0);
-    e.st.DecisionArray = bits("101");
-    EXPECT_TRUE(PackDecisionStream(e).empty());
-    EXPECT_EQ(e.st.DecisionArray.to_text(), "10100000");
+    DecisionArray = bits("101");
+    EXPECT_TRUE(pack().empty());
+    EXPECT_EQ(DecisionArray.to_text(), "10100000");
     EXPECT_EQ(ui.gauge_progress(Gauge::CentriGauge1), 100);
 }
 
 TEST_F(DecisionPacking, UnpackingTheWrongForm) {
     const BitString raw = bits("1010101000000000");
     // A raw decision part read with LZ77 on is no zlib stream.
-    EXPECT_THROW_MSG(UnpackDecisionStream(e, raw, 9, true), EZDecompressionError, "data error");
+    EXPECT_THROW_MSG(unpack(raw, 9, true), EZDecompressionError, "data error");
     // A deflated part read with LZ77 off gives its own first bits as decisions.
-    e.st.DecisionArray = bits("1111");
-    const BitString deflated = PackDecisionStream(e, true);
-    EXPECT_EQ(UnpackDecisionStream(e, deflated, 4, false).to_text(),
-              deflated.substr(0, 4).to_text());
+    DecisionArray = bits("1111");
+    const BitString deflated = pack(true);
+    EXPECT_EQ(unpack(deflated, 4, false).to_text(), deflated.substr(0, 4).to_text());
     // Empty or cut short: nothing to inflate.
-    EXPECT_THROW_MSG(UnpackDecisionStream(e, BitString(), 4, true), EZDecompressionError,
-                     "buffer error");
-    EXPECT_THROW_MSG(UnpackDecisionStream(e, deflated.substr(0, deflated.size() - 16), 4, true),
+    EXPECT_THROW_MSG(unpack(BitString(), 4, true), EZDecompressionError, "buffer error");
+    EXPECT_THROW_MSG(unpack(deflated.substr(0, deflated.size() - 16), 4, true),
                      EZDecompressionError, "buffer error");
 }
 
 TEST_F(DecisionPacking, InflatingBeyondTheLowRodsIsCorrupt) {
-    e.st.DecisionArray = BitString::from_bytes(std::vector<uint8_t>(5000, 0));
-    const BitString deflated = PackDecisionStream(e, true);
-    EXPECT_EQ(UnpackDecisionStream(e, deflated, 5000 * 8, true).size(), 5000U * 8);
-    EXPECT_THROW_MSG(UnpackDecisionStream(e, deflated, 100, true), EZDecompressionError,
-                     "data error");
+    DecisionArray = BitString::from_bytes(std::vector<uint8_t>(5000, 0));
+    const BitString deflated = pack(true);
+    EXPECT_EQ(unpack(deflated, 5000 * 8, true).size(), 5000U * 8);
+    EXPECT_THROW_MSG(unpack(deflated, 100, true), EZDecompressionError, "data error");
 }
 
 }  // namespace

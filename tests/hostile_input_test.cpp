@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/errors.h"
-#include "engine/restoration.h"
+#include "run/restoration.h"
 #include "run/run_driver.h"
 #include "tests/test_support.h"
 #include "tests/zlib_reference.h"
@@ -23,16 +23,16 @@ TEST(HostileInput, EveryPrefixOfARodStream) {
         settings.set(Setting::Lz77, lz77);
         SilentFrontEnd quiet;
         Engine packer(settings, quiet);
-        ASSERT_EQ(LoadFile(packer, (dir / "in").string()), LoadResult::Accepted);
-        ASSERT_TRUE(ProcessRun(packer, false));
-        const std::vector<uint8_t> rod = packer.st.StreamBits.to_bytes();
+        ASSERT_EQ(load_file(packer, (dir / "in").string()), LoadResult::Accepted);
+        ASSERT_TRUE(ProcessRun(packer, false).successful());
+        const std::vector<uint8_t> rod = packer.run.StreamBits.to_bytes();
         int restored = 0;
         for (size_t n = 0; n <= rod.size(); ++n) {
             RecordingFrontEnd ui;
             Engine e(settings, ui);
-            e.st.RodSize = 2;
-            e.st.StreamBits = BitString::from_bytes(rod.data(), n);
-            e.st.CurrentSize = static_cast<int32_t>(n);
+            e.run.RodSize = 2;
+            e.run.StreamBits = BitString::from_bytes(rod.data(), n);
+            e.run.CurrentSize = static_cast<int32_t>(n);
             bool ok = false;
             try {
                 ok = RestoreStream(e);
@@ -41,10 +41,10 @@ TEST(HostileInput, EveryPrefixOfARodStream) {
             }
             if (ok) {
                 ++restored;
-                EXPECT_EQ(e.st.StreamBits.to_bytes(), input) << "prefix " << n;
+                EXPECT_EQ(e.run.StreamBits.to_bytes(), input) << "prefix " << n;
             } else {
                 EXPECT_EQ(ui.messages.size(), 1U);
-                EXPECT_TRUE(e.st.StreamBits.empty());
+                EXPECT_TRUE(e.run.StreamBits.empty());
             }
         }
         EXPECT_EQ(restored, 1) << "only the whole stream restores";

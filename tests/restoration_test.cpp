@@ -5,8 +5,9 @@
 #include <random>
 
 #include "engine/centrifuge_pass.h"
-#include "engine/restoration.h"
+#include "engine/reverse_pass.h"
 #include "rodfile/rod_header.h"
+#include "run/restoration.h"
 #include "tests/reference_model.h"
 #include "tests/test_support.h"
 
@@ -20,28 +21,32 @@ class Restoration : public ::testing::Test {
     RunSettings settings;
     RecordingFrontEnd ui;
     Engine e{settings, ui};
+    RoundState round;
+    unsigned rod_size = 2;
 
-    void set(unsigned rod_size, const char* data, const char* decisions, int32_t high_rods,
+    void set(unsigned rod, const char* data, const char* decisions, int32_t high_rods,
              const char* trailing = nullptr) {
-        e.st.RodSize = static_cast<uint8_t>(rod_size);
-        e.st.DataBits = bits(data);
-        e.st.DecisionBits = bits(decisions);
-        e.st.LowRods = static_cast<int32_t>(e.st.DecisionBits.size());
-        e.st.HighRods = high_rods;
-        e.st.TrailingPending = trailing != nullptr;
-        e.st.TrailingBits = trailing != nullptr ? bits(trailing) : BitString();
-        e.st.CycleCount = 1;
+        rod_size = rod;
+        round = RoundState{};
+        round.DataBits = bits(data);
+        round.DecisionBits = bits(decisions);
+        round.LowRods = static_cast<int32_t>(round.DecisionBits.size());
+        round.HighRods = high_rods;
+        round.TrailingPending = trailing != nullptr;
+        round.TrailingBits = trailing != nullptr ? bits(trailing) : BitString();
+        round.CycleCount = 1;
     }
+    bool reverse_pass() { return ReversePass(round, rod_size, ui); }
 };
 
 TEST_F(Restoration, ReversePassExamples) {
     // R = 2: a whole rod, then a split rod that takes the decision bit.
     set(2, "011", "0", 1);
-    ASSERT_TRUE(ReversePass(e));
-    EXPECT_EQ(e.st.DataBits.to_text(), "0110");
-    EXPECT_TRUE(e.st.DecisionBits.empty());
-    EXPECT_EQ(e.st.HighRods, 0);
-    EXPECT_EQ(e.st.BitsOut, 4);
+    ASSERT_TRUE(reverse_pass());
+    EXPECT_EQ(round.DataBits.to_text(), "0110");
+    EXPECT_TRUE(round.DecisionBits.empty());
+    EXPECT_EQ(round.HighRods, 0);
+    EXPECT_EQ(round.BitsOut, 4);
     EXPECT_EQ(ui.label(Label::MarkerLabel), "4");
     EXPECT_EQ(ui.label(Label::DecisionsLabel), "Restored");
     EXPECT_EQ(ui.label(Label::Label_9), "Restored");
@@ -49,49 +54,49 @@ TEST_F(Restoration, ReversePassExamples) {
 
     // R = 3: undoes the forward example 0110100 -> 111000.
     set(3, "111000", "0", 1);
-    ASSERT_TRUE(ReversePass(e));
-    EXPECT_EQ(e.st.DataBits.to_text(), "0110100");
+    ASSERT_TRUE(reverse_pass());
+    EXPECT_EQ(round.DataBits.to_text(), "0110100");
 
     // One forward pass that needs two reverse passes, with trailing bits put back first.
     set(2, "00000000", "0", 7, "0000001");
-    ASSERT_TRUE(ReversePass(e));
-    EXPECT_EQ(e.st.DataBits.to_text(), "000000100000000");
-    EXPECT_EQ(e.st.HighRods, 3);
-    EXPECT_EQ(e.st.DecisionBits.to_text(), "0");
-    ASSERT_TRUE(ReversePass(e));
-    EXPECT_EQ(e.st.DataBits.to_text(), "0000000000000010");
-    EXPECT_EQ(e.st.HighRods, 0);
-    EXPECT_TRUE(e.st.DecisionBits.empty());
+    ASSERT_TRUE(reverse_pass());
+    EXPECT_EQ(round.DataBits.to_text(), "000000100000000");
+    EXPECT_EQ(round.HighRods, 3);
+    EXPECT_EQ(round.DecisionBits.to_text(), "0");
+    ASSERT_TRUE(reverse_pass());
+    EXPECT_EQ(round.DataBits.to_text(), "0000000000000010");
+    EXPECT_EQ(round.HighRods, 0);
+    EXPECT_TRUE(round.DecisionBits.empty());
 
     // Empty data with pending trailing bits: one whole rod of nothing, the result the trailing
     // bits.
     set(2, "", "", 2, "101");
-    ASSERT_TRUE(ReversePass(e));
-    EXPECT_EQ(e.st.DataBits.to_text(), "101");
-    EXPECT_EQ(e.st.HighRods, 1);
+    ASSERT_TRUE(reverse_pass());
+    EXPECT_EQ(round.DataBits.to_text(), "101");
+    EXPECT_EQ(round.HighRods, 1);
 }
 
 TEST_F(Restoration, PassDepthCountsDownToZero) {
     set(2, "0000", "", 10);
-    e.st.PassDepth = 1;
-    e.st.HeaderPassDepth = 1;
-    ASSERT_TRUE(ReversePass(e));
-    EXPECT_EQ(e.st.PassDepth, 0);
+    round.PassDepth = 1;
+    round.HeaderPassDepth = 1;
+    ASSERT_TRUE(reverse_pass());
+    EXPECT_EQ(round.PassDepth, 0);
     EXPECT_EQ(ui.label(Label::LoopCountLabel), "Vexion Depth : 0");
-    ASSERT_TRUE(ReversePass(e));
-    EXPECT_EQ(e.st.PassDepth, 0);
-    e.st.CycleCount = 3;
-    ASSERT_TRUE(ReversePass(e));
+    ASSERT_TRUE(reverse_pass());
+    EXPECT_EQ(round.PassDepth, 0);
+    round.CycleCount = 3;
+    ASSERT_TRUE(reverse_pass());
     EXPECT_EQ(ui.label(Label::LoopCountLabel), "Vexion Depth : 3 | 0");
 }
 
 TEST_F(Restoration, CorruptStreamsFail) {
     // A split rod with no decision bit left.
     set(2, "11", "", 5);
-    EXPECT_FALSE(ReversePass(e));
+    EXPECT_FALSE(reverse_pass());
     // Whole rods running out: even a pass with nothing left to restore takes one rod.
     set(2, "0000", "", 0);
-    EXPECT_FALSE(ReversePass(e));
+    EXPECT_FALSE(reverse_pass());
 }
 
 // The packed kernels against the text model on random states: where the model never runs out
@@ -166,29 +171,29 @@ class RestoreStreamTest : public Restoration {
     // A rod stream around data and decisions, as a cycle writes it (LZ77 off).
     BitString stream(int32_t cycle, int32_t passes, const BitString& data,
                      const BitString& decisions, int32_t low, int32_t high, int32_t source_bytes) {
-        Engine w(settings, ui);
         BitString whole_bytes = decisions;
         whole_bytes.append_repeated(false, (8 - decisions.size() % 8) % 8);
-        test::set_cycle(w.st, {cycle, passes, data, low, high, source_bytes, whole_bytes});
-        EXPECT_TRUE(CreateFileHeader(w));
-        return w.st.StreamBits;
+        const auto built =
+            test::create_header({cycle, passes, data, low, high, source_bytes, whole_bytes}, ui);
+        EXPECT_TRUE(built);
+        return built ? built->StreamBits : BitString();
     }
 
     bool restore(const BitString& s) {
-        e.st.StreamBits = s;
-        e.st.CurrentSize = static_cast<int32_t>(s.size() / 8);
+        e.run.StreamBits = s;
+        e.run.CurrentSize = static_cast<int32_t>(s.size() / 8);
         return RestoreStream(e);
     }
 };
 
 TEST_F(RestoreStreamTest, NestedCyclesAndTheirChecks) {
     settings.set(Setting::Lz77, "");
-    e.st.RodSize = 2;
+    e.run.RodSize = 2;
     // One pass of R = 2 over 16 bits: one split rod, seven whole ones.
     const BitString original = bits("0000000000000010");
     const BitString inner = stream(1, 1, bits("000000000000001"), bits("0"), 1, 7, 2);
     ASSERT_TRUE(restore(inner));
-    EXPECT_EQ(e.st.StreamBits, original);
+    EXPECT_EQ(e.run.StreamBits, original);
     EXPECT_TRUE(ui.messages.empty());
 
     // A header claiming cycle 0 is read as cycle 1.
@@ -197,12 +202,12 @@ TEST_F(RestoreStreamTest, NestedCyclesAndTheirChecks) {
     patched.append_bits(0, 15);
     patched.append_range(zero_cycle, 15, zero_cycle.size() - 15);
     ASSERT_TRUE(restore(patched));
-    EXPECT_EQ(e.st.StreamBits, original);
+    EXPECT_EQ(e.run.StreamBits, original);
 
     // The wrong length for the header's original size fails once, leaving nothing.
     const BitString wrong_size = stream(1, 1, bits("000000000000001"), bits("0"), 1, 7, 3);
     EXPECT_FALSE(restore(wrong_size));
-    EXPECT_TRUE(e.st.StreamBits.empty());
+    EXPECT_TRUE(e.run.StreamBits.empty());
     ASSERT_EQ(ui.messages.size(), 1U);
     EXPECT_EQ(ui.messages[0], std::string(kRestoreFailedMessage));
     EXPECT_EQ(std::count(ui.messages[0].begin(), ui.messages[0].end(), '\n'), 3);
@@ -215,12 +220,10 @@ TEST_F(RestoreStreamTest, NestedCyclesAndTheirChecks) {
 
 TEST_F(RestoreStreamTest, InnerHeadersMustCountDown) {
     settings.set(Setting::Lz77, "");
-    e.st.RodSize = 2;
+    e.run.RodSize = 2;
     // A stream whose data is "11" + inner stream bits: one pass splits the first rod only.
     const BitString inner = stream(1, 1, bits("000000000000001"), bits("0"), 1, 7, 2);
     for (int32_t inner_cycle : {1, 2}) {
-        Engine w(settings, ui);
-        w.st.RodSize = 2;
         // Rebuild the inner stream with the cycle number under test.
         BitString relabelled;
         relabelled.append_bits(static_cast<uint64_t>(inner_cycle), 15);
@@ -233,14 +236,14 @@ TEST_F(RestoreStreamTest, InnerHeadersMustCountDown) {
         const bool ok = restore(outer);
         EXPECT_EQ(ok, inner_cycle == 1) << "inner cycle " << inner_cycle;
         if (ok) {
-            EXPECT_EQ(e.st.StreamBits.to_text(), "0000000000000010");
+            EXPECT_EQ(e.run.StreamBits.to_text(), "0000000000000010");
         }
     }
 }
 
 TEST_F(RestoreStreamTest, GivesUpWhenPassesNeverEnd) {
     settings.set(Setting::Lz77, "");
-    e.st.RodSize = 2;
+    e.run.RodSize = 2;
     // Split rods only, no decisions used up and whole rods that never run out: each pass just
     // moves bits around. Bounded by the header's passes + 64.
     const BitString endless = stream(1, 3, bits("0101010101"), bits(""), 0, 1000, 2);

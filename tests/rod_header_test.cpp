@@ -14,39 +14,43 @@ using test::bits;
 
 class RodHeader : public ::testing::Test {
   protected:
-    RunSettings settings;
     RecordingFrontEnd ui;
-    Engine e{settings, ui};
+    test::CycleFields cycle;
+    RodStream built;  // the last stream CreateFileHeader built
+    RoundState parsed;
 
-    void set_cycle(int32_t cycle, int32_t passes, const BitString& data, int32_t low, int32_t high,
-                   int32_t source_bytes, const BitString& decision_stream) {
-        test::set_cycle(e.st, {cycle, passes, data, low, high, source_bytes, decision_stream});
+    void set_cycle(int32_t cycle_count, int32_t passes, const BitString& data, int32_t low,
+                   int32_t high, int32_t source_bytes, const BitString& decision_stream) {
+        cycle = {cycle_count, passes, data, low, high, source_bytes, decision_stream};
     }
-
+    // CreateFileHeader over the cycle; the stream built is kept only when it succeeds.
+    bool create() {
+        std::optional<RodStream> stream = test::create_header(cycle, ui);
+        if (stream) built = std::move(*stream);
+        return stream.has_value();
+    }
+    void read(const BitString& stream, int32_t size, int32_t bits_in = 0, bool lz77 = false) {
+        ReadInFileHeader(parsed, stream, size, bits_in, lz77, ui);
+    }
     void read_back(bool lz77 = false) {
-        Engine r(settings, ui);
-        r.st.StreamBits = e.st.StreamBits;
-        r.st.CurrentSize = static_cast<int32_t>(e.st.StreamBits.size() / 8);
-        ReadInFileHeader(r, lz77);
-        parsed = std::move(r.st);
+        read(built.StreamBits, static_cast<int32_t>(built.StreamBits.size() / 8), 0, lz77);
     }
-    EngineState parsed;
 };
 
 TEST_F(RodHeader, LayoutConstants) {
     EXPECT_EQ(kHeaderBits, 140);
     const int32_t positions[] = {1, 16, 32, 35, 62, 90, 117};
     for (size_t i = 0; i < 7; ++i)
-        EXPECT_EQ(HeaderFieldPosition(i), positions[i]);
+        EXPECT_EQ(header_field_position(i), positions[i]);
     // 140 mod 8 = 4: the pad for each data length mod 8.
     const int32_t pads[] = {4, 3, 2, 1, 0, 7, 6, 5};
     for (int32_t n = 0; n < 8; ++n)
-        EXPECT_EQ(PadBits(n), pads[n]) << n;
+        EXPECT_EQ(pad_bits(n), pads[n]) << n;
 }
 
 TEST_F(RodHeader, WorkedExampleByteForByte) {
     set_cycle(1, 3, bits("1010101010101"), 5, 9, 82, bits("10110000"));
-    ASSERT_TRUE(CreateFileHeader(e));
+    ASSERT_TRUE(create());
     const std::string fields =
         "000000000000001"
         "0000000000000011"
@@ -55,9 +59,9 @@ TEST_F(RodHeader, WorkedExampleByteForByte) {
         "0000000000000000000000000100"
         "000000000000000000000001101"
         "000000000000000001010010";
-    EXPECT_EQ(e.st.StreamBits.substr(0, 140).to_text(), fields);
-    EXPECT_EQ(e.st.HeaderDataBits.size(), 160U);
-    EXPECT_EQ(test::hex(e.st.StreamBits.to_bytes()),
+    EXPECT_EQ(built.StreamBits.substr(0, 140).to_text(), fields);
+    EXPECT_EQ(built.HeaderDataBits.size(), 160U);
+    EXPECT_EQ(test::hex(built.StreamBits.to_bytes()),
               "00 02 00 07 40 00 00 28 00 00 02 00 00 00 D0 00 05 2A AA 80 B0");
     EXPECT_EQ(ui.gauge_progress(Gauge::ProcessGauge), 21);
     EXPECT_TRUE(ui.messages.empty());
@@ -76,8 +80,8 @@ TEST_F(RodHeader, RoundTripIncludingNegativeBalance) {
             const BitString data = bits(test::random_bit_text(rng, length));
             const BitString decisions = bits(test::random_bit_text(rng, 24));
             set_cycle(32767, 65535, data, c.low, c.high, (1 << 24) - 1, decisions);
-            ASSERT_TRUE(CreateFileHeader(e)) << c.low << " " << c.high;
-            EXPECT_EQ(e.st.StreamBits.size() % 8, 0U);
+            ASSERT_TRUE(create()) << c.low << " " << c.high;
+            EXPECT_EQ(built.StreamBits.size() % 8, 0U);
             read_back();
             EXPECT_EQ(parsed.CycleCount, 32767);
             EXPECT_EQ(parsed.PassDepth, 65535);
@@ -108,14 +112,14 @@ TEST_F(RodHeader, FieldsThatDoNotFitBuildNoStream) {
         {1, 1, 1, 1, 1 << 24},           // source size beyond 24 bits
     };
     for (const auto& c : cases) {
-        e.st.StreamBits = bits("1111");
-        e.st.HeaderDataBits = bits("11");
+        built.StreamBits = bits("1111");
+        built.HeaderDataBits = bits("11");
         set_cycle(c.cycle, c.passes, bits("0101"), c.low, c.high, c.source, bits("00000000"));
         const bool fits = c.low == (1 << 27) - 1;
-        EXPECT_EQ(CreateFileHeader(e), fits);
+        EXPECT_EQ(create(), fits);
         if (!fits) {
-            EXPECT_EQ(e.st.StreamBits.to_text(), "1111");
-            EXPECT_EQ(e.st.HeaderDataBits.to_text(), "11");
+            EXPECT_EQ(built.StreamBits.to_text(), "1111");
+            EXPECT_EQ(built.HeaderDataBits.to_text(), "11");
         }
     }
     EXPECT_TRUE(ui.messages.empty());  // never the "Decimal value to high" box
@@ -124,43 +128,37 @@ TEST_F(RodHeader, FieldsThatDoNotFitBuildNoStream) {
 TEST_F(RodHeader, ShortStreamsReadAsZerosAndEmptyParts) {
     // A 10-byte file: the header decodes from its 80 bits only.
     std::vector<uint8_t> bytes = {0x00, 0x02, 0x00, 0x07, 0x40, 0x00, 0x00, 0x28, 0x00, 0x00};
-    e.st.StreamBits = BitString::from_bytes(bytes);
-    e.st.CurrentSize = 10;
-    ReadInFileHeader(e, false);
-    EXPECT_EQ(e.st.CycleCount, 1);
-    EXPECT_EQ(e.st.PassDepth, 3);
-    EXPECT_EQ(e.st.TrailingBitCount, 5);
-    EXPECT_EQ(e.st.LowRods, 5);
+    const BitString ten_bytes = BitString::from_bytes(bytes);
+    read(ten_bytes, 10);
+    EXPECT_EQ(parsed.CycleCount, 1);
+    EXPECT_EQ(parsed.PassDepth, 3);
+    EXPECT_EQ(parsed.TrailingBitCount, 5);
+    EXPECT_EQ(parsed.LowRods, 5);
     // Balance: 19 of its 28 bits are present, read as a shorter number.
-    EXPECT_EQ(e.st.HighRods, BitsToDecimal(e.st.StreamBits.substr(61, 19)) + 5);
-    EXPECT_EQ(e.st.DataBitCount, 0);
-    EXPECT_EQ(e.st.OriginalSize, 0);
-    EXPECT_TRUE(e.st.DataBits.empty());
-    EXPECT_TRUE(e.st.DecisionBits.empty());
+    EXPECT_EQ(parsed.HighRods, BitsToDecimal(ten_bytes.substr(61, 19)) + 5);
+    EXPECT_EQ(parsed.DataBitCount, 0);
+    EXPECT_EQ(parsed.OriginalSize, 0);
+    EXPECT_TRUE(parsed.DataBits.empty());
+    EXPECT_TRUE(parsed.DecisionBits.empty());
 
     // Empty stream, and a stream cut inside its data.
-    e.st.StreamBits.clear();
-    e.st.CurrentSize = 0;
-    ReadInFileHeader(e, false);
-    EXPECT_EQ(e.st.CycleCount, 0);
-    EXPECT_TRUE(e.st.DataBits.empty());
+    read(BitString(), 0);
+    EXPECT_EQ(parsed.CycleCount, 0);
+    EXPECT_TRUE(parsed.DataBits.empty());
 
     set_cycle(1, 3, bits(std::string(100, '1')), 5, 9, 82, bits("10110000"));
-    ASSERT_TRUE(CreateFileHeader(e));
-    e.st.StreamBits.truncate(200);
-    e.st.CurrentSize = 25;
-    ReadInFileHeader(e, false);
-    EXPECT_EQ(e.st.DataBitCount, 100);
-    EXPECT_EQ(e.st.DataBits.size() + e.st.TrailingBits.size(), 60U);
-    EXPECT_TRUE(e.st.DecisionBits.empty());
+    ASSERT_TRUE(create());
+    built.StreamBits.truncate(200);
+    read(built.StreamBits, 25);
+    EXPECT_EQ(parsed.DataBitCount, 100);
+    EXPECT_EQ(parsed.DataBits.size() + parsed.TrailingBits.size(), 60U);
+    EXPECT_TRUE(parsed.DecisionBits.empty());
 }
 
 TEST_F(RodHeader, StatisticsAfterReading) {
     set_cycle(3, 7, bits("1010101010101"), 5, 9, 82, bits("10110000"));
-    ASSERT_TRUE(CreateFileHeader(e));
-    e.st.BitsIn = 168;
-    e.st.CurrentSize = 21;
-    ReadInFileHeader(e, false);
+    ASSERT_TRUE(create());
+    read(built.StreamBits, 21, 168);
     EXPECT_EQ(ui.label(Label::InputLabel), "Bits Input   : 168");
     EXPECT_EQ(ui.label(Label::OutputLabel), "Bits Output  : 13");
     EXPECT_EQ(ui.label(Label::LoopCountLabel), "Vexion Depth : 3 | 7");

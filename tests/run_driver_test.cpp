@@ -4,8 +4,8 @@
 #include <numeric>
 #include <random>
 
+#include "chip/chip_code.h"
 #include "engine/errors.h"
-#include "rodfile/atomic_file.h"
 #include "run/run_driver.h"
 #include "tests/test_support.h"
 
@@ -26,9 +26,11 @@ class Run : public ::testing::Test {
     }
     // Loads and runs; returns the run's result.
     bool run(const std::string& path, bool unpacking) {
-        EXPECT_EQ(LoadFile(e, path), LoadResult::Accepted);
-        return ProcessRun(e, unpacking);
+        EXPECT_EQ(load_file(e, path), LoadResult::Accepted);
+        last = ProcessRun(e, unpacking);
+        return last.successful();
     }
+    RunResult last;
 };
 
 TEST_F(Run, LoadFileSizeLimitAndRodNames) {
@@ -48,25 +50,24 @@ TEST_F(Run, LoadFileSizeLimitAndRodNames) {
     for (const auto& c : cases) {
         ui.messages.clear();
         const std::string path = put(c.name, std::vector<uint8_t>(c.size, 7));
-        const LoadResult result = LoadFile(e, path);
+        const LoadResult result = load_file(e, path);
         EXPECT_EQ(result == LoadResult::Accepted, c.accepted) << c.name;
-        EXPECT_EQ(e.st.InputPath, path);
-        EXPECT_EQ(e.st.CurrentSize, static_cast<int32_t>(c.size));
-        EXPECT_EQ(e.st.OriginalSize, static_cast<int32_t>(c.size));
+        EXPECT_EQ(e.input.InputPath, path);
+        EXPECT_EQ(e.input.FileSize, static_cast<int32_t>(c.size));
         if (c.accepted) {
             EXPECT_TRUE(ui.messages.empty());
-            EXPECT_EQ(e.st.Unpacking, c.unpacking) << c.name;
+            EXPECT_EQ(e.input.Unpacking, c.unpacking) << c.name;
             EXPECT_EQ(ui.label(Label::ModeLabel),
                       c.unpacking ? "Vexion Mode  : UnPacking" : "Vexion Mode  : Packing");
-            EXPECT_TRUE(e.st.InputFile);
+            EXPECT_TRUE(e.input.InputFile);
         } else {
             EXPECT_EQ(ui.messages, std::vector<std::string>{std::string(kSizeLimitMessage)});
-            EXPECT_FALSE(e.st.InputFile);
+            EXPECT_FALSE(e.input.InputFile);
         }
     }
-    EXPECT_THROW_MSG(LoadFile(e, (dir / "missing").string()), EInOutError,
+    EXPECT_THROW_MSG(load_file(e, (dir / "missing").string()), EInOutError,
                      "Cannot open file " + (dir / "missing").string());
-    EXPECT_THROW(LoadFile(e, dir.path().string()), EInOutError);
+    EXPECT_THROW(load_file(e, dir.path().string()), EInOutError);
 }
 
 TEST_F(Run, ReadOnlyInputCanBePacked) {
@@ -80,22 +81,22 @@ TEST_F(Run, ReadingStepLabelsAndBlocks) {
     ui.keep_history = true;
     settings.set(Setting::LoopMode, "Algorithm    : Single cycles");
     const std::string path = put("in82", test::sparse_bytes(82));
-    ASSERT_EQ(LoadFile(e, path), LoadResult::Accepted);
-    ProcessRun(e, false);
+    ASSERT_EQ(load_file(e, path), LoadResult::Accepted);
+    last = ProcessRun(e, false);
     EXPECT_EQ(ui.history(Label::InputLabel).back(), "Bits Input   : 656");
     const auto streams = ui.history(Label::StreamLabel);
     EXPECT_NE(std::find(streams.begin(), streams.end(), "Vexion Data  : 82 bytes"), streams.end());
-    EXPECT_EQ(e.st.BitsIn, 656);
-    EXPECT_EQ(e.st.SourceByteCount, 82);
+    EXPECT_EQ(e.run.BitsIn, 656);
+    EXPECT_EQ(e.run.SourceByteCount, 82);
 
     settings.set(Setting::Lz77, "");
     for (size_t size : {1024, 1025}) {
         const std::string rod =
             put("blocks" + std::to_string(size) + ".rod", std::vector<uint8_t>(size, 0));
-        ASSERT_EQ(LoadFile(e, rod), LoadResult::Accepted);
-        ProcessRun(e, true);  // not a stream that restores, but it is read whole
-        EXPECT_EQ(e.st.SourceByteCount, static_cast<int32_t>(size));
-        EXPECT_EQ(e.st.BlockByteCount, size == 1024 ? 1024 : 1);
+        ASSERT_EQ(load_file(e, rod), LoadResult::Accepted);
+        last = ProcessRun(e, true);  // not a stream that restores, but it is read whole
+        EXPECT_EQ(e.run.SourceByteCount, static_cast<int32_t>(size));
+        EXPECT_EQ(e.run.BlockByteCount, size == 1024 ? 1024 : 1);
     }
 }
 
@@ -130,7 +131,7 @@ TEST_F(Run, NotSuccessfulRun) {
     EXPECT_EQ(ui.label(Label::LoopCountLabel), "Vexion Depth : 0");
     EXPECT_EQ(ui.label(Label::DecisionsLabel), "Error");
     EXPECT_EQ(ui.label(Label::Label_9), "Error");
-    EXPECT_FALSE(e.st.NotSuccessful);  // cleared for the next run
+    EXPECT_FALSE(e.run.NotSuccessful);  // cleared for the next run
     EXPECT_EQ(ui.gauge_progress(Gauge::LoopProgressBar), 0);
     EXPECT_EQ(ui.chip_draws, 0);
     // Single-cycle mode: the input's own bits are never written as a rod file.
@@ -146,15 +147,16 @@ TEST_F(Run, MultiCycleAutoStopAndLoopCount) {
     const auto stops = ui.history(Label::DecisionsLabel);
     // Auto stop is emptied when the loop begins and switched on after the first cycle.
     EXPECT_EQ(settings.text(Setting::AutoStop), "S");
-    EXPECT_GE(e.st.CycleCount, 2);
-    EXPECT_EQ(ui.chip_draws, e.st.StreamBits.size() <= kMaxChipStreamBits ? 1 : 0);
+    EXPECT_GE(e.run.CycleCount, 2);
+    EXPECT_EQ(ui.chip_draws,
+              e.run.StreamBits.size() <= static_cast<size_t>(kTabletContentBits) ? 1 : 0);
 
     // A loop count that is no number is reported after the first cycle; the run still closes.
     settings.set(Setting::LoopCount, "abc");
-    ASSERT_EQ(LoadFile(e, path), LoadResult::Accepted);
+    ASSERT_EQ(load_file(e, path), LoadResult::Accepted);
     EXPECT_THROW_MSG(ProcessRun(e, false), EConvertError, "'abc' is not a valid integer value");
     EXPECT_EQ(ui.gauge_progress(Gauge::CentriGauge2), 0);
-    EXPECT_FALSE(e.st.InputFile);
+    EXPECT_FALSE(e.input.InputFile);
 }
 
 TEST_F(Run, StartWithoutLoadFile) {
@@ -177,25 +179,24 @@ TEST_F(Run, FailedRestorationWritesNothing) {
     std::iota(junk.begin(), junk.end(), 0);
     settings.set(Setting::Lz77, "");
     EXPECT_TRUE(run(put("victim.rod", junk), true));
-    EXPECT_TRUE(e.st.RestoreFailed);
-    EXPECT_FALSE(e.st.OutputWritten);
+    EXPECT_TRUE(last.outcome == RunOutcome::RestoreFailed);
+    EXPECT_FALSE(last.outcome == RunOutcome::Written);
     EXPECT_EQ(test::read_file(target), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(ui.messages.size(), 1U);
-    EXPECT_FALSE(has_pending_temp_files());
     EXPECT_EQ(dir.files(), (std::vector<std::string>{"victim", "victim.rod"}));
 }
 
 TEST_F(Run, OutputNamesFollowTheRunsOwnDirection) {
     const std::string path = put("photo.bmp", test::sparse_bytes(700));
     ASSERT_TRUE(run(path, false));
-    EXPECT_EQ(e.st.OutputPath, path + ".rod");
+    EXPECT_EQ(last.OutputPath, path + ".rod");
     // Packed further: ".rod" twice.
-    ASSERT_EQ(LoadFile(e, path + ".rod"), LoadResult::Accepted);
-    ProcessRun(e, false);
-    EXPECT_EQ(e.st.OutputPath, path + ".rod.rod");
+    ASSERT_EQ(load_file(e, path + ".rod"), LoadResult::Accepted);
+    last = ProcessRun(e, false);
+    EXPECT_EQ(last.OutputPath, path + ".rod.rod");
     std::filesystem::remove(path);
     ASSERT_TRUE(run(path + ".rod", true));
-    EXPECT_EQ(e.st.OutputPath, path);
+    EXPECT_EQ(last.OutputPath, path);
     EXPECT_EQ(test::read_file(path), test::sparse_bytes(700));
 }
 
@@ -230,11 +231,11 @@ TEST_P(RoundTrip, EveryWrittenFileRestores) {
             EXPECT_FALSE(std::filesystem::exists(path + ".rod"));
             continue;
         }
-        ASSERT_TRUE(e.st.OutputWritten);
+        ASSERT_TRUE(last.outcome == RunOutcome::Written);
         ++written;
         std::filesystem::remove(path);
         ASSERT_TRUE(run(path + ".rod", true));
-        ASSERT_FALSE(e.st.RestoreFailed);
+        ASSERT_FALSE(last.outcome == RunOutcome::RestoreFailed);
         EXPECT_EQ(test::read_file(path), inputs[i]);
     }
     EXPECT_GT(written, 0);

@@ -53,15 +53,15 @@ TEST(RunSettings, ExactTextComparisons) {
     }
 }
 
-TEST(StrToInt, StrictDecimal) {
-    EXPECT_EQ(StrToInt("0"), 0);
-    EXPECT_EQ(StrToInt("128"), 128);
-    EXPECT_EQ(StrToInt("-7"), -7);
-    EXPECT_EQ(StrToInt("+7"), 7);
-    EXPECT_EQ(StrToInt("2147483647"), 2147483647);
+TEST(strict_decimal, StrictDecimal) {
+    EXPECT_EQ(strict_decimal("0"), 0);
+    EXPECT_EQ(strict_decimal("128"), 128);
+    EXPECT_EQ(strict_decimal("-7"), -7);
+    EXPECT_EQ(strict_decimal("+7"), 7);
+    EXPECT_EQ(strict_decimal("2147483647"), 2147483647);
     for (const char* bad :
          {"", "abc", "1a", " 1", "1 ", "0x10", "2147483648", "-", "1.0", "99999999999999999999"}) {
-        EXPECT_THROW_MSG(StrToInt(bad), EConvertError,
+        EXPECT_THROW_MSG(strict_decimal(bad), EConvertError,
                          std::string("'") + bad + "' is not a valid integer value");
     }
 }

@@ -39,14 +39,10 @@ BitString bits(std::string_view text) {
     return BitString::from_text(text);
 }
 
-void set_cycle(EngineState& st, const CycleFields& fields) {
-    st.CycleCount = fields.cycle;
-    st.PassDepth = fields.passes;
-    st.DataBits = fields.data;
-    st.LowRods = fields.low;
-    st.HighRods = fields.high;
-    st.SourceByteCount = fields.source_bytes;
-    st.DecisionStreamBits = fields.decision_stream;
+std::optional<RodStream> create_header(const CycleFields& fields, FrontEnd& ui) {
+    const CycleCounts counts{fields.cycle, fields.passes, fields.low, fields.high,
+                             fields.source_bytes};
+    return CreateFileHeader(counts, fields.data, fields.decision_stream, ui);
 }
 
 std::vector<uint8_t> sparse_bytes(size_t count, uint32_t seed) {

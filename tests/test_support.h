@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "engine/bit_string.h"
-#include "engine/engine_state.h"
+#include "rodfile/rod_header.h"
+#include "run/run_state.h"
+#include "tests/recording_front_end.h"
 
 namespace quorvane::test {
 
@@ -32,7 +34,7 @@ std::string random_bit_text(std::mt19937& rng, size_t count, double ones = 0.5);
 std::string hex(const std::vector<uint8_t>& bytes);
 BitString bits(std::string_view text);
 
-// Puts the counters, data and decision stream a cycle leaves for its header into st.
+// The counters, data and decision stream a cycle leaves for its header.
 struct CycleFields {
     int32_t cycle;
     int32_t passes;
@@ -42,7 +44,7 @@ struct CycleFields {
     int32_t source_bytes;
     BitString decision_stream;
 };
-void set_cycle(EngineState& st, const CycleFields& fields);
+std::optional<RodStream> create_header(const CycleFields& fields, FrontEnd& ui);
 
 // Mostly zero bytes, one in fifty random: data that shrinks a lot and needs many passes.
 std::vector<uint8_t> sparse_bytes(size_t count, uint32_t seed = 1);

@@ -7,7 +7,7 @@
 namespace quorvane {
 
 // Small enough for the 15-character prefixes and their values to fit the narrow boxes.
-inline QFont SmallFixedFont(bool bold = false) {
+inline QFont small_fixed_font(bool bold = false) {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setPixelSize(10);
     font.setBold(bold);

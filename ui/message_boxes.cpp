@@ -7,7 +7,7 @@
 namespace quorvane {
 namespace {
 
-void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& name, const QString& text) {
+void show_box(QWidget* parent, QMessageBox::Icon icon, const QString& name, const QString& text) {
     QMessageBox box(icon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok, parent);
     box.setObjectName(name);
     box.exec();
@@ -15,27 +15,27 @@ void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& name, const
 
 }  // namespace
 
-void ShowMessage(QWidget* parent, const QString& text) {
-    ShowBox(parent, QMessageBox::NoIcon, QStringLiteral("MessageBox"), text);
+void show_message_box(QWidget* parent, const QString& text) {
+    show_box(parent, QMessageBox::NoIcon, QStringLiteral("MessageBox"), text);
 }
 
-QString ErrorReportText(const QString& error_text) {
+QString error_report_text(const QString& error_text) {
     QString text = error_text;
     if (!text.endsWith(u'.')) text.append(u'.');
     return text;
 }
 
-QString ErrorReportText(const std::exception& error) {
-    return ErrorReportText(QString::fromStdString(error.what()));
+QString error_report_text(const std::exception& error) {
+    return error_report_text(QString::fromStdString(error.what()));
 }
 
-void ShowErrorReport(QWidget* parent, const std::exception& error) {
-    ShowErrorReport(parent, QString::fromStdString(error.what()));
+void show_error_report(QWidget* parent, const std::exception& error) {
+    show_error_report(parent, QString::fromStdString(error.what()));
 }
 
-void ShowErrorReport(QWidget* parent, const QString& error_text) {
-    ShowBox(parent, QMessageBox::Critical, QStringLiteral("ErrorReport"),
-            ErrorReportText(error_text));
+void show_error_report(QWidget* parent, const QString& error_text) {
+    show_box(parent, QMessageBox::Critical, QStringLiteral("ErrorReport"),
+             error_report_text(error_text));
 }
 
 }  // namespace quorvane

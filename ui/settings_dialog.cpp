@@ -18,15 +18,15 @@ namespace {
 
 const QString kRed = QStringLiteral("color: #ff0000;");
 
-QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text, const QRect& where) {
-    auto* label = Placed(new QLabel(text, parent), name, where);
-    label->setFont(SmallFixedFont());
+QLabel* make_label(QWidget* parent, const QString& name, const QString& text, const QRect& where) {
+    auto* label = placed(new QLabel(text, parent), name, where);
+    label->setFont(small_fixed_font());
     return label;
 }
 
-QSlider* MakeBar(QWidget* parent, const QString& name, Qt::Orientation orientation, int minimum,
-                 int maximum, const QRect& where, const QString& hint) {
-    auto* bar = Placed(new QSlider(orientation, parent), name, where, hint);
+QSlider* make_bar(QWidget* parent, const QString& name, Qt::Orientation orientation, int minimum,
+                  int maximum, const QRect& where, const QString& hint) {
+    auto* bar = placed(new QSlider(orientation, parent), name, where, hint);
     bar->setRange(minimum, maximum);
     bar->setValue(maximum);
     bar->setTickPosition(QSlider::NoTicks);
@@ -35,14 +35,14 @@ QSlider* MakeBar(QWidget* parent, const QString& name, Qt::Orientation orientati
     return bar;
 }
 
-QCheckBox* MakeBox(QWidget* parent, const QString& name, const QString& text, const QRect& where,
-                   const QString& hint) {
-    auto* box = Placed(new QCheckBox(text, parent), name, where, hint);
-    box->setFont(SmallFixedFont());
+QCheckBox* make_box(QWidget* parent, const QString& name, const QString& text, const QRect& where,
+                    const QString& hint) {
+    auto* box = placed(new QCheckBox(text, parent), name, where, hint);
+    box->setFont(small_fixed_font());
     return box;
 }
 
-QString Percent(int value) {
+QString percent(int value) {
     return QString::number(value) + QStringLiteral(" %");
 }
 
@@ -64,84 +64,84 @@ TFractalSet::TFractalSet(RunSettings& settings, QWidget* parent)
     optimizer->setFont(bold);
     optimizer->setGeometry(4, 2, 207, 240);
 
-    MakeLabel(optimizer, QStringLiteral("RodsizeText"), QStringLiteral("Rodsize:"),
-              QRect(8, 20, 56, 14));
-    Rod = MakeLabel(optimizer, QStringLiteral("Rod"), QStringLiteral("2"), QRect(66, 20, 30, 14));
-    RodSizeBar = MakeBar(optimizer, QStringLiteral("RodSizeBar"), Qt::Horizontal, 2, 128,
-                         QRect(6, 36, 160, 18),
-                         QStringLiteral("Rodsize - smaller is better but takes longer to compute "
-                                        "a single centrifuge pass"));
+    make_label(optimizer, QStringLiteral("RodsizeText"), QStringLiteral("Rodsize:"),
+               QRect(8, 20, 56, 14));
+    Rod = make_label(optimizer, QStringLiteral("Rod"), QStringLiteral("2"), QRect(66, 20, 30, 14));
+    RodSizeBar = make_bar(optimizer, QStringLiteral("RodSizeBar"), Qt::Horizontal, 2, 128,
+                          QRect(6, 36, 160, 18),
+                          QStringLiteral("Rodsize - smaller is better but takes longer to compute "
+                                         "a single centrifuge pass"));
     RodSizeBar->setValue(2);
 
     auto* centrifuge = new QGroupBox(QStringLiteral(" Centrifuge "), optimizer);
     centrifuge->setObjectName(QStringLiteral("CentrifugeBox"));
-    centrifuge->setFont(SmallFixedFont());
+    centrifuge->setFont(small_fixed_font());
     centrifuge->setGeometry(6, 58, 160, 138);
     TrackBar1 =
-        MakeBar(centrifuge, QStringLiteral("TrackBar1"), Qt::Vertical, 1, 60, QRect(6, 16, 20, 116),
-                QStringLiteral("Centrifuge level - lower is better"));
-    MakeLabel(centrifuge, QStringLiteral("DepthText"), QStringLiteral("Depth:"),
-              QRect(32, 16, 42, 14));
-    SubDepthLabel = MakeLabel(centrifuge, QStringLiteral("SubDepthLabel"), QStringLiteral("1 %"),
-                              QRect(76, 16, 40, 14));
-    MakeLabel(centrifuge, QStringLiteral("ConditionsText"), QStringLiteral("Conditions"),
-              QRect(32, 32, 80, 14));
-    ZIPBox = MakeBox(centrifuge, QStringLiteral("ZIPBox"), QStringLiteral("No Lz77"),
-                     QRect(32, 46, 84, 16),
-                     QStringLiteral("Do not use Lz77 compression [file gets bigger because of "
-                                    "multible headers]"));
+        make_bar(centrifuge, QStringLiteral("TrackBar1"), Qt::Vertical, 1, 60,
+                 QRect(6, 16, 20, 116), QStringLiteral("Centrifuge level - lower is better"));
+    make_label(centrifuge, QStringLiteral("DepthText"), QStringLiteral("Depth:"),
+               QRect(32, 16, 42, 14));
+    SubDepthLabel = make_label(centrifuge, QStringLiteral("SubDepthLabel"), QStringLiteral("1 %"),
+                               QRect(76, 16, 40, 14));
+    make_label(centrifuge, QStringLiteral("ConditionsText"), QStringLiteral("Conditions"),
+               QRect(32, 32, 80, 14));
+    ZIPBox = make_box(centrifuge, QStringLiteral("ZIPBox"), QStringLiteral("No Lz77"),
+                      QRect(32, 46, 84, 16),
+                      QStringLiteral("Do not use Lz77 compression [file gets bigger because of "
+                                     "multible headers]"));
     // The caption stands left of the box.
     ZIPBox->setLayoutDirection(Qt::RightToLeft);
     NoLoopsCheckBox =
-        MakeBox(centrifuge, QStringLiteral("NoLoopsCheckBox"), QStringLiteral("No Loops"),
-                QRect(32, 62, 110, 16),
-                QStringLiteral("Use centrifuge only one time [Default = Multible Passes]"));
-    GainBox = MakeBox(centrifuge, QStringLiteral("GainBox"), QStringLiteral("NonStop"),
-                      QRect(32, 78, 110, 16),
-                      QStringLiteral("DO NOT STOP compressing even if file does not get smaller "
-                                     "UNTIL LOOPCOUNT  [Lz77 mode only]"));
-    RawTable = MakeBox(centrifuge, QStringLiteral("RawTable"), QStringLiteral("Experim."),
-                       QRect(32, 94, 110, 16),
-                       QStringLiteral("Experimental Zlib Byte-Array Pointer Format"));
+        make_box(centrifuge, QStringLiteral("NoLoopsCheckBox"), QStringLiteral("No Loops"),
+                 QRect(32, 62, 110, 16),
+                 QStringLiteral("Use centrifuge only one time [Default = Multible Passes]"));
+    GainBox = make_box(centrifuge, QStringLiteral("GainBox"), QStringLiteral("NonStop"),
+                       QRect(32, 78, 110, 16),
+                       QStringLiteral("DO NOT STOP compressing even if file does not get smaller "
+                                      "UNTIL LOOPCOUNT  [Lz77 mode only]"));
+    RawTable = make_box(centrifuge, QStringLiteral("RawTable"), QStringLiteral("Experim."),
+                        QRect(32, 94, 110, 16),
+                        QStringLiteral("Experimental Zlib Byte-Array Pointer Format"));
     RawTable->setStyleSheet(kRed);
-    QLabel* depth_note = MakeLabel(centrifuge, QStringLiteral("DepthNote"),
-                                   QStringLiteral("Dozazez Depth Level. Lower   = more time."),
-                                   QRect(32, 110, 124, 26));
+    QLabel* depth_note = make_label(centrifuge, QStringLiteral("DepthNote"),
+                                    QStringLiteral("Dozazez Depth Level. Lower   = more time."),
+                                    QRect(32, 110, 124, 26));
     depth_note->setWordWrap(true);
     depth_note->setStyleSheet(kRed);
 
-    QLabel* level = MakeLabel(optimizer, QStringLiteral("LevelText"), QStringLiteral("Level:"),
-                              QRect(164, 20, 40, 14));
+    QLabel* level = make_label(optimizer, QStringLiteral("LevelText"), QStringLiteral("Level:"),
+                               QRect(164, 20, 40, 14));
     level->setStyleSheet(kRed);
-    CompressionLabel = MakeLabel(optimizer, QStringLiteral("CompressionLabel"),
-                                 QStringLiteral("1 %"), QRect(164, 36, 40, 14));
-    TrackBar2 = MakeBar(optimizer, QStringLiteral("TrackBar2"), Qt::Vertical, 1, 100,
-                        QRect(178, 58, 20, 138),
-                        QStringLiteral("Final size of compressed file in % of original"));
+    CompressionLabel = make_label(optimizer, QStringLiteral("CompressionLabel"),
+                                  QStringLiteral("1 %"), QRect(164, 36, 40, 14));
+    TrackBar2 = make_bar(optimizer, QStringLiteral("TrackBar2"), Qt::Vertical, 1, 100,
+                         QRect(178, 58, 20, 138),
+                         QStringLiteral("Final size of compressed file in % of original"));
 
-    MakeLabel(optimizer, QStringLiteral("LoopsText"), QStringLiteral("Loops"),
-              QRect(8, 202, 34, 14));
+    make_label(optimizer, QStringLiteral("LoopsText"), QStringLiteral("Loops"),
+               QRect(8, 202, 34, 14));
     Loop_Edit = new QLineEdit(QStringLiteral("2"), optimizer);
     Loop_Edit->setObjectName(QStringLiteral("Loop_Edit"));
     Loop_Edit->setGeometry(44, 200, 32, 18);
-    Loop_Edit->setFont(SmallFixedFont());
+    Loop_Edit->setFont(small_fixed_font());
     Loop_Edit->setMaxLength(3);
     Loop_Edit->setToolTip(
         QStringLiteral("Enable the NonStop mode to bypass AUTO STOP IF NOT SMALLER"));
-    MakeLabel(optimizer, QStringLiteral("CodeText"), QStringLiteral("Code"),
-              QRect(86, 202, 30, 14));
+    make_label(optimizer, QStringLiteral("CodeText"), QStringLiteral("Code"),
+               QRect(86, 202, 30, 14));
     Key_Edit = new QLineEdit(QStringLiteral("47e3"), optimizer);
     Key_Edit->setObjectName(QStringLiteral("Key_Edit"));
     Key_Edit->setGeometry(118, 200, 56, 18);
-    Key_Edit->setFont(SmallFixedFont());
+    Key_Edit->setFont(small_fixed_font());
     Key_Edit->setMaxLength(6);
     Key_Edit->setEchoMode(QLineEdit::Password);
     Key_Edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     Key_Edit->setToolTip(QStringLiteral("Not yet implemented"));
-    KeyBox = MakeBox(optimizer, QStringLiteral("KeyBox"), QString(), QRect(180, 201, 18, 16),
-                     QStringLiteral("Show Code string [Default = Hide]"));
-    QLabel* note = MakeLabel(optimizer, QStringLiteral("TimeNote"),
-                             QStringLiteral("Dense data takes longer."), QRect(8, 220, 192, 16));
+    KeyBox = make_box(optimizer, QStringLiteral("KeyBox"), QString(), QRect(180, 201, 18, 16),
+                      QStringLiteral("Show Code string [Default = Hide]"));
+    QLabel* note = make_label(optimizer, QStringLiteral("TimeNote"),
+                              QStringLiteral("Dense data takes longer."), QRect(8, 220, 192, 16));
     note->setWordWrap(true);
 
     OKButton = new QPushButton(QStringLiteral("&OK"), this);
@@ -168,16 +168,16 @@ void TFractalSet::showEvent(QShowEvent* event) {
     try {
         FormActivate();
     } catch (const EngineError& error) {
-        ShowErrorReport(this, error);
+        show_error_report(this, error);
     }
 }
 
 void TFractalSet::FormActivate() {
     Key_Edit->setText(QString::fromStdString(settings_.text(Setting::Code)));
     TrackBar1->setValue(61 - settings_.integer(Setting::Depth));
-    SubDepthLabel->setText(Percent(61 - TrackBar1->value()));
+    SubDepthLabel->setText(percent(61 - TrackBar1->value()));
     TrackBar2->setValue(101 - settings_.integer(Setting::CompressionLevel));
-    CompressionLabel->setText(Percent(101 - TrackBar2->value()));
+    CompressionLabel->setText(percent(101 - TrackBar2->value()));
     ZIPBox->setChecked(!settings_.lz77_on());
     Rod->setText(QString::fromStdString(settings_.text(Setting::RodSize)));
     RodSizeBar->setValue(settings_.integer(Setting::RodSize));
@@ -196,11 +196,11 @@ void TFractalSet::OKButtonClick() {
 }
 
 void TFractalSet::TrackBar1Change() {
-    SubDepthLabel->setText(Percent(61 - TrackBar1->value()));
+    SubDepthLabel->setText(percent(61 - TrackBar1->value()));
 }
 
 void TFractalSet::TrackBar2Change() {
-    CompressionLabel->setText(Percent(101 - TrackBar2->value()));
+    CompressionLabel->setText(percent(101 - TrackBar2->value()));
 }
 
 void TFractalSet::RodSizeBarChange() {

@@ -9,7 +9,7 @@ namespace quorvane {
 
 // The windows are laid out control by control, each named so that tests can find it.
 template <typename Widget>
-Widget* Placed(Widget* widget, const QString& name, const QRect& where, const QString& hint = {}) {
+Widget* placed(Widget* widget, const QString& name, const QRect& where, const QString& hint = {}) {
     widget->setObjectName(name);
     widget->setGeometry(where);
     if (!hint.isEmpty()) widget->setToolTip(hint);

@@ -12,7 +12,7 @@
 namespace quorvane {
 namespace {
 
-std::filesystem::path FilePath(const QString& path) {
+std::filesystem::path file_path(const QString& path) {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
@@ -27,21 +27,21 @@ class BusyCursor {
 
 }  // namespace
 
-void CompressChosenFile(QWidget* parent, const QString& path) {
+void compress_chosen_file(QWidget* parent, const QString& path) {
     try {
         const BusyCursor busy;
-        compress_to_zlib(FilePath(path));
+        compress_to_zlib(file_path(path));
     } catch (const std::exception& error) {
-        ShowErrorReport(parent, error);
+        show_error_report(parent, error);
     }
 }
 
-bool DecompressChosenFile(QWidget* parent, const QString& path) {
+bool decompress_chosen_file(QWidget* parent, const QString& path) {
     try {
         const BusyCursor busy;
-        return decompress_from_zlib(FilePath(path)).has_value();
+        return decompress_from_zlib(file_path(path)).has_value();
     } catch (const std::exception& error) {
-        ShowErrorReport(parent, error);
+        show_error_report(parent, error);
     }
     return true;
 }

@@ -11,10 +11,10 @@ inline const QString kCompressTitle = QStringLiteral(" Load file into ZLib Compr
 inline const QString kDecompressTitle = QStringLiteral(" Load file into ZLib DeCompressor");
 
 // NAME to NAME.zlib. Failures go to the error report over parent.
-void CompressChosenFile(QWidget* parent, const QString& path);
+void compress_chosen_file(QWidget* parent, const QString& path);
 
 // NAME.zlib to NAME. Returns false, doing nothing, when the name does not end exactly in
 // ".zlib"; failures go to the error report over parent.
-bool DecompressChosenFile(QWidget* parent, const QString& path);
+bool decompress_chosen_file(QWidget* parent, const QString& path);
 
 }  // namespace quorvane

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "rodfile/atomic_file.h"
+#include "zstream/atomic_file.h"
 #include "zstream/byte_stream.h"
 
 namespace quorvane {

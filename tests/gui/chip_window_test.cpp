@@ -6,10 +6,10 @@
 #include <QTest>
 #include <random>
 
-#include "chip/chip_images.h"
-#include "chip/snippet_dialog.h"
 #include "engine/bit_codecs.h"
 #include "gui_test_support.h"
+#include "ui/chip_images.h"
+#include "ui/snippet_dialog.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -89,9 +89,9 @@ void ChipWindowTest::tablet() {
     QCOMPARE(tablet.format(), QImage::Format_Mono);
     QCOMPARE(tablet.color(0), kChipBlack);
     QCOMPARE(tablet.color(1), kChipWhite);
-    const BitString pixels = PicturePixels(tablet);
+    const BitString pixels = picture_pixels(tablet);
     QCOMPARE(BitsToDecimal(CopyBits(pixels, 36290 - 15, 16)), 35704);
-    const BitString& bits = window->engine().st.TabletBits;
+    const BitString& bits = window->tablet_bits();
     QCOMPARE(bits.size(), size_t{35704});
     // The pixels between the content and the length field are black.
     for (size_t p = 35704; p < 36274; ++p)
@@ -149,7 +149,7 @@ void ChipWindowTest::streamPictureColours() {
     const Drawn d = Draw(*window, hl, 5000);
     const QImage& picture = window->stream_image();
     QCOMPARE(picture.size(), QSize(190, 191));
-    const BitString& tablet = window->engine().st.TabletBits;
+    const BitString& tablet = window->tablet_bits();
     const auto colour = [&](int p) { return picture.pixel(p % 190, p / 190); };
     int red = 0;
     int green = 0;
@@ -209,7 +209,7 @@ void ChipWindowTest::savedBitmapHasOneBitPerPixel() {
     QTemporaryDir dir;
     const QString input = PutFile(dir, QStringLiteral("in.bin"), SparseBytes(300, 50));
     auto window = ShowMainWindow();
-    window->LoadInputFile(input);
+    window->load_input_file(input);
     // A stale file of the same name is replaced.
     PutFile(dir, QStringLiteral("in.bin.bmp"), QByteArray("old"));
     std::mt19937 rng(11);
@@ -247,7 +247,7 @@ void ChipWindowTest::untickedBoxSavesNothing() {
     QTemporaryDir dir;
     const QString input = PutFile(dir, QStringLiteral("in.bin"), SparseBytes(300, 50));
     auto window = ShowMainWindow();
-    window->LoadInputFile(input);
+    window->load_input_file(input);
     std::mt19937 rng(2);
     const BitString header = RandomBits(rng, 150);
     BitString stream = header;

@@ -76,7 +76,7 @@ std::unique_ptr<TZivIduv> ShowMainWindow() {
     ModalAnswerer about;
     auto window = std::make_unique<TZivIduv>();
     window->show();
-    if (!QTest::qWaitFor([&]() { return !window->engine().st.TabletBits.empty(); }, 10000)) {
+    if (!QTest::qWaitFor([&]() { return !window->tablet_bits().empty(); }, 10000)) {
         qFatal("the tablet was not read");
     }
     // The about box had the focus; give it back as a user's click would.

@@ -15,9 +15,9 @@
 
 #include "app/about_box.h"
 #include "app/pie_gauge.h"
-#include "chip/snippet_dialog.h"
 #include "gui_test_support.h"
 #include "ui/settings_dialog.h"
+#include "ui/snippet_dialog.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -66,17 +66,17 @@ void MainWindowTest::startUp() {
     bool about_blocks_window = false;
     ModalAnswerer answer([&](QWidget* modal) {
         if (qobject_cast<TAboutBox*>(modal) != nullptr) {
-            tablet_empty_while_about = window.engine().st.TabletBits.empty();
+            tablet_empty_while_about = window.tablet_bits().empty();
             about_blocks_window = modal->isModal() && QApplication::activeModalWidget() == modal;
         }
         return true;
     });
     window.show();
-    QTRY_VERIFY(!window.engine().st.TabletBits.empty());
+    QTRY_VERIFY(!window.tablet_bits().empty());
     QCOMPARE(answer.count(QStringLiteral("quorvane::TAboutBox")), 1);
     QVERIFY(tablet_empty_while_about);
     QVERIFY(about_blocks_window);
-    QCOMPARE(window.engine().st.TabletBits.size(), size_t{35704});
+    QCOMPARE(window.tablet_bits().size(), size_t{35704});
     for (QDialog* dialog : window.findChildren<QDialog*>())
         QVERIFY(!dialog->isVisible());
 
@@ -189,14 +189,14 @@ void MainWindowTest::loadFile() {
     Child<QPushButton>(window.get(), "FLoadButton")->click();
     QCOMPARE(titles, (QStringList{" Load file into Quorvane", " Load file into Quorvane"}));
     QCOMPARE(window->open_dialog_file_name(), path);
-    QCOMPARE(window->engine().st.CurrentSize, size);
+    QCOMPARE(window->engine().input.FileSize, size);
     QCOMPARE(start->isEnabled(), accepted);
     if (!accepted) {
         QCOMPARE(answer.messages(), QStringList{"Quorvane Limit: 83 Bytes < File > 32 KBytes"});
         return;
     }
     QVERIFY(answer.seen.isEmpty());
-    QCOMPARE(window->engine().st.Unpacking, unpacking);
+    QCOMPARE(window->engine().input.Unpacking, unpacking);
     QCOMPARE(mode->isVisible(), unpacking);
     const auto* mode_label = Child<QLabel>(window.get(), "ModeLabel");
     QCOMPARE(mode_label->text(), unpacking ? QStringLiteral("Vexion Mode  : UnPacking")
@@ -215,7 +215,7 @@ void MainWindowTest::cancelledDialogChangesNothing() {
     window->choose_file = [](const QString&) { return QString(); };
     window->FLoadButtonClick();
     QVERIFY(Child<QPushButton>(window.get(), "StartButton")->isEnabled());
-    QCOMPARE(window->engine().st.InputPath, path.toStdString());
+    QCOMPARE(window->engine().input.InputPath, path.toStdString());
     QCOMPARE(window->open_dialog_file_name(), path);
 }
 
@@ -242,14 +242,14 @@ void MainWindowTest::modeButtonToggles() {
         QCOMPARE(mode->text(), QString::fromLatin1(e.caption));
         QCOMPARE(mode->toolTip(), QString::fromLatin1(e.hint));
         QCOMPARE(mode_label->text(), QString::fromLatin1(e.text));
-        QCOMPARE(window->engine().st.Unpacking, e.unpacking);
+        QCOMPARE(window->engine().input.Unpacking, e.unpacking);
         QTest::mouseClick(mode, Qt::LeftButton);
     }
     // An ordinary file after a rod file hides the button and packs.
     window->choose_file = [&](const QString&) { return plain; };
     window->FLoadButtonClick();
     QVERIFY(!mode->isVisible());
-    QVERIFY(!window->engine().st.Unpacking);
+    QVERIFY(!window->engine().input.Unpacking);
     QCOMPARE(mode_label->text(), QStringLiteral("Vexion Mode  : Packing"));
 }
 
@@ -315,7 +315,7 @@ void MainWindowTest::loadChipIsUnderDevelopment() {
     Child<QPushButton>(window.get(), "CHIPButton")->click();
     QCOMPARE(answer.messages(), QStringList{"UNDER DEVELOPMENT"});
     QVERIFY(!Child<QPushButton>(window.get(), "StartButton")->isEnabled());
-    QVERIFY(window->engine().st.InputPath.empty());
+    QVERIFY(window->engine().input.InputPath.empty());
 }
 
 void MainWindowTest::unreadableFileGoesToErrorReport() {
@@ -323,13 +323,13 @@ void MainWindowTest::unreadableFileGoesToErrorReport() {
     const QString good = PutFile(dir, QStringLiteral("good.bin"), SparseBytes(300, 50));
     const QString missing = dir.filePath(QStringLiteral("missing.bin"));
     auto window = ShowMainWindow();
-    window->LoadInputFile(good);
+    window->load_input_file(good);
     ModalAnswerer answer;
-    window->LoadInputFile(missing);
+    window->load_input_file(missing);
     QCOMPARE(answer.messages(), QStringList{"Cannot open file " + missing + "."});
     QCOMPARE(answer.count(QStringLiteral("QMessageBox")), 1);
     QVERIFY(!Child<QPushButton>(window.get(), "StartButton")->isEnabled());
-    QCOMPARE(window->engine().st.InputPath, missing.toStdString());
+    QCOMPARE(window->engine().input.InputPath, missing.toStdString());
 }
 
 void MainWindowTest::dropLoadsFile_data() {
@@ -354,8 +354,8 @@ void MainWindowTest::dropLoadsFile() {
     QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(window.get(), &drop);
     QVERIFY(drop.isAccepted());
-    QCOMPARE(window->engine().st.InputPath, path.toStdString());
-    QCOMPARE(window->engine().st.Unpacking, unpacking);
+    QCOMPARE(window->engine().input.InputPath, path.toStdString());
+    QCOMPARE(window->engine().input.Unpacking, unpacking);
     QVERIFY(Child<QPushButton>(window.get(), "StartButton")->isEnabled());
     QCOMPARE(Child<QPushButton>(window.get(), "ModeButton")->isVisible(), unpacking);
 

@@ -14,9 +14,9 @@
 #include <chrono>
 
 #include "app/pie_gauge.h"
-#include "chip/snippet_dialog.h"
 #include "gui_test_support.h"
 #include "ui/settings_dialog.h"
+#include "ui/snippet_dialog.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -76,7 +76,7 @@ void RunWindowTest::packThenUnpack() {
         }
         return true;
     });
-    window->LoadInputFile(input);
+    window->load_input_file(input);
     QTest::mouseClick(Child<QPushButton>(window.get(), "StartButton"), Qt::LeftButton);
 
     const QByteArray rod = ReadAll(input + ".rod");
@@ -106,7 +106,7 @@ void RunWindowTest::packThenUnpack() {
     // Unpack: the rod file restores the original under its own name.
     QVERIFY(QFile::remove(input));
     answer.seen.clear();
-    window->LoadInputFile(input + ".rod");
+    window->load_input_file(input + ".rod");
     auto* mode = Child<QPushButton>(window.get(), "ModeButton");
     QVERIFY(mode->isVisible());
     QCOMPARE(mode->text(), QStringLiteral("UnPack *.rod"));
@@ -128,7 +128,7 @@ void RunWindowTest::notSuccessful() {
     const QString input = PutFile(dir, QStringLiteral("zeros.bin"), QByteArray(200, '\0'));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
-    window->LoadInputFile(input);
+    window->load_input_file(input);
     Child<QPushButton>(window.get(), "StartButton")->click();
     QCOMPARE(answer.messages(), QStringList{"ERROR IN LOOP"});
     QCOMPARE(Text(window.get(), "ModeLabel"), QStringLiteral("Vexion Mode  : Not Succesfull"));
@@ -147,7 +147,7 @@ void RunWindowTest::errorInRunReenablesButtons() {
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     window->settings().set(Setting::LoopCount, "abc");
-    window->LoadInputFile(input);
+    window->load_input_file(input);
     Child<QPushButton>(window.get(), "StartButton")->click();
     QCOMPARE(answer.messages(), QStringList{"'abc' is not a valid integer value."});
     QCOMPARE(answer.seen.front().type, QStringLiteral("QMessageBox"));
@@ -162,13 +162,13 @@ void RunWindowTest::startNeedsALoad() {
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     auto* start = Child<QPushButton>(window.get(), "StartButton");
-    window->LoadInputFile(input);
+    window->load_input_file(input);
     QVERIFY(start->isEnabled());
     start->click();
     QVERIFY(!start->isEnabled());
-    window->LoadInputFile(input);
+    window->load_input_file(input);
     QVERIFY(start->isEnabled());
-    window->LoadInputFile(tiny);
+    window->load_input_file(tiny);
     QVERIFY(!start->isEnabled());
     // Only the size limit was reported: no run was tried on a closed file.
     QCOMPARE(answer.messages().filter(QStringLiteral("I/O")), QStringList{});
@@ -190,7 +190,7 @@ void RunWindowTest::chipOnlyForSmallStreams() {
     const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(size, every));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
-    window->LoadInputFile(input);
+    window->load_input_file(input);
     Child<QPushButton>(window.get(), "StartButton")->click();
     QCOMPARE(Text(window.get(), "ModeLabel"), QStringLiteral("Vexion Mode  : Succesfull"));
     const int bits = Text(window.get(), "OutputLabel").mid(15).toInt();
@@ -218,7 +218,7 @@ void RunWindowTest::settingsDialogHoldsRun() {
         }
         return true;
     });
-    window->LoadInputFile(input);
+    window->load_input_file(input);
     QAction* options = Child<QAction>(window.get(), "Options");
     QTimer::singleShot(0, options, [options]() { options->trigger(); });
     Child<QPushButton>(window.get(), "StartButton")->click();
@@ -243,7 +243,7 @@ void RunWindowTest::stopDuringRun() {
     ModalAnswerer answer;
     PumpEveryStep(window.get());
     QSignalSpy ended(window.get(), &TZivIduv::terminationRequested);
-    window->LoadInputFile(input);
+    window->load_input_file(input);
     int64_t pumps_at_stop = -1;
     TZivIduv* w = window.get();
     // Well into the run, among the passes: the stop comes from the 500th step on.
@@ -279,7 +279,7 @@ void RunWindowTest::dropIgnoredDuringRun() {
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     PumpEveryStep(window.get());
-    window->LoadInputFile(input);
+    window->load_input_file(input);
     bool enter_accepted = true;
     bool drop_accepted = true;
     TZivIduv* w = window.get();
@@ -298,7 +298,7 @@ void RunWindowTest::dropIgnoredDuringRun() {
     Child<QPushButton>(window.get(), "StartButton")->click();
     QVERIFY(!enter_accepted);
     QVERIFY(!drop_accepted);
-    QCOMPARE(window->engine().st.InputPath, input.toStdString());
+    QCOMPARE(window->engine().input.InputPath, input.toStdString());
     QVERIFY(QFile::exists(input + ".rod"));
     QVERIFY(!QFile::exists(other + ".rod"));
 }

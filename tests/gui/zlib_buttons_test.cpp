@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "chip/snippet_dialog.h"
 #include "gui_test_support.h"
+#include "ui/snippet_dialog.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -91,7 +91,7 @@ void ZlibButtonsTest::cancelledDialog() {
     QTemporaryDir dir;
     const QString path = PutFile(dir, QStringLiteral("a.bin"), SparseBytes(300, 50));
     auto window = ShowMainWindow();
-    window->LoadInputFile(path);
+    window->load_input_file(path);
     QCOMPARE(window->open_dialog_file_name(), path);
     window->choose_file = [](const QString&) { return QString(); };
     window->findChild<QPushButton*>(button)->click();
@@ -132,7 +132,7 @@ void ZlibButtonsTest::runIsNamedFromTheLoadedFile() {
     const QString other = PutFile(dir, QStringLiteral("other.txt"), QByteArray("other"));
     auto window = ShowMainWindow();
     ModalAnswerer answer;  // OK in the chip dialog saves the bitmap
-    window->LoadInputFile(input);
+    window->load_input_file(input);
     window->choose_file = [&](const QString&) { return other; };
     Child<QPushButton>(window.get(), "Compress_Button")->click();
     QCOMPARE(window->open_dialog_file_name(), QString());

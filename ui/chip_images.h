@@ -17,24 +17,24 @@ inline constexpr QRgb kStreamRed = 0xFFFF0000;
 inline constexpr QRgb kStreamGreen = 0xFF00FF00;
 
 // A 1-bit image with the colour table black (index 0), white (index 1), all white.
-QImage BlankMonoImage(int width, int height);
+QImage blank_mono_image(int width, int height);
 
 // The 25 x 25 chip: a "0" bit is a white pixel, a "1" bit a black one.
-QImage ChipBitmap(const BitString& chip);
+QImage chip_bitmap(const BitString& chip);
 
 // The 190 x 191 stream picture: black background, red and green.
-QImage StreamPicture(const std::vector<StreamColour>& pixels);
+QImage stream_picture(const std::vector<StreamColour>& pixels);
 
 // The built-in tablet as a 1-bit image.
-QImage TabletImage();
+QImage built_in_tablet();
 
 // The picture's pixels row by row: "0" for a white pixel, "1" for any other.
-BitString PicturePixels(const QImage& picture);
+BitString picture_pixels(const QImage& picture);
 
 // The chip as the bytes of a BMP file with 1 bit per pixel and its two-entry colour table.
-QByteArray ChipBmpBytes(const QImage& chip);
+QByteArray chip_bmp_bytes(const QImage& chip);
 
 // Writes the chip bitmap file; an existing file is replaced, never left half-written.
-void SaveChipBitmap(const QImage& chip, const std::filesystem::path& path);
+void save_chip_bitmap(const QImage& chip, const std::filesystem::path& path);
 
 }  // namespace quorvane

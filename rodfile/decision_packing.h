@@ -4,34 +4,29 @@
 // one zlib stream of them at zlib's default level (LZ77 on). It carries no length of its own.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/bit_string.h"
-#include "engine/engine_state.h"
+#include "engine/front_end.h"
 
 namespace quorvane {
 
 // The largest deflated decision part a stream may carry.
 inline constexpr size_t kMaxDeflatedDecisionBytes = 32768;
 
-// Number of whole decision bytes stored so far (while the passes run).
-inline int32_t DecisionCount(const EngineState& st) {
-    return static_cast<int32_t>(st.DecisionArray.size() / 8);
-}
-
 // Fills the last, incomplete decision byte with "0" bits.
-void AddTrailingBitsToDecisionArray(Engine& e);
+void AddTrailingBitsToDecisionArray(BitString& DecisionArray);
 
-// Closes the decisions and returns the decision stream under the LZ77 setting in force. Sets
-// DecisionOverflow (and returns the empty string) when the deflated decisions exceed 32768
-// bytes; once set in a run it stays set and every later call returns the empty string.
-BitString PackDecisionStream(Engine& e);
-BitString PackDecisionStream(Engine& e, bool lz77);
+// Closes the decisions and returns the decision stream. Sets DecisionOverflow (and returns the
+// empty string) when the deflated decisions exceed 32768 bytes; once set in a run it stays set
+// and every later call returns the empty string.
+BitString PackDecisionStream(BitString& DecisionArray, bool& DecisionOverflow, bool lz77,
+                             FrontEnd& ui);
 
 // The first count decision bits held in tail (fewer when tail holds fewer). With LZ77 on, tail
 // is inflated first; a tail that is not a zlib stream raises EZDecompressionError, and so does
 // one that inflates to more bytes than count bits can use.
-BitString UnpackDecisionStream(Engine& e, const BitString& tail, int32_t count);
-BitString UnpackDecisionStream(Engine& e, const BitString& tail, int32_t count, bool lz77);
+BitString UnpackDecisionStream(const BitString& tail, int32_t count, bool lz77, FrontEnd& ui);
 
 }  // namespace quorvane

@@ -48,7 +48,4 @@ bool write_file_atomically(const std::filesystem::path& target, const void* data
 // signal handler just before the process ends.
 void remove_pending_temp_files() noexcept;
 
-// True while any temporary file of this process is pending (tests).
-bool has_pending_temp_files() noexcept;
-
 }  // namespace quorvane

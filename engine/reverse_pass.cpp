@@ -1,33 +1,21 @@
-// restoration.cpp -- reverse passes, one cycle at a time, with bounds a corrupt stream cannot pass.
-#include "engine/restoration.h"
+// reverse_pass.cpp -- the reverse pass, 64 data bits at a time for rod size 2.
+#include "engine/reverse_pass.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
 
 #include "engine/checked_math.h"
-#include "rodfile/rod_header.h"
+#include "engine/cpu_features.h"
+#include "engine/status_texts.h"
 
 namespace quorvane {
 namespace {
 
-// A restored stream is never larger than the largest rod file a run may write or read.
-constexpr size_t kMaxStreamBits = size_t{16} * 1024 * 1024 * 8;
-
-bool fail(Engine& e) {
-    e.ui.show_message(kRestoreFailedMessage);
-    e.st.StreamBits.clear();
-    return false;
-}
-
 #if defined(__x86_64__)
-bool have_bmi2() {
-    static const bool has = __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
-    return has;
-}
-
 // Rod size 2, 64 data bits at a time. A rod starting with 1 is a split rod of one data bit; one
 // starting with 0 is a whole rod of two. So a position is the start of a rod unless the position
 // before it started a rod with 0: within a run of zeros that begins at a rod start, every other
@@ -149,79 +137,39 @@ bool reverse_rods(const BitString& data, unsigned rod_size, const BitString& dec
     return ok;
 }
 
-bool ReversePass(Engine& e) {
-    EngineState& st = e.st;
-    int64_t d = static_cast<int64_t>(st.DecisionBits.size());
+bool ReversePass(RoundState& round, unsigned rod_size, FrontEnd& ui) {
+    int64_t d = static_cast<int64_t>(round.DecisionBits.size());
     BitString restored;
-    restored.reserve(st.DataBits.size() + st.DecisionBits.size() + st.TrailingBits.size());
+    restored.reserve(round.DataBits.size() + round.DecisionBits.size() + round.TrailingBits.size());
     size_t consumed = 0;
-    if (!reverse_rods(st.DataBits, st.RodSize, st.DecisionBits, d, st.HighRods, restored,
+    if (!reverse_rods(round.DataBits, rod_size, round.DecisionBits, d, round.HighRods, restored,
                       consumed)) {
         return false;
     }
     BitString next;
-    next.reserve(st.DataBits.size() - consumed + st.TrailingBits.size() + restored.size());
-    next.append_range(st.DataBits, consumed, st.DataBits.size() - consumed);
-    if (st.TrailingPending) {
-        next.append(st.TrailingBits);
-        st.TrailingPending = false;
+    next.reserve(round.DataBits.size() - consumed + round.TrailingBits.size() + restored.size());
+    next.append_range(round.DataBits, consumed, round.DataBits.size() - consumed);
+    if (round.TrailingPending) {
+        next.append(round.TrailingBits);
+        round.TrailingPending = false;
     }
     next.append(restored);
-    st.DataBits = std::move(next);
-    st.BitsOut = checked_i32(st.DataBits.size());
-    st.DecisionBits.truncate(static_cast<size_t>(d));
-    e.ui.pump();
-    st.PassDepth = std::max(0, st.PassDepth - 1);
-
-    FrontEnd& ui = e.ui;
-    ui.set_label(Label::DecisionsLabel, d > 0 ? dec(d) : "Restored");
-    ui.set_gauge_progress(Gauge::CentriGauge2, std::abs(int64_t{st.LowRods} - d));
-    ui.set_label(Label::Label_9, st.HighRods > 0 ? dec(st.HighRods) : "Restored");
-    ui.set_label(Label::OutputLabel, "Bits Output  : " + dec(st.BitsOut));
-    SetDepthLabel(e, DepthText(st.CycleCount, st.PassDepth));
-    ui.set_gauge_progress(Gauge::LoopProgressBar, int64_t{st.HeaderPassDepth} - st.PassDepth);
-    ui.set_label(Label::MarkerLabel, dec(st.BitsOut % 8));
-    ui.set_label(Label::StreamLabel, "Vexion Data  : " + dec(st.BitsOut / 8) + " bytes");
+    round.DataBits = std::move(next);
+    round.BitsOut = checked_i32(round.DataBits.size());
+    round.DecisionBits.truncate(static_cast<size_t>(d));
     ui.pump();
-    return true;
-}
+    round.PassDepth = std::max(0, round.PassDepth - 1);
 
-bool UndoCycle(Engine& e) {
-    EngineState& st = e.st;
-    st.StreamBits.clear();
-    st.HeaderPassDepth = st.PassDepth;
-    const int64_t limit = int64_t{st.PassDepth} + kExtraReversePasses;
-    for (int64_t passes = 1;; ++passes) {
-        if (!ReversePass(e)) return false;
-        e.ui.pump();
-        if (st.HighRods < 0) return false;
-        if (st.DecisionBits.empty() && st.HighRods == 0) return true;
-        if (passes >= limit) return false;
-    }
-}
-
-bool RestoreStream(Engine& e) {
-    EngineState& st = e.st;
-    ReadInFileHeader(e);
-    e.ui.pump();
-    const int64_t expected_bits = int64_t{st.OriginalSize} * 8;
-    // Packing needs at least one split rod, so no stream ever stands for an empty file.
-    if (expected_bits == 0) return fail(e);
-    for (;;) {
-        const int32_t cycle = st.CycleCount;
-        if (!UndoCycle(e)) return fail(e);
-        st.StreamBits = std::move(st.DataBits);
-        st.DataBits.clear();
-        if (cycle <= 1) break;
-        if (st.StreamBits.size() > kMaxStreamBits) return fail(e);
-        st.CurrentSize = checked_i32(st.StreamBits.size() / 8);
-        ReadInFileHeader(e);
-        // Every inner stream was made by the cycle before: its number counts down by one.
-        if (st.CycleCount != cycle - 1) return fail(e);
-    }
-    if (static_cast<int64_t>(st.StreamBits.size()) != expected_bits) return fail(e);
-    e.ui.set_gauge_progress(Gauge::ProcessGauge, st.OriginalSize);
-    e.ui.pump();
+    ui.set_label(Label::DecisionsLabel, d > 0 ? std::to_string(d) : std::string(kRestored));
+    ui.set_gauge_progress(Gauge::CentriGauge2, std::abs(int64_t{round.LowRods} - d));
+    ui.set_label(Label::Label_9,
+                 round.HighRods > 0 ? std::to_string(round.HighRods) : std::string(kRestored));
+    ui.set_label(Label::OutputLabel, bits_output_text(round.BitsOut));
+    ui.set_label(Label::LoopCountLabel, depth_text(round.CycleCount, round.PassDepth));
+    ui.set_gauge_progress(Gauge::LoopProgressBar, int64_t{round.HeaderPassDepth} - round.PassDepth);
+    ui.set_label(Label::MarkerLabel, std::to_string(round.BitsOut % 8));
+    ui.set_label(Label::StreamLabel, data_text(round.BitsOut / 8));
+    ui.pump();
     return true;
 }
 

@@ -1,5 +1,5 @@
 // atomic_file.cpp -- temporary file, fsync, rename; a fixed table of pending names for signals.
-#include "rodfile/atomic_file.h"
+#include "zstream/atomic_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -130,13 +130,6 @@ void remove_pending_temp_files() noexcept {
     for (int i = 0; i < kSlots; ++i) {
         if (g_used[i].load()) ::unlink(g_paths[i]);
     }
-}
-
-bool has_pending_temp_files() noexcept {
-    for (int i = 0; i < kSlots; ++i) {
-        if (g_used[i].load()) return true;
-    }
-    return false;
 }
 
 }  // namespace quorvane

@@ -1,24 +1,24 @@
 // snippet_dialog.cpp -- the chip dialog's controls and saving the chip bitmap.
-#include "chip/snippet_dialog.h"
+#include "ui/snippet_dialog.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 
-#include "chip/chip_images.h"
 #include "engine/errors.h"
+#include "ui/chip_images.h"
 #include "ui/message_boxes.h"
 #include "ui/widget_layout.h"
 
 namespace quorvane {
 namespace {
 
-QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text, const QRect& where) {
-    return Placed(new QLabel(text, parent), name, where);
+QLabel* make_label(QWidget* parent, const QString& name, const QString& text, const QRect& where) {
+    return placed(new QLabel(text, parent), name, where);
 }
 
-QLabel* MakeImage(QWidget* parent, const QString& name, const QRect& where, const QString& hint) {
-    QLabel* image = Placed(new QLabel(parent), name, where, hint);
+QLabel* make_image(QWidget* parent, const QString& name, const QRect& where, const QString& hint) {
+    QLabel* image = placed(new QLabel(parent), name, where, hint);
     image->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     image->setLineWidth(1);
     image->setScaledContents(true);
@@ -40,25 +40,25 @@ TSnippet::TSnippet(QWidget* parent)
 
     // The frames add one pixel on each side of the pictures.
     SnippetImage =
-        MakeImage(this, QStringLiteral("SnippetImage"), QRect(98, 6, 192, 193),
-                  QStringLiteral("Chip code + Tablet [Green area is not stored but is needed to "
-                                 "restore original] "));
-    ChipImage = MakeImage(this, QStringLiteral("ChipImage"), QRect(8, 6, 77, 77),
-                          QStringLiteral("Actual Chip code [625 pixels] 352 bits + Extra space "
-                                         "for count and future extensions"));
+        make_image(this, QStringLiteral("SnippetImage"), QRect(98, 6, 192, 193),
+                   QStringLiteral("Chip code + Tablet [Green area is not stored but is needed to "
+                                  "restore original] "));
+    ChipImage = make_image(this, QStringLiteral("ChipImage"), QRect(8, 6, 77, 77),
+                           QStringLiteral("Actual Chip code [625 pixels] 352 bits + Extra space "
+                                          "for count and future extensions"));
 
-    MakeLabel(this, QStringLiteral("ChipLabel"), QStringLiteral("Chip"), QRect(8, 92, 36, 16));
+    make_label(this, QStringLiteral("ChipLabel"), QStringLiteral("Chip"), QRect(8, 92, 36, 16));
     ChipSizeLabel =
-        MakeLabel(this, QStringLiteral("ChipSizeLabel"), QString(), QRect(44, 92, 44, 16));
-    MakeLabel(this, QStringLiteral("TableLabel"), QStringLiteral("Table"), QRect(8, 110, 36, 16));
+        make_label(this, QStringLiteral("ChipSizeLabel"), QString(), QRect(44, 92, 44, 16));
+    make_label(this, QStringLiteral("TableLabel"), QStringLiteral("Table"), QRect(8, 110, 36, 16));
     DirazSizeLabel =
-        MakeLabel(this, QStringLiteral("DirazSizeLabel"), QString(), QRect(44, 110, 44, 16));
+        make_label(this, QStringLiteral("DirazSizeLabel"), QString(), QRect(44, 110, 44, 16));
     for (QLabel* label : {ChipSizeLabel, DirazSizeLabel}) {
         label->setFont(bold);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }
 
-    QLabel* note = MakeLabel(
+    QLabel* note = make_label(
         this, QStringLiteral("ChipStaticText"),
         QStringLiteral("All data needed to restore the original file is packed into the 625 pixel "
                        "Chip !  "),
@@ -97,10 +97,10 @@ void TSnippet::set_pictures(const QImage& chip, const QImage& stream, const QStr
 void TSnippet::OKButtonClick() {
     if (ChipBox->isChecked()) {
         try {
-            SaveChipBitmap(chip_, bitmap_path_);
+            save_chip_bitmap(chip_, bitmap_path_);
         } catch (const EngineError& error) {
             // The dialog stays open: the user may untick the box or close it.
-            ShowErrorReport(this, error);
+            show_error_report(this, error);
             return;
         }
     }

@@ -1,27 +1,27 @@
 // chip_images.cpp -- turning chip bits and stream colours into images, and the bitmap file.
-#include "chip/chip_images.h"
+#include "ui/chip_images.h"
 
 #include <QBuffer>
 
 #include "engine/errors.h"
-#include "rodfile/atomic_file.h"
+#include "zstream/atomic_file.h"
 
 // The tablet lives in a static library: its resource must be registered by hand.
-static void InitTabletResource() {
+static void init_tablet_resource() {
     Q_INIT_RESOURCE(tablet);
 }
 
 namespace quorvane {
 
-QImage BlankMonoImage(int width, int height) {
+QImage blank_mono_image(int width, int height) {
     QImage image(width, height, QImage::Format_Mono);
     image.setColorTable({kChipBlack, kChipWhite});
     image.fill(1);
     return image;
 }
 
-QImage ChipBitmap(const BitString& chip) {
-    QImage image = BlankMonoImage(kChipSide, kChipSide);
+QImage chip_bitmap(const BitString& chip) {
+    QImage image = blank_mono_image(kChipSide, kChipSide);
     image.fill(0);
     for (int y = 0; y < kChipSide; ++y) {
         for (int x = 0; x < kChipSide; ++x) {
@@ -32,7 +32,7 @@ QImage ChipBitmap(const BitString& chip) {
     return image;
 }
 
-QImage StreamPicture(const std::vector<StreamColour>& pixels) {
+QImage stream_picture(const std::vector<StreamColour>& pixels) {
     QImage image(kTabletWidth, kTabletHeight, QImage::Format_Indexed8);
     // Indices follow StreamColour: black, red, green.
     image.setColorTable({kChipBlack, kStreamRed, kStreamGreen});
@@ -47,11 +47,11 @@ QImage StreamPicture(const std::vector<StreamColour>& pixels) {
     return image;
 }
 
-QImage TabletImage() {
-    InitTabletResource();
+QImage built_in_tablet() {
+    init_tablet_resource();
     const QImage tablet(QStringLiteral(":/chip/tablet.pbm"));
     // Copied pixel by pixel so that index 0 is black whatever table the reader chose.
-    QImage mono = BlankMonoImage(tablet.width(), tablet.height());
+    QImage mono = blank_mono_image(tablet.width(), tablet.height());
     for (int y = 0; y < tablet.height(); ++y) {
         for (int x = 0; x < tablet.width(); ++x) {
             if (tablet.pixel(x, y) != kChipWhite) mono.setPixel(x, y, 0);
@@ -60,7 +60,7 @@ QImage TabletImage() {
     return mono;
 }
 
-BitString PicturePixels(const QImage& picture) {
+BitString picture_pixels(const QImage& picture) {
     BitString bits;
     bits.reserve(static_cast<size_t>(picture.width()) * static_cast<size_t>(picture.height()));
     for (int y = 0; y < picture.height(); ++y) {
@@ -71,7 +71,7 @@ BitString PicturePixels(const QImage& picture) {
     return bits;
 }
 
-QByteArray ChipBmpBytes(const QImage& chip) {
+QByteArray chip_bmp_bytes(const QImage& chip) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -79,8 +79,8 @@ QByteArray ChipBmpBytes(const QImage& chip) {
     return bytes;
 }
 
-void SaveChipBitmap(const QImage& chip, const std::filesystem::path& path) {
-    const QByteArray bytes = ChipBmpBytes(chip);
+void save_chip_bitmap(const QImage& chip, const std::filesystem::path& path) {
+    const QByteArray bytes = chip_bmp_bytes(chip);
     if (!write_file_atomically(path, bytes.constData(), static_cast<size_t>(bytes.size()))) {
         std::string message = "Cannot write file ";
         message.append(path.string());

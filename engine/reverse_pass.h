@@ -1,0 +1,47 @@
+// reverse_pass.h -- one reverse pass: undoing centrifuge passes rod by rod from the data's start.
+//
+// A reverse pass reads rods from the start of the data: a rod whose bit RodSize-1 is 1 was split
+// and gets back the newest unused decision bit; any other rod is whole. The bits no rod took go
+// back in front, as a forward pass had moved them to the end.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/bit_string.h"
+#include "engine/front_end.h"
+
+namespace quorvane {
+
+// What one round of restoration (the undoing of one packing cycle) works on: the fields its
+// header gave, and what the reverse passes use up. A round starts from a fresh one.
+struct RoundState {
+    // From the header.
+    int32_t CycleCount = 0;
+    int32_t PassDepth = 0;  // counted down by every reverse pass, never below 0
+    int32_t TrailingBitCount = 0;
+    int32_t LowRods = 0;
+    int32_t HighRods = 0;  // whole rods still to restore
+    int32_t DataBitCount = 0;
+    int32_t OriginalSize = 0;
+    int32_t HeaderPassDepth = 0;  // PassDepth as the header gave it
+
+    BitString DataBits;      // the data being restored
+    BitString DecisionBits;  // the decision bits not yet used, oldest first
+    BitString TrailingBits;  // the stored data's last TrailingBitCount bits
+    bool TrailingPending = false;
+    int32_t BitsOut = 0;  // length of the last reverse pass's result
+};
+
+// Restores one pass's rods from data into restored. decisions_left counts the decision bits of
+// decisions not yet used (they are used from the end); high_rods counts whole rods still to come.
+// consumed receives the data bits the rods took. False when a split rod finds no decision bit
+// left, or the whole rods run out (the stream is then not one this program wrote).
+bool reverse_rods(const BitString& data, unsigned rod_size, const BitString& decisions,
+                  int64_t& decisions_left, int32_t& high_rods, BitString& restored,
+                  size_t& consumed, bool allow_wide = true);
+
+// One reverse pass over DataBits, with its statistics. False when the stream proves corrupt.
+bool ReversePass(RoundState& round, unsigned rod_size, FrontEnd& ui);
+
+}  // namespace quorvane

@@ -1,0 +1,53 @@
+// decision_packing.cpp -- closing, deflating and inflating the decision bytes.
+#include "rodfile/decision_packing.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "zstream/zlib_buffer.h"
+
+namespace quorvane {
+
+void AddTrailingBitsToDecisionArray(BitString& DecisionArray) {
+    const size_t pending = DecisionArray.size() % 8;
+    if (pending != 0) DecisionArray.append_repeated(false, 8 - pending);
+}
+
+BitString PackDecisionStream(BitString& DecisionArray, bool& DecisionOverflow, bool lz77,
+                             FrontEnd& ui) {
+    ui.set_gauge_progress(Gauge::CentriGauge1, 100);
+    AddTrailingBitsToDecisionArray(DecisionArray);
+    BitString stream = DecisionArray;
+    if (lz77 && !DecisionOverflow) {
+        const std::vector<uint8_t> bytes = DecisionArray.to_bytes();
+        const std::vector<uint8_t> deflated =
+            DeflateBuffer(bytes.data(), bytes.size(), ZCompressionLevel::Default);
+        if (deflated.size() > kMaxDeflatedDecisionBytes) {
+            DecisionOverflow = true;
+        } else {
+            stream = BitString::from_bytes(deflated);
+        }
+    }
+    if (DecisionOverflow) return {};
+    const auto bytes = static_cast<int64_t>(stream.size() / 8);
+    ui.set_gauge(Gauge::CentriGauge1, bytes, bytes);
+    // The gauge counts down once per byte; only its final value is worth showing.
+    if (bytes > 0) ui.set_gauge_progress(Gauge::CentriGauge1, 1);
+    return stream;
+}
+
+BitString UnpackDecisionStream(const BitString& tail, int32_t count, bool lz77, FrontEnd& ui) {
+    const size_t wanted = count > 0 ? static_cast<size_t>(count) : 0;
+    if (!lz77) return tail.substr(0, std::min(wanted, tail.size()));
+    const std::vector<uint8_t> bytes = tail.to_bytes();
+    // A decision part that inflates beyond the bytes count decisions fill is not one we wrote.
+    const std::vector<uint8_t> inflated =
+        InflateBuffer(bytes.data(), bytes.size(), 0, (wanted + 7) / 8);
+    const auto size = static_cast<int64_t>(inflated.size());
+    ui.set_gauge(Gauge::CentriGauge1, size, size > 0 ? size - 1 : 0);
+    BitString decisions = BitString::from_bytes(inflated);
+    decisions.truncate(wanted);
+    return decisions;
+}
+
+}  // namespace quorvane

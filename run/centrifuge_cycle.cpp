@@ -1,0 +1,216 @@
+// centrifuge_cycle.cpp -- passes, the verified stream of a cycle, best-stream tracking, auto stop.
+#include "run/centrifuge_cycle.h"
+
+#include <array>
+#include <optional>
+
+#include "engine/checked_math.h"
+#include "engine/errors.h"
+#include "engine/status_texts.h"
+#include "rodfile/decision_packing.h"
+#include "rodfile/rod_header.h"
+#include "run/restoration.h"
+
+namespace quorvane {
+namespace {
+
+// A cycle keeps the data and counters after its last passes, so that it can fall back to an
+// earlier pass when the stream of the last one does not restore.
+constexpr int32_t kCandidates = 8;
+
+struct PassSnapshot {
+    BitString data;
+    int32_t low = 0;
+    int32_t high = 0;
+    size_t decisions = 0;
+};
+
+class PassHistory {
+  public:
+    PassSnapshot& at(int32_t pass) { return ring_[static_cast<size_t>(pass) % ring_.size()]; }
+    void record(int32_t pass, const CycleState& cycle) {
+        PassSnapshot& s = at(pass);
+        s.data = cycle.DataBits;
+        s.low = cycle.LowRods;
+        s.high = cycle.HighRods;
+        s.decisions = cycle.DecisionArray.size();
+    }
+    void restore(int32_t pass, CycleState& cycle) {
+        const PassSnapshot& s = at(pass);
+        cycle.DataBits = s.data;
+        cycle.LowRods = s.low;
+        cycle.HighRods = s.high;
+        cycle.DecisionArray.truncate(s.decisions);
+    }
+
+  private:
+    std::array<PassSnapshot, kCandidates + 1> ring_;
+};
+
+// Runs the passes; returns with PassDepth the number of the last pass kept.
+void run_passes(Engine& e, PassHistory& history, int64_t start_length) {
+    CycleState& cycle = e.run.cycle;
+    for (;;) {
+        CentrifugePass(cycle, e.run.RodSize, e.ui);
+        const PassSnapshot& before = history.at(cycle.PassDepth - 1);
+        // A pass that changed nothing would be repeated to the pass limit; a balance beyond
+        // the header's field could not be written. Either way the pass before is the last.
+        const bool unchanged =
+            cycle.DataBits.size() == before.data.size() && cycle.DataBits == before.data;
+        const bool unbalanced = int64_t{cycle.HighRods} - cycle.LowRods > e.limits.max_balance;
+        if (unchanged || unbalanced) {
+            history.restore(cycle.PassDepth - 1, cycle);
+            cycle.PassDepth -= 1;
+            return;
+        }
+        history.record(cycle.PassDepth, cycle);
+        const int64_t threshold = depth_threshold(e.settings.integer(Setting::Depth), start_length);
+        if (threshold >= static_cast<int64_t>(cycle.DataBits.size()) ||
+            cycle.PassDepth >= e.limits.max_passes) {
+            return;
+        }
+        cycle.PassDepth += 1;
+        set_depth_label(e, depth_text(e.run.CycleCount, cycle.PassDepth, true));
+    }
+}
+
+// Packs the decisions, catching any failure as an overflow; cancellation still goes through.
+BitString guarded_pack(Engine& e, bool lz77) {
+    try {
+        return PackDecisionStream(e.run.cycle.DecisionArray, e.run.DecisionOverflow, lz77, e.ui);
+    } catch (const ERunCancelled&) {
+        throw;
+    } catch (const std::exception&) {
+        e.run.DecisionOverflow = true;
+        return {};
+    }
+}
+
+// The stream of the last pass, or of one of the seven before it, that restores to the cycle's
+// start; nullopt when none does or the decisions overflowed.
+std::optional<RodStream> build_verified_stream(Engine& e, PassHistory& history,
+                                               const BitString& start) {
+    RunState& run = e.run;
+    CycleState& cycle = run.cycle;
+    const bool lz77 = e.settings.lz77_on();
+    const int32_t last = cycle.PassDepth;
+    for (int32_t pass = last; pass >= 1 && pass > last - kCandidates; --pass) {
+        history.restore(pass, cycle);
+        if (cycle.LowRods == 0) break;
+        cycle.PassDepth = pass;
+        const BitString decisions = guarded_pack(e, lz77);
+        if (run.DecisionOverflow) return std::nullopt;
+        const CycleCounts counts{run.CycleCount, cycle.PassDepth, cycle.LowRods, cycle.HighRods,
+                                 run.SourceByteCount};
+        std::optional<RodStream> stream = CreateFileHeader(counts, cycle.DataBits, decisions, e.ui);
+        if (!stream) continue;
+        if (restores_to(stream->StreamBits, start, run.RodSize, lz77, e.ui)) return stream;
+    }
+    return std::nullopt;
+}
+
+void roll_back(Engine& e) {
+    RunState& run = e.run;
+    run.StreamBits = run.best.BestStreamBits;
+    run.DecisionStreamBits = run.best.BestDecisionStreamBits;
+    run.HeaderDataBits = run.best.BestHeaderDataBits;
+    set_depth_label(e, run.best.BestDepthText);
+    e.ui.set_label(Label::DecisionsLabel, kLastPass);
+    e.ui.set_label(Label::Label_9, kLastPass);
+}
+
+// Finalises the best stream kept in this run, or declares the run not successful.
+CycleEnd finish_with_best(Engine& e) {
+    if (e.run.best.BestStreamBits.empty()) return CycleEnd::NotSuccessful;
+    roll_back(e);
+    return CycleEnd::Finalised;
+}
+
+CycleEnd keep_as_best(Engine& e) {
+    RunState& run = e.run;
+    run.best.BestStreamBits = run.StreamBits;
+    run.best.BestDecisionStreamBits = run.DecisionStreamBits;
+    run.best.BestHeaderDataBits = run.HeaderDataBits;
+    run.best.BestSize = run.CycleSize;
+    run.best.BestDepthText = run.DepthText;
+    e.ui.set_label(Label::DecisionsLabel, kNextPass);
+    e.ui.set_label(Label::Label_9, kNextPass);
+    return CycleEnd::NextCycle;
+}
+
+// What the run does after a cycle that built a stream.
+CycleEnd decide(Engine& e) {
+    RunState& run = e.run;
+    if (e.settings.single_cycle()) return CycleEnd::Finalised;
+    const auto bytes = static_cast<int64_t>(run.StreamBits.size() / 8);
+    if (target_reached(e.settings.integer(Setting::CompressionLevel), run.OriginalSize, bytes) ||
+        run.CycleCount >= e.limits.max_cycles) {
+        return CycleEnd::Finalised;
+    }
+    run.CycleSize = checked_i32(bytes);
+    if (e.settings.auto_stop_on() && run.best.BestSize <= run.CycleSize) {
+        return finish_with_best(e);
+    }
+    return keep_as_best(e);
+}
+
+}  // namespace
+
+int64_t depth_threshold(int64_t depth, int64_t start_length) {
+    // Rounded to nearest; start lengths are whole bytes, so no product ends in exactly 50.
+    const int64_t n = depth * start_length + 50;
+    return n >= 0 ? n / 100 : -((-n + 99) / 100);
+}
+
+bool target_reached(int32_t level, int32_t original_size, int64_t bytes) {
+    return int64_t{checked_mul(level, original_size)} >= 100 * bytes;
+}
+
+bool restores_to(const BitString& candidate, const BitString& expected, unsigned rod_size,
+                 bool lz77, FrontEnd& ui) {
+    PumpOnlyFrontEnd quiet(ui);
+    RoundState round;
+    try {
+        ReadInFileHeader(round, candidate, checked_i32(candidate.size() / 8), 0, lz77, quiet);
+        return undo_cycle(round, rod_size, quiet) && round.DataBits == expected;
+    } catch (const ERunCancelled&) {
+        throw;
+    } catch (const EngineError&) {
+        return false;
+    }
+}
+
+CycleEnd CentrifugeCycle(Engine& e) {
+    RunState& run = e.run;
+    run.cycle = CycleState{};
+    CycleState& cycle = run.cycle;
+    set_depth_label(e, depth_text(run.CycleCount, 1));
+    cycle.DataBits = run.StreamBits;
+    const BitString& start = run.StreamBits;
+
+    PassHistory history;
+    history.record(0, cycle);
+    run_passes(e, history, static_cast<int64_t>(start.size()));
+    run.passes_run = cycle.PassDepth;
+
+    std::optional<RodStream> built;
+    if (cycle.LowRods > 0) built = build_verified_stream(e, history, start);
+    // No stream: no low rods, the decisions overflowed, or none could be proven to restore.
+    if (!built) e.settings.set(Setting::AutoStop, "S");
+    e.ui.pump();
+
+    CycleEnd end = CycleEnd::NotSuccessful;
+    if (built) {
+        run.StreamBits = std::move(built->StreamBits);
+        run.HeaderDataBits = std::move(built->HeaderDataBits);
+        run.DecisionStreamBits = std::move(built->DecisionStreamBits);
+        end = decide(e);
+    } else if (!e.settings.single_cycle()) {
+        // Only a stream made in this run may be written: the best one, if there is one.
+        end = finish_with_best(e);
+    }
+    e.ui.pump();
+    return end;
+}
+
+}  // namespace quorvane
