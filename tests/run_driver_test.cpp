@@ -200,6 +200,76 @@ TEST_F(Run, OutputNamesFollowTheRunsOwnDirection) {
     EXPECT_EQ(test::read_file(path), test::sparse_bytes(700));
 }
 
+// The result says how each run ended, where its output is, and what was written.
+TEST_F(Run, ResultTellsHowTheRunEnded) {
+    settings.set(Setting::Lz77, "");  // junk is then a stream that fails to restore
+    const std::vector<uint8_t> sparse = test::sparse_bytes(900, 4);
+    const std::string sparse_path = put("s.bin", sparse);
+    const std::string zeros_path = put("z.bin", std::vector<uint8_t>(900, 0));
+    std::vector<uint8_t> junk(300);
+    std::iota(junk.begin(), junk.end(), 0);
+    const std::string junk_path = put("j.rod", junk);
+    struct Case {
+        const char* name;
+        std::string input;
+        bool unpacking;
+        const char* output_name;  // -o, inside the folder; empty: the output's own name
+        bool dry_run;
+        int cancel_after_pumps;  // 0: never
+        RunOutcome outcome;
+        std::string output_path;
+        bool file_written;
+    };
+    const Case cases[] = {
+        {"written", sparse_path, false, "", false, 0, RunOutcome::Written, sparse_path + ".rod",
+         true},
+        {"dry run", sparse_path, false, "", true, 0, RunOutcome::Tested, sparse_path + ".rod",
+         false},
+        {"named", sparse_path, false, "x", false, 0, RunOutcome::Written, (dir / "x").string(),
+         true},
+        {"not successful", zeros_path, false, "", false, 0, RunOutcome::NotSuccessful,
+         zeros_path + ".rod", false},
+        {"restore failed", junk_path, true, "", false, 0, RunOutcome::RestoreFailed,
+         (dir / "j").string(), false},
+        {"cancelled", sparse_path, false, "", false, 40, RunOutcome::Cancelled, "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const auto& name : dir.files()) {
+            if (name != "s.bin" && name != "z.bin" && name != "j.rod") {
+                std::filesystem::remove(dir / name);
+            }
+        }
+        int pumps = 0;
+        ui.on_pump = [&] {
+            if (c.cancel_after_pumps != 0 && ++pumps == c.cancel_after_pumps) {
+                throw ERunCancelled();
+            }
+        };
+        RunOptions options;
+        if (*c.output_name != 0) options.output_path = (dir / c.output_name).string();
+        options.dry_run = c.dry_run;
+        ASSERT_EQ(load_file(e, c.input), LoadResult::Accepted);
+        const RunResult result = ProcessRun(e, c.unpacking, options);
+        ui.on_pump = nullptr;
+        EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_EQ(result.successful(), c.outcome != RunOutcome::NotSuccessful);
+        if (c.outcome != RunOutcome::Cancelled) {
+            EXPECT_EQ(result.OutputPath, c.output_path);
+        }
+        EXPECT_EQ(result.SourceByteCount,
+                  c.outcome == RunOutcome::Cancelled ? 0 : e.run.SourceByteCount);
+        EXPECT_EQ(std::filesystem::exists(c.output_path), c.file_written);
+        if (c.file_written) {
+            EXPECT_EQ(test::read_file(c.output_path).size(),
+                      static_cast<size_t>(result.OutputByteCount));
+        }
+        // Whatever the outcome, nothing but the inputs and the output is left in the folder.
+        EXPECT_EQ(dir.files().size(), 3U + (c.file_written ? 1U : 0U));
+        EXPECT_FALSE(e.input.InputFile);
+    }
+}
+
 // Every file a run writes restores exactly, whatever the settings.
 struct RoundTripParams {
     unsigned rod_size;
