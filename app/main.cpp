@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <cstdio>
 
+#include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/screenshots.h"
 
@@ -9,21 +10,30 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quorvane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Dozazez Quorvane"));
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.dozazez.quorvane"));
+
+    const quorvane::WindowCommandLine line =
+        quorvane::read_command_line(QApplication::arguments().mid(1));
+    if (!line.error.isEmpty()) {
+        std::fprintf(
+            stderr,
+            "quorvane: %s\nusage: quorvane [FILE...]\n       quorvane --screenshot FOLDER\n",
+            qPrintable(line.error));
+        return 2;
+    }
+    for (const QString& file : line.not_loaded) {
+        std::fprintf(stderr, "quorvane: one file at a time; not loaded: %s\n", qPrintable(file));
+    }
 
     // The main window creates the settings dialog, the about box and the chip dialog.
     quorvane::TZivIduv window;
 
     // --screenshot FOLDER: pictures of the windows for the documentation, then exit.
-    const QStringList arguments = QApplication::arguments();
-    const qsizetype option = arguments.indexOf(QStringLiteral("--screenshot"));
-    if (option >= 0) {
-        if (option + 1 >= arguments.size()) {
-            std::fprintf(stderr, "usage: quorvane [--screenshot FOLDER]\n");
-            return 2;
-        }
-        return quorvane::take_screenshots(window, arguments.at(option + 1));
+    if (!line.screenshot_folder.isEmpty()) {
+        return quorvane::take_screenshots(window, line.screenshot_folder);
     }
 
-    window.show();
+    quorvane::show_and_load(window, line.file);
     return QApplication::exec();
 }

@@ -1,12 +1,52 @@
 #!/usr/bin/env bash
-# install-deps.sh -- installs the Debian packages that building, running and testing need.
+# install-deps.sh -- installs the Debian packages that a purpose needs, and nothing more.
+#
+#   scripts/install-deps.sh [GROUP...]      (no group: build)
+#
+#   build    build, run and test the programs (scripts/run.sh, scripts/test.sh, scripts/sanitize.sh:
+#            GCC brings the sanitizers' runtime)
+#   fuzz     build and run the libFuzzer targets with clang (scripts/fuzz.sh)
+#   package  build the Debian package and check its files (scripts/package-check.sh)
+#
+# Runs apt-get as root, or through sudo for a user. Where there is no apt-get, it says what to
+# install instead.
 set -euo pipefail
-packages=(
-  cmake g++ make pkg-config
-  zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev xvfb xauth fonts-dejavu-core
-  clang libclang-rt-14-dev
-)
+
+groups=("$@")
+[ ${#groups[@]} -gt 0 ] || groups=(build)
+
+packages=()
+needs=()
+for group in "${groups[@]}"; do
+  case $group in
+    build)
+      # python3 draws the icons; xvfb and xauth give the desktop program a virtual display;
+      # the tests under the offscreen platform need a font.
+      packages+=(cmake g++ make zlib1g-dev qt6-base-dev python3 libgtest-dev libbenchmark-dev
+                 xvfb xauth fonts-dejavu-core)
+      needs+=("a C++20 compiler (GCC 12 or newer), CMake 3.25 or newer, make, Python 3,"
+              "the development files of zlib, Qt 6.4 or newer (Widgets, Test), GoogleTest and"
+              "Google Benchmark; a font, and Xvfb to show the window without a display")
+      ;;
+    fuzz)
+      packages+=(cmake make zlib1g-dev clang libclang-rt-14-dev)
+      needs+=("clang with its libFuzzer and sanitizer runtime, CMake, make, zlib's development"
+              "files")
+      ;;
+    package)
+      # cpack's DEB generator calls dpkg-shlibdeps (dpkg-dev) and file; the check validates the
+      # installed desktop entry and metainfo and renders the manual pages.
+      packages+=(dpkg-dev file desktop-file-utils appstream man-db)
+      needs+=("dpkg-dev and file (to make the package), desktop-file-utils, appstream and"
+              "man-db (to check it)")
+      ;;
+    *)
+      echo "install-deps.sh: unknown group '$group' (build, fuzz, package)" >&2
+      exit 2
+      ;;
+  esac
+done
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -14,7 +54,23 @@ done
 if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-$sudo apt-get update
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+
+if ! command -v apt-get >/dev/null 2>&1; then
+  echo "install-deps.sh: this system has no apt-get. Install with its package manager:" >&2
+  printf '  %s\n' "${needs[@]}" >&2
+  echo "(on Debian these are: ${missing[*]})" >&2
+  exit 1
+fi
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    echo "install-deps.sh: run as root, or install sudo; missing: ${missing[*]}" >&2
+    exit 1
+  fi
+  as_root=(sudo)
+fi
+echo "install-deps.sh: installing ${missing[*]}"
+"${as_root[@]}" apt-get update
+# env carries the setting through sudo, which would drop it from the environment.
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+  apt-get install -y --no-install-recommends "${missing[@]}"
