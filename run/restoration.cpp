@@ -2,18 +2,10 @@
 #include "run/restoration.h"
 
 #include "engine/checked_math.h"
+#include "engine/errors.h"
 #include "rodfile/rod_header.h"
 
 namespace quorvane {
-namespace {
-
-bool fail(Engine& e) {
-    e.ui.show_message(kRestoreFailedMessage);
-    e.run.StreamBits.clear();
-    return false;
-}
-
-}  // namespace
 
 bool undo_cycle(RoundState& round, unsigned rod_size, FrontEnd& ui) {
     const int64_t limit = int64_t{round.PassDepth} + kExtraReversePasses;
@@ -26,31 +18,75 @@ bool undo_cycle(RoundState& round, unsigned rod_size, FrontEnd& ui) {
     }
 }
 
-bool RestoreStream(Engine& e) {
-    RunState& run = e.run;
-    RoundState& round = run.round;
-    const bool lz77 = e.settings.lz77_on();
-    ReadInFileHeader(round, run.StreamBits, run.CurrentSize, run.BitsIn, lz77, e.ui);
-    run.OriginalSize = round.OriginalSize;
-    e.ui.pump();
-    const int64_t expected_bits = int64_t{run.OriginalSize} * 8;
+bool restore_rod_stream(const BitString& stream, int32_t CurrentSize, unsigned rod_size, bool lz77,
+                        int32_t BitsIn, RoundState& round, FrontEnd& ui, RestoredStream& out) {
+    out = RestoredStream{};
+    out.CurrentSize = CurrentSize;
+    ReadInFileHeader(round, stream, CurrentSize, BitsIn, lz77, ui);
+    out.OriginalSize = round.OriginalSize;
+    ui.pump();
+    const int64_t expected_bits = int64_t{out.OriginalSize} * 8;
     // Packing needs at least one split rod, so no stream ever stands for an empty file.
-    if (expected_bits == 0) return fail(e);
+    if (expected_bits == 0) return false;
     for (;;) {
         const int32_t cycle = round.CycleCount;
-        run.StreamBits.clear();
-        if (!undo_cycle(round, run.RodSize, e.ui)) return fail(e);
-        run.StreamBits = std::move(round.DataBits);
+        out.cycles += 1;
+        out.passes += round.HeaderPassDepth;
+        if (!undo_cycle(round, rod_size, ui)) return false;
+        out.bits = std::move(round.DataBits);
         round.DataBits.clear();
         if (cycle <= 1) break;
-        if (static_cast<int64_t>(run.StreamBits.size()) > kMaxRodFileBytes * 8) return fail(e);
-        run.CurrentSize = checked_i32(run.StreamBits.size() / 8);
-        ReadInFileHeader(round, run.StreamBits, run.CurrentSize, run.BitsIn, lz77, e.ui);
-        run.OriginalSize = round.OriginalSize;
+        if (static_cast<int64_t>(out.bits.size()) > kMaxRodFileBytes * 8) return false;
+        out.CurrentSize = checked_i32(out.bits.size() / 8);
+        ReadInFileHeader(round, out.bits, out.CurrentSize, BitsIn, lz77, ui);
+        out.OriginalSize = round.OriginalSize;
         // Every inner stream was made by the cycle before: its number counts down by one.
-        if (round.CycleCount != cycle - 1) return fail(e);
+        if (round.CycleCount != cycle - 1) return false;
     }
-    if (static_cast<int64_t>(run.StreamBits.size()) != expected_bits) return fail(e);
+    return static_cast<int64_t>(out.bits.size()) == expected_bits;
+}
+
+std::optional<RestoredStream> restore_rod_bytes(std::span<const uint8_t> bytes, unsigned rod_size,
+                                                bool lz77, FrontEnd& ui) {
+    if (static_cast<int64_t>(bytes.size()) > kMaxRodFileBytes) return std::nullopt;
+    PumpOnlyFrontEnd quiet(ui);
+    RoundState round;
+    RestoredStream out;
+    try {
+        const BitString stream = BitString::from_bytes(bytes.data(), bytes.size());
+        if (restore_rod_stream(stream, static_cast<int32_t>(bytes.size()), rod_size, lz77, 0,
+                               round, quiet, out)) {
+            return out;
+        }
+    } catch (const ERunCancelled&) {
+        throw;
+    } catch (const EngineError&) {
+        // A decision part that does not inflate, or counters beyond their range: not restorable
+        // under these settings.
+    }
+    return std::nullopt;
+}
+
+std::optional<RestoredStream> restore_rod_bytes(std::span<const uint8_t> bytes, unsigned rod_size,
+                                                bool lz77) {
+    SilentFrontEnd silent;
+    return restore_rod_bytes(bytes, rod_size, lz77, silent);
+}
+
+bool RestoreStream(Engine& e) {
+    RunState& run = e.run;
+    const BitString stream = std::move(run.StreamBits);
+    run.StreamBits.clear();
+    RestoredStream out;
+    const bool restored = restore_rod_stream(stream, run.CurrentSize, run.RodSize,
+                                             e.settings.lz77_on(), run.BitsIn, run.round, e.ui, out);
+    run.OriginalSize = out.OriginalSize;
+    run.CurrentSize = out.CurrentSize;
+    if (!restored) {
+        e.ui.show_message(kRestoreFailedMessage);
+        return false;
+    }
+    run.StreamBits = std::move(out.bits);
     e.ui.set_gauge_progress(Gauge::ProcessGauge, run.OriginalSize);
     e.ui.pump();
     return true;

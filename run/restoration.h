@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string_view>
 
 #include "engine/bit_string.h"
@@ -25,6 +27,32 @@ inline constexpr int32_t kExtraReversePasses = 64;
 // restored bits are left in DataBits. False when the stream proves corrupt or needs more than
 // PassDepth + 64 passes.
 bool undo_cycle(RoundState& round, unsigned rod_size, FrontEnd& ui);
+
+// What a restoration found besides the restored bits.
+struct RestoredStream {
+    BitString bits;            // the bits that were packed (empty on failure)
+    int32_t OriginalSize = 0;  // from the last header read
+    int32_t CurrentSize = 0;   // bytes of the last stream whose header was read
+    int32_t cycles = 0;        // packing cycles undone
+    int64_t passes = 0;        // the passes that packed them, as their headers say
+};
+
+// The restoration itself: a rod stream of CurrentSize bytes, the rod size and the LZ77 setting
+// in; true with the restored bits in out, or false for a stream that does not restore (no
+// message shown). Every check applies: bounded reverse passes, inner headers counting down, and
+// exactly 8 x OriginalSize bits at the end. round is the working state (a front end may watch
+// it); ui gets the statistics. A decision part that does not inflate and counters that overflow
+// raise their errors. Touches nothing else, so that several may run at once.
+bool restore_rod_stream(const BitString& stream, int32_t CurrentSize, unsigned rod_size, bool lz77,
+                        int32_t BitsIn, RoundState& round, FrontEnd& ui, RestoredStream& out);
+
+// The same over the bytes of a rod file, for trying settings: the restored stream, or nullopt
+// when it does not restore under these settings, raised errors included. Only pump() reaches ui,
+// which may throw ERunCancelled to stop it.
+std::optional<RestoredStream> restore_rod_bytes(std::span<const uint8_t> bytes, unsigned rod_size,
+                                                bool lz77, FrontEnd& ui);
+std::optional<RestoredStream> restore_rod_bytes(std::span<const uint8_t> bytes, unsigned rod_size,
+                                                bool lz77);
 
 // Restores the rod stream in StreamBits (CurrentSize bytes) down to the bits that were packed,
 // reading the inner headers as it goes. On failure shows the failure message, empties
