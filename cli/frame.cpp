@@ -30,6 +30,20 @@ void print_line(std::FILE* to, std::string_view text) {
     std::fputc('\n', to);
 }
 
+// "pack, unpack and test": the commands that take an option set.
+std::string commands_taking(std::span<const Subcommand> table, OptionSet set) {
+    std::vector<std::string_view> names;
+    for (const auto& command : table) {
+        if (command.takes(set)) names.push_back(command.name);
+    }
+    std::string text;
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) text.append(i + 1 == names.size() ? " and " : ", ");
+        text.append(names[i]);
+    }
+    return text;
+}
+
 void print_help(std::span<const Subcommand> table, std::FILE* to) {
     std::string text("Usage: ");
     text.append(kProgram).append(" COMMAND [OPTIONS] FILE...\n\nCommands:\n");
@@ -53,11 +67,10 @@ void print_help(std::span<const Subcommand> table, std::FILE* to) {
         "  -v, --verbose      report every file written\n"
         "  -h, --help         show this help\n"
         "  -V, --version      show the version\n");
-    const bool rod_commands = std::any_of(table.begin(), table.end(),
-                                          [](const Subcommand& c) { return c.takes_rod_settings; });
-    if (rod_commands) {
+    if (!commands_taking(table, kRodOptions).empty()) {
+        text.append("\nOptions of ").append(commands_taking(table, kRodOptions));
         text.append(
-            "\nOptions of pack, unpack and test (defaults are the desktop program's):\n"
+            " (defaults are the desktop program's):\n"
             "  -r, --rod-size N   rod size, 2..128 (2)\n"
             "  -d, --depth N      passes stop at N % of a cycle's start size, 1..60 (1)\n"
             "  -l, --level N      cycles stop at N % of the original size, 1..100 (1)\n"
@@ -66,7 +79,28 @@ void print_help(std::span<const Subcommand> table, std::FILE* to) {
             "  --single           one cycle only\n"
             "  --experimental     experimental decision format\n"
             "A rod file records neither the rod size nor the LZ77 setting: unpack it with the\n"
-            "ones it was packed with.\n");
+            "ones it was packed with, or let --detect find them.\n");
+    }
+    if (!commands_taking(table, kDetectOption).empty()) {
+        text.append("\nOptions of ").append(commands_taking(table, kDetectOption)).append(":\n");
+        text.append(
+            "  --detect           find the rod size and LZ77 setting by trying every one\n");
+    }
+    if (!commands_taking(table, kJsonOption).empty()) {
+        text.append("\nOptions of ").append(commands_taking(table, kJsonOption)).append(":\n");
+        text.append("  --json             one JSON document on stdout\n");
+    }
+    if (!commands_taking(table, kStudyOptions).empty()) {
+        text.append("\nOptions of ").append(commands_taking(table, kStudyOptions));
+        text.append(
+            " (a LIST is numbers and ranges: 2,3,8 or 2-16):\n"
+            "  -r, --rod-size LIST  rod sizes, 2..128 (2,3,4,8)\n"
+            "  -d, --depth LIST     depths, 1..60 (1)\n"
+            "  --lz77 WHICH         on, off or both (on)\n"
+            "  --loops LIST         cycles before auto stop takes over, 1..32767 (2)\n"
+            "  --single             one cycle only\n"
+            "  --csv                comma-separated values instead of the table\n"
+            "  -j, --jobs N         files studied at once, 1..256 (one per core)\n");
     }
     text.append(
         "\nInputs are never removed. Exit status: 0 success; 1 packing found nothing worth\n"
@@ -103,6 +137,81 @@ int number_in_range(std::string_view option, std::string_view text, int low, int
     return value;
 }
 
+// A list of whole numbers and ranges within [low, high] ("2,3,8", "2-16", "2-4,8"), each
+// number once, in the order given; or a usage error naming the option.
+std::vector<int> list_in_range(std::string_view option, std::string_view text, int low,
+                               int high) {
+    std::vector<int> values;
+    const auto invalid = [&] {
+        std::string message = quoted("invalid value", text);
+        message.append(" for ").append(option).append(" (a list within ");
+        message.append(std::to_string(low)).append("..").append(std::to_string(high));
+        message.append(")");
+        return UsageError(message);
+    };
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        const std::string_view item = text.substr(start, comma - start);
+        const size_t dash = item.find('-', 1);
+        int first = 0;
+        int last = 0;
+        try {
+            first = number_in_range(option, item.substr(0, dash), low, high);
+            last = dash == std::string_view::npos
+                       ? first
+                       : number_in_range(option, item.substr(dash + 1), first, high);
+        } catch (const UsageError&) {
+            throw invalid();
+        }
+        for (int v = first; v <= last; ++v) {
+            if (std::find(values.begin(), values.end(), v) == values.end()) values.push_back(v);
+        }
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+    }
+    return values;
+}
+
+// "on", "off", "both" or a list of on and off.
+std::vector<bool> lz77_choice(std::string_view option, std::string_view text) {
+    if (text == "both") return {true, false};
+    std::vector<bool> values;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        const std::string_view item = text.substr(start, comma - start);
+        if (item != "on" && item != "off") {
+            std::string message = quoted("invalid value", text);
+            message.append(" for ").append(option).append(" (on, off or both)");
+            throw UsageError(message);
+        }
+        const bool on = item == "on";
+        if (std::find(values.begin(), values.end(), on) == values.end()) values.push_back(on);
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+    }
+    return values;
+}
+
+// The study's options that take a value; false when name is no such option.
+bool apply_study_valued(std::string_view name, const std::string& value, StudyOptions& study) {
+    if (name == "-r" || name == "--rod-size") {
+        study.rod_sizes = list_in_range(name, value, 2, 128);
+    } else if (name == "-d" || name == "--depth") {
+        study.depths = list_in_range(name, value, 1, 60);
+    } else if (name == "--lz77") {
+        study.lz77 = lz77_choice(name, value);
+    } else if (name == "--loops") {
+        study.loops = list_in_range(name, value, 1, 32767);
+    } else if (name == "-j" || name == "--jobs") {
+        study.jobs = number_in_range(name, value, 1, 256);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 // Applies an option that takes a value; false when name is no such option.
 bool apply_valued(const Subcommand& command, std::string_view name, std::string value,
                   Options& options) {
@@ -111,7 +220,8 @@ bool apply_valued(const Subcommand& command, std::string_view name, std::string 
         options.output = std::move(value);
         return true;
     }
-    if (!command.takes_rod_settings) return false;
+    if (command.takes(kStudyOptions)) return apply_study_valued(name, value, options.study);
+    if (!command.takes(kRodOptions)) return false;
     RodSettings& rod = options.rod;
     if (name == "-r" || name == "--rod-size") {
         rod.rod_size = number_in_range(name, value, 2, 128);
@@ -129,7 +239,12 @@ bool apply_valued(const Subcommand& command, std::string_view name, std::string 
 
 bool takes_value(const Subcommand& command, std::string_view name) {
     if (name == "-o" || name == "--output") return true;
-    return command.takes_rod_settings &&
+    if (command.takes(kStudyOptions) &&
+        (name == "-r" || name == "-d" || name == "-j" || name == "--rod-size" ||
+         name == "--depth" || name == "--lz77" || name == "--loops" || name == "--jobs")) {
+        return true;
+    }
+    return command.takes(kRodOptions) &&
            (name == "-r" || name == "-d" || name == "-l" || name == "--rod-size" ||
             name == "--depth" || name == "--level" || name == "--loops");
 }
@@ -142,12 +257,20 @@ bool apply_flag(const Subcommand& command, std::string_view name, Options& optio
         options.quiet = true;
     } else if (name == "-v" || name == "--verbose") {
         options.verbose = true;
-    } else if (command.takes_rod_settings && name == "--no-lz77") {
+    } else if (command.takes(kRodOptions) && name == "--no-lz77") {
         options.rod.no_lz77 = true;
-    } else if (command.takes_rod_settings && name == "--single") {
+    } else if (command.takes(kRodOptions) && name == "--single") {
         options.rod.single = true;
-    } else if (command.takes_rod_settings && name == "--experimental") {
+    } else if (command.takes(kRodOptions) && name == "--experimental") {
         options.rod.experimental = true;
+    } else if (command.takes(kDetectOption) && name == "--detect") {
+        options.detect = true;
+    } else if (command.takes(kJsonOption) && name == "--json") {
+        options.json = true;
+    } else if (command.takes(kStudyOptions) && name == "--single") {
+        options.study.single = true;
+    } else if (command.takes(kStudyOptions) && name == "--csv") {
+        options.study.csv = true;
     } else {
         return false;
     }
@@ -210,9 +333,13 @@ Action parse_options(const Subcommand& command, std::span<char*> args, Options& 
             }
         }
     }
-    if (!command.writes_output && (options.output || options.force)) {
+    if (!command.takes(kOutputOptions) && (options.output || options.force)) {
         throw UsageError(quoted("-o and -f do not apply to", command.name));
     }
+    if (options.detect && (options.rod.rod_size || options.rod.no_lz77)) {
+        throw UsageError("--detect finds the rod size and LZ77 setting itself; give neither");
+    }
+    if (options.json && options.study.csv) throw UsageError("--csv and --json exclude each other");
     if (options.inputs.empty()) throw UsageError(quoted("no input files for", command.name));
     if (options.output && options.inputs.size() > 1) {
         throw UsageError("-o can only be used with one input");
@@ -249,16 +376,33 @@ void report(std::string_view path, std::string_view message) {
     print_line(stderr, line);
 }
 
-int for_each_input(const Options& options, const std::function<void(const std::string&)>& work) {
+std::string one_line(std::string_view text) {
+    std::string line;
+    for (char c : text) {
+        if (c == '\r') continue;
+        line.push_back(c == '\n' ? ' ' : c);
+    }
+    return line;
+}
+
+void print_out(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+int for_each_input(const Options& options, const std::function<void(const std::string&)>& work,
+                   const FailureNote& note) {
     int worst = kExitOk;
     for (const auto& input : options.inputs) {
         try {
             work(input);
         } catch (const Refusal& refusal) {
             report(refusal.path(), refusal.what());
+            if (note) note(input, refusal.what());
             worst = std::max(worst, refusal.status());
         } catch (const std::exception& error) {
             report(input, error.what());
+            if (note) note(input, error.what());
             worst = std::max(worst, status_of(error));
         }
     }

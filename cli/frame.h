@@ -30,6 +30,17 @@ struct RodSettings {
     bool experimental = false;         // --experimental
 };
 
+// The sweep of study; an empty list keeps the study's default.
+struct StudyOptions {
+    std::vector<int> rod_sizes;  // -r, --rod-size: 2..128
+    std::vector<int> depths;     // -d, --depth: 1..60
+    std::vector<bool> lz77;      // --lz77: on, off or both
+    std::vector<int> loops;      // --loops: 1..32767
+    bool single = false;         // --single
+    bool csv = false;            // --csv
+    std::optional<int> jobs;     // -j, --jobs: files at once
+};
+
 // The options every subcommand shares, and the operands.
 struct Options {
     bool force = false;
@@ -38,15 +49,28 @@ struct Options {
     std::optional<std::string> output;
     std::vector<std::string> inputs;
     RodSettings rod;
+    bool detect = false;  // --detect
+    bool json = false;    // --json
+    StudyOptions study;
+};
+
+// The sets of options a subcommand takes besides -q, -v, -h and -V.
+enum OptionSet : unsigned {
+    kOutputOptions = 1U << 0,  // -o, -f
+    kRodOptions = 1U << 1,     // RodSettings
+    kDetectOption = 1U << 2,   // --detect
+    kJsonOption = 1U << 3,     // --json
+    kStudyOptions = 1U << 4,   // StudyOptions
 };
 
 struct Subcommand {
     std::string_view name;
     std::string_view operands;  // as shown in the help, e.g. "[-f] [-o PATH] FILE..."
     std::string_view summary;
-    bool writes_output;  // accepts -o and -f
+    unsigned option_sets;  // OptionSet values
     int (*run)(const Options& options);
-    bool takes_rod_settings = false;  // accepts the options of RodSettings
+
+    bool takes(OptionSet set) const { return (option_sets & set) != 0; }
 };
 
 // A refusal the command line decides on itself (an existing output, an unsuitable name), reported
@@ -66,9 +90,19 @@ class Refusal : public std::runtime_error {
 // "quorvane-cli: <path>: <message>" on stderr.
 void report(std::string_view path, std::string_view message);
 
+// A message of several lines (such as the restoration failure message) on one line.
+std::string one_line(std::string_view text);
+
+// Writes text to stdout as it stands.
+void print_out(std::string_view text);
+
+// Told of every failure for_each_input reports: the input and the message.
+using FailureNote = std::function<void(const std::string& input, const std::string& message)>;
+
 // Runs work for every input, reporting a failure against the input it belongs to, and returns the
 // highest exit status: 1 for corrupt or truncated data, 2 for anything else.
-int for_each_input(const Options& options, const std::function<void(const std::string&)>& work);
+int for_each_input(const Options& options, const std::function<void(const std::string&)>& work,
+                   const FailureNote& note = {});
 
 // Refuses to write target when it exists and -f was not given, or when it is the input itself.
 void check_output(const Options& options, const std::string& input,

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/detect_command.h"
 #include "cli/progress_line.h"
 #include "engine/status_texts.h"
 #include "rodfile/rod_file_names.h"
@@ -125,6 +126,11 @@ void run_one(const Options& options, const std::string& input, Direction directi
     }
     RunSettings settings;
     apply(options.rod, settings);
+    if (options.detect) {
+        const RodSettingsPair found = detect_settings_of(options, input);
+        settings.set(Setting::RodSize, std::to_string(found.rod_size));
+        settings.set(Setting::Lz77, found.lz77 ? "Z" : "");
+    }
     CommandLineFrontEnd ui(options, input);
     Engine engine(settings, ui);
     ui.attach(engine);
@@ -148,6 +154,10 @@ void run_one(const Options& options, const std::string& input, Direction directi
     if (options.verbose && !options.quiet) {
         std::string message = std::to_string(result.SourceByteCount);
         message.append(" -> ").append(std::to_string(result.OutputByteCount)).append(" bytes");
+        if (options.detect) {
+            message.append(", with -r ").append(settings.text(Setting::RodSize));
+            if (!settings.lz77_on()) message.append(" --no-lz77");
+        }
         if (result.outcome == RunOutcome::Tested) {
             message.append(", restores");
         } else {
@@ -172,12 +182,12 @@ int run_test(const Options& options) {
 
 }  // namespace
 
-const Subcommand kPackCommand{
-    "pack", "[options] FILE...", "write FILE.rod, FILE centrifuged", true, run_pack, true};
-const Subcommand kUnpackCommand{
-    "unpack", "[options] FILE.rod...", "restore FILE from FILE.rod", true, run_unpack, true};
-const Subcommand kTestCommand{
-    "test", "[options] FILE.rod...", "restore FILE.rod in memory, write nothing", false, run_test,
-    true};
+const Subcommand kPackCommand{"pack", "[options] FILE...", "write FILE.rod, FILE centrifuged",
+                              kOutputOptions | kRodOptions, run_pack};
+const Subcommand kUnpackCommand{"unpack", "[options] FILE.rod...", "restore FILE from FILE.rod",
+                                kOutputOptions | kRodOptions | kDetectOption, run_unpack};
+const Subcommand kTestCommand{"test", "[options] FILE.rod...",
+                              "restore FILE.rod in memory, write nothing",
+                              kRodOptions | kDetectOption, run_test};
 
 }  // namespace quorvane::cli

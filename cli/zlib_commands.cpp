@@ -48,8 +48,9 @@ int run_decompress(const Options& options) {
 }  // namespace
 
 const Subcommand kCompressCommand{"compress", "[-f] [-o PATH] FILE...",
-                                  "write FILE.zlib, one zlib stream of FILE", true, run_compress};
+                                  "write FILE.zlib, one zlib stream of FILE", kOutputOptions,
+                                  run_compress};
 const Subcommand kDecompressCommand{"decompress", "[-f] [-o PATH] FILE.zlib...",
-                                    "write FILE from FILE.zlib", true, run_decompress};
+                                    "write FILE from FILE.zlib", kOutputOptions, run_decompress};
 
 }  // namespace quorvane::cli

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -83,6 +84,28 @@ int64_t FileInputStream::size() {
     struct stat st {};
     if (!regular_ || ::fstat(fd_, &st) != 0) return -1;
     return static_cast<int64_t>(st.st_size);
+}
+
+FileStart read_file_start(const std::filesystem::path& path, size_t max_bytes) {
+    FileInputStream in(path);
+    FileStart start;
+    start.size = in.size();
+    start.bytes.resize(start.size >= 0 ? std::min(max_bytes, static_cast<size_t>(start.size))
+                                       : std::min<size_t>(max_bytes, kCopyChunk));
+    size_t filled = 0;
+    for (;;) {
+        if (filled == start.bytes.size()) {
+            if (filled == max_bytes) break;
+            start.bytes.resize(std::min(max_bytes, 2 * filled + kCopyChunk));
+        }
+        const size_t n = in.read(start.bytes.data() + filled, start.bytes.size() - filled);
+        if (n == 0) break;
+        filled += n;
+    }
+    start.bytes.resize(filled);
+    // A pipe tells its size only when it ends before the limit.
+    if (start.size < 0 && filled < max_bytes) start.size = static_cast<int64_t>(filled);
+    return start;
 }
 
 size_t AtomicOutputStream::read(void*, size_t) {

@@ -1,7 +1,9 @@
 // file_stream.h -- streams over files: reading an existing file, writing one atomically.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <vector>
 
 #include "zstream/atomic_file.h"
 #include "zstream/byte_stream.h"
@@ -28,6 +30,16 @@ class FileInputStream : public ByteStream {
     int64_t pos_ = 0;  // kept here so that asking for the position costs no system call
     bool regular_ = false;
 };
+
+// The start of a file read whole into memory.
+struct FileStart {
+    std::vector<uint8_t> bytes;  // at most the bytes asked for
+    int64_t size = -1;           // the whole file's size; -1 for a pipe or device
+    bool whole() const { return size == static_cast<int64_t>(bytes.size()); }
+};
+
+// Reads path up to max_bytes bytes; raises EInOutError when it cannot be opened or read.
+FileStart read_file_start(const std::filesystem::path& path, size_t max_bytes);
 
 // A new file that replaces target only on commit(); until then target keeps its content, and
 // without commit() nothing is left behind. Reading raises "Stream read error".

@@ -83,4 +83,14 @@ std::vector<uint8_t> InflateBuffer(const uint8_t* input, size_t length, size_t s
     return out;
 }
 
+bool starts_like_zlib(const uint8_t* bytes, size_t length) {
+    if (length < 2) return false;
+    const unsigned cmf = bytes[0];
+    const unsigned flg = bytes[1];
+    constexpr unsigned kDeflated = 8;
+    constexpr unsigned kPresetDictionary = 0x20;
+    return (cmf & 0x0F) == kDeflated && (cmf >> 4) <= 7 && (cmf * 256 + flg) % 31 == 0 &&
+           (flg & kPresetDictionary) == 0;
+}
+
 }  // namespace quorvane

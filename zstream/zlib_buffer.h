@@ -21,4 +21,8 @@ std::vector<uint8_t> DeflateBuffer(const uint8_t* input, size_t length, ZCompres
 std::vector<uint8_t> InflateBuffer(const uint8_t* input, size_t length, size_t size_hint,
                                    size_t max_output = std::numeric_limits<size_t>::max());
 
+// True when bytes begin with a zlib stream header (deflate method, a window of at most 32 KiB,
+// the header check right, no preset dictionary): the decision part of a stream packed with LZ77.
+bool starts_like_zlib(const uint8_t* bytes, size_t length);
+
 }  // namespace quorvane

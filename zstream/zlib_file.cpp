@@ -6,6 +6,7 @@
 
 #include "engine/errors.h"
 #include "zstream/file_stream.h"
+#include "zstream/memory_stream.h"
 #include "zstream/zstream.h"
 
 namespace quorvane {
@@ -33,13 +34,9 @@ ZFileResult compress_file(const std::filesystem::path& source, const std::filesy
     const int64_t total = in.size();
     AtomicOutputStream out(target);
     ZFileResult result{target, 0, 0};
-    {
-        TZCompressionStream z(out, ZCompressionLevel::Max);
-        result.bytes_read = copy_stream(z, in, [&](uint64_t done) {
-            if (progress) progress(done, total);
-        });
-        z.finish();
-    }
+    result.bytes_read = compress_stream(in, out, [&](uint64_t done) {
+        if (progress) progress(done, total);
+    });
     result.bytes_written = static_cast<uint64_t>(out.position());
     out.commit();
     return result;
@@ -63,6 +60,21 @@ ZFileResult decompress_file(const std::filesystem::path& source,
     result.bytes_read = static_cast<uint64_t>(in.position());
     out.commit();
     return result;
+}
+
+uint64_t compress_stream(ByteStream& source, ByteStream& target,
+                         const std::function<void(uint64_t)>& moved) {
+    TZCompressionStream z(target, ZCompressionLevel::Max);
+    const uint64_t read = copy_stream(z, source, moved);
+    z.finish();
+    return read;
+}
+
+std::vector<uint8_t> compress_bytes(const uint8_t* bytes, size_t count) {
+    MemoryStream source(std::vector<uint8_t>(bytes, bytes + count));
+    MemoryStream target;
+    compress_stream(source, target);
+    return std::move(target.data);
 }
 
 uint64_t decompress_stream(ByteStream& source, ByteStream& target,

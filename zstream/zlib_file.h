@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "zstream/byte_stream.h"
 
@@ -39,6 +40,14 @@ ZFileResult compress_file(const std::filesystem::path& source, const std::filesy
 ZFileResult decompress_file(const std::filesystem::path& source,
                             const std::filesystem::path& target,
                             const ZFileProgress& progress = {});
+
+// Writes one zlib stream (as compress_file) of source, from its position to its end, to target;
+// returns the bytes read. moved is called after every chunk with the bytes read so far.
+uint64_t compress_stream(ByteStream& source, ByteStream& target,
+                         const std::function<void(uint64_t)>& moved = {});
+
+// The zlib stream compress_file would write for these bytes, made in memory.
+std::vector<uint8_t> compress_bytes(const uint8_t* bytes, size_t count);
 
 // Inflates the zlib stream that source holds from its position into target and returns the
 // bytes written; a stream cut short raises "unexpected end of file". progress is called after

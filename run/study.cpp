@@ -1,0 +1,155 @@
+// study.cpp -- a dry-run pack over the bytes in memory, timed, and a timed restoration of it.
+#include "run/study.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "engine/errors.h"
+#include "run/restoration.h"
+#include "run/run_driver.h"
+#include "zstream/file_stream.h"
+#include "zstream/zlib_file.h"
+
+namespace quorvane {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double ms_since(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+RunSettings settings_of(const StudySetting& setting) {
+    RunSettings settings;
+    settings.set(Setting::RodSize, std::to_string(setting.rod_size));
+    settings.set(Setting::Depth, std::to_string(setting.depth));
+    settings.set(Setting::Lz77, setting.lz77 ? "Z" : "");
+    if (setting.single) settings.set(Setting::LoopMode, std::string(kSingleCycles));
+    settings.set(Setting::LoopCount, std::to_string(setting.loops));
+    return settings;
+}
+
+}  // namespace
+
+std::optional<std::string> study_skip_reason(int64_t size) {
+    if (size >= kMinInputSize && size <= kMaxInputSize) return std::nullopt;
+    return std::to_string(size) + " bytes, outside " + std::to_string(kMinInputSize) + ".." +
+           std::to_string(kMaxInputSize);
+}
+
+int64_t counted_bytes(const StudyMeasurement& m, int64_t input_bytes) {
+    return m.outcome == StudyOutcome::Packed ? m.rod_bytes : input_bytes;
+}
+
+void StudyTotal::add(int64_t input, int64_t output) {
+    files += 1;
+    input_bytes += input;
+    output_bytes += output;
+    log_ratio_sum += std::log(static_cast<double>(output) / static_cast<double>(input));
+}
+
+double StudyTotal::total_ratio() const {
+    return input_bytes > 0 ? static_cast<double>(output_bytes) / static_cast<double>(input_bytes)
+                           : 0.0;
+}
+
+double StudyTotal::geometric_mean() const {
+    return files > 0 ? std::exp(log_ratio_sum / files) : 0.0;
+}
+
+StudyMeasurement study_file(std::span<const uint8_t> bytes, const StudySetting& setting) {
+    if (study_skip_reason(static_cast<int64_t>(bytes.size()))) {
+        throw EngineError("cannot study " + std::to_string(bytes.size()) + " bytes");
+    }
+    RunSettings settings = settings_of(setting);
+    SilentFrontEnd ui;
+    Engine e(settings, ui);
+    // The run reads its input from a stream over a copy of the bytes: nothing touches the disk.
+    std::vector<uint8_t> copy(bytes.begin(), bytes.end());
+    FileHandle input(::fmemopen(copy.data(), copy.size(), "rb"));
+    if (!input) throw EInOutError("Cannot open the bytes in memory");
+
+    StudyMeasurement m;
+    const Clock::time_point pack_start = Clock::now();
+    load_opened_file(e, "study", std::move(input), static_cast<int64_t>(copy.size()));
+    const RunResult result = ProcessRun(e, false, RunOptions{"", true});
+    m.pack_ms = ms_since(pack_start);
+    if (result.outcome != RunOutcome::Tested) return m;
+
+    const std::vector<uint8_t> rod = e.run.StreamBits.to_bytes();
+    m.rod_bytes = static_cast<int64_t>(rod.size());
+    const Clock::time_point restore_start = Clock::now();
+    const std::optional<RestoredStream> restored =
+        restore_rod_bytes(rod, static_cast<unsigned>(setting.rod_size), setting.lz77);
+    m.restore_ms = ms_since(restore_start);
+    m.outcome = StudyOutcome::NotRestored;
+    if (restored) {
+        m.cycles = restored->cycles;
+        m.passes = restored->passes;
+        if (restored->bits.to_bytes() == copy) m.outcome = StudyOutcome::Packed;
+    }
+    return m;
+}
+
+namespace {
+
+FileStudy study_path(const std::string& path, const std::vector<StudySetting>& settings) {
+    FileStudy study;
+    study.path = path;
+    try {
+        const FileStart file = read_file_start(path, static_cast<size_t>(kMaxInputSize) + 1);
+        study.input_bytes = file.size >= 0 ? file.size : static_cast<int64_t>(file.bytes.size());
+        study.skipped = study_skip_reason(study.input_bytes);
+        if (study.skipped) return study;
+        study.zlib_bytes =
+            static_cast<int64_t>(compress_bytes(file.bytes.data(), file.bytes.size()).size());
+        for (const StudySetting& setting : settings) {
+            study.measurements.push_back(study_file(file.bytes, setting));
+            const StudyMeasurement& m = study.measurements.back();
+            if (m.outcome == StudyOutcome::Packed &&
+                (study.best < 0 ||
+                 m.rod_bytes < study.measurements[static_cast<size_t>(study.best)].rod_bytes)) {
+                study.best = static_cast<int>(study.measurements.size()) - 1;
+            }
+        }
+    } catch (...) {
+        study.error = std::current_exception();
+    }
+    return study;
+}
+
+}  // namespace
+
+std::vector<FileStudy> study_files(const std::vector<std::string>& paths,
+                                   const std::vector<StudySetting>& settings, unsigned jobs,
+                                   const std::function<void(size_t done, size_t total)>& progress) {
+    std::vector<FileStudy> studies(paths.size());
+    if (jobs == 0) jobs = std::max(1U, std::thread::hardware_concurrency());
+    jobs = static_cast<unsigned>(std::min<size_t>(jobs, std::max<size_t>(paths.size(), 1)));
+    std::atomic<size_t> next{0};
+    std::mutex progress_mutex;
+    size_t done = 0;
+    const auto work = [&] {
+        for (size_t i = next.fetch_add(1); i < paths.size(); i = next.fetch_add(1)) {
+            studies[i] = study_path(paths[i], settings);
+            std::lock_guard lock(progress_mutex);
+            ++done;
+            if (progress) progress(done, paths.size());
+        }
+    };
+    {
+        std::vector<std::jthread> pool;
+        for (unsigned t = 1; t < jobs; ++t)
+            pool.emplace_back(work);
+        work();
+    }
+    return studies;
+}
+
+}  // namespace quorvane
