@@ -106,9 +106,10 @@ int run_detect(const Options& options) {
                 throw Refusal(input, one_line(kRestoreFailedMessage), kExitBadData);
             }
             if (report.results.size() > 1) {
-                throw Refusal(input, "restores to " + std::to_string(report.results.size()) +
-                                         " different files",
-                              kExitBadData);
+                throw Refusal(
+                    input,
+                    "restores to " + std::to_string(report.results.size()) + " different files",
+                    kExitBadData);
             }
         },
         [&](const std::string& input, const std::string& message) {
@@ -154,15 +155,14 @@ RodSettingsPair detect_settings_of(const Options& options, const std::string& in
     }
     if (report.results.size() > 1) {
         throw Refusal(input,
-                      "restores to more than one file; nothing written:" +
-                          candidates_text(report),
+                      "restores to more than one file; nothing written:" + candidates_text(report),
                       kExitBadData);
     }
     return report.results.front().settings.front();
 }
 
 const Subcommand kDetectCommand{"detect", "[--json] FILE.rod...",
-                                "find the settings a rod file restores with",
-                                kJsonOption, run_detect};
+                                "find the settings a rod file restores with", kJsonOption,
+                                run_detect};
 
 }  // namespace quorvane::cli

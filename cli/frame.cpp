@@ -88,7 +88,7 @@ void print_help(std::span<const Subcommand> table, std::FILE* to) {
     }
     if (!commands_taking(table, kJsonOption).empty()) {
         text.append("\nOptions of ").append(commands_taking(table, kJsonOption)).append(":\n");
-        text.append("  --json             one JSON document on stdout\n");
+        text.append("  --json             one machine-readable document on stdout\n");
     }
     if (!commands_taking(table, kStudyOptions).empty()) {
         text.append("\nOptions of ").append(commands_taking(table, kStudyOptions));
@@ -139,8 +139,7 @@ int number_in_range(std::string_view option, std::string_view text, int low, int
 
 // A list of whole numbers and ranges within [low, high] ("2,3,8", "2-16", "2-4,8"), each
 // number once, in the order given; or a usage error naming the option.
-std::vector<int> list_in_range(std::string_view option, std::string_view text, int low,
-                               int high) {
+std::vector<int> list_in_range(std::string_view option, std::string_view text, int low, int high) {
     std::vector<int> values;
     const auto invalid = [&] {
         std::string message = quoted("invalid value", text);

@@ -31,6 +31,10 @@ std::string field_text(const RodInfoField& field) {
     return std::get<std::string>(field.value);
 }
 
+std::string bytes_text(int64_t n) {
+    return std::to_string(n) + (n == 1 ? " byte" : " bytes");
+}
+
 std::string padded(std::string_view name, size_t width) {
     std::string text(name);
     text.append(width > name.size() ? width - name.size() : 0, ' ');
@@ -40,19 +44,18 @@ std::string padded(std::string_view name, size_t width) {
 std::string info_text(const std::string& input, const RodFileInfo& info) {
     constexpr size_t kWidth = 17;
     std::string text(input);
-    text.append(": ").append(std::to_string(info.file_bytes)).append(" bytes\n");
+    text.append(": ").append(bytes_text(info.file_bytes)).append("\n");
     const auto line = [&](std::string_view name, const std::string& value) {
         text.append("  ").append(padded(name, kWidth)).append(": ").append(value).append("\n");
     };
     for (const auto& [name, value] : header_fields(info.header))
         line(name, std::to_string(value));
     line("HighRods", std::to_string(info.HighRods));
-    line("header+data+pad", std::to_string(info.header_data_bytes) + " bytes");
-    line("decision part",
-         std::to_string(info.decision_bytes) + " bytes, " +
-             (info.decisions_start_like_zlib
-                  ? "starts like a zlib stream (LZ77 likely on)"
-                  : "does not start like a zlib stream (LZ77 likely off)"));
+    line("header+data+pad", bytes_text(info.header_data_bytes));
+    line("decision part", bytes_text(info.decision_bytes) + ", " +
+                              (info.decisions_start_like_zlib
+                                   ? "starts like a zlib stream (LZ77 likely on)"
+                                   : "does not start like a zlib stream (LZ77 likely off)"));
     for (const RodInfoSection& section : info.sections) {
         text.append("  ").append(section.name).append(":\n");
         for (const RodInfoField& field : section.fields) {

@@ -79,8 +79,9 @@ Totals totals_of(const std::vector<FileStudy>& studies, size_t setting_count) {
     }
     for (size_t s = 0; s < setting_count; ++s) {
         if (totals.settings[s].files > 0 &&
-            (totals.best < 0 || totals.settings[s].total_ratio() <
-                                    totals.settings[static_cast<size_t>(totals.best)].total_ratio())) {
+            (totals.best < 0 ||
+             totals.settings[s].total_ratio() <
+                 totals.settings[static_cast<size_t>(totals.best)].total_ratio())) {
             totals.best = static_cast<int>(s);
         }
     }
@@ -203,8 +204,8 @@ std::string csv_text(const std::vector<FileStudy>& studies,
             text.append("\n");
             continue;
         }
-        const std::string zlib = std::to_string(f.zlib_bytes) + "," +
-                                 fixed(ratio(f.zlib_bytes, f.input_bytes), 4);
+        const std::string zlib =
+            std::to_string(f.zlib_bytes) + "," + fixed(ratio(f.zlib_bytes, f.input_bytes), 4);
         for (size_t s = 0; s < sweep.size(); ++s) {
             const StudySetting& st = sweep[s];
             const StudyMeasurement& m = f.measurements[s];
@@ -241,8 +242,8 @@ void total_json(JsonWriter& json, const StudyTotal& t) {
     json.key("geometric_mean").value(t.geometric_mean(), 4);
 }
 
-std::string json_text(const std::vector<FileStudy>& studies,
-                      const std::vector<StudySetting>& sweep, const Totals& totals) {
+std::string json_text(const std::vector<FileStudy>& studies, const std::vector<StudySetting>& sweep,
+                      const Totals& totals) {
     JsonWriter json;
     json.begin_object().key("files").begin_array();
     for (const FileStudy& f : studies) {
@@ -297,14 +298,14 @@ std::string json_text(const std::vector<FileStudy>& studies,
 int run_study(const Options& options) {
     const std::vector<StudySetting> sweep = sweep_of(options.study);
     ProgressLine progress(!options.quiet);
-    const std::vector<FileStudy> studies = study_files(
-        options.inputs, sweep, static_cast<unsigned>(options.study.jobs.value_or(0)),
-        [&](size_t done, size_t total) {
-            if (progress.due()) {
-                progress.draw("study: " + std::to_string(done) + " of " + std::to_string(total) +
-                              " files");
-            }
-        });
+    const std::vector<FileStudy> studies =
+        study_files(options.inputs, sweep, static_cast<unsigned>(options.study.jobs.value_or(0)),
+                    [&](size_t done, size_t total) {
+                        if (progress.due()) {
+                            progress.draw("study: " + std::to_string(done) + " of " +
+                                          std::to_string(total) + " files");
+                        }
+                    });
     progress.clear();
     // Failures are reported in the order of the inputs, as by every command.
     size_t index = 0;
@@ -324,7 +325,8 @@ int run_study(const Options& options) {
         if (!f.studied()) continue;
         for (const StudyMeasurement& m : f.measurements) {
             // A rod stream packing kept that does not restore is a fault of the program.
-            if (m.outcome == StudyOutcome::NotRestored) status = std::max<int>(status, kExitBadData);
+            if (m.outcome == StudyOutcome::NotRestored)
+                status = std::max<int>(status, kExitBadData);
         }
     }
     return status;

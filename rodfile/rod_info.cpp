@@ -50,8 +50,7 @@ RodFileInfo describe_rod_file(std::span<const uint8_t> bytes) {
     if (info.header_data_bytes > info.stream_bytes) {
         throw ECorruptData("the header describes " + std::to_string(h.DataBitCount) +
                            " data bits, " + bytes_text(info.header_data_bytes) +
-                           " with the header, but the file has " +
-                           bytes_text(info.stream_bytes));
+                           " with the header, but the file has " + bytes_text(info.stream_bytes));
     }
     info.decision_bytes = info.stream_bytes - info.header_data_bytes;
     if (h.LowRods > 0 && info.decision_bytes == 0) {

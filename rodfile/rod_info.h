@@ -28,9 +28,9 @@ struct RodInfoSection {
 };
 
 struct RodFileInfo {
-    RodHeader header;        // the seven fields, RodBalance as the signed value it carries
-    int64_t HighRods = 0;    // LowRods + RodBalance: the whole rods of the newest cycle
-    int64_t file_bytes = 0;  // the whole file
+    RodHeader header;               // the seven fields, RodBalance as the signed value it carries
+    int64_t HighRods = 0;           // LowRods + RodBalance: the whole rods of the newest cycle
+    int64_t file_bytes = 0;         // the whole file
     int64_t stream_bytes = 0;       // the described stream: header, data, pad and decision part
     int64_t header_data_bytes = 0;  // header + data + pad
     int64_t decision_bytes = 0;     // the decision part, to the end of the stream

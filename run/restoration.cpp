@@ -54,8 +54,8 @@ std::optional<RestoredStream> restore_rod_bytes(std::span<const uint8_t> bytes, 
     RestoredStream out;
     try {
         const BitString stream = BitString::from_bytes(bytes.data(), bytes.size());
-        if (restore_rod_stream(stream, static_cast<int32_t>(bytes.size()), rod_size, lz77, 0,
-                               round, quiet, out)) {
+        if (restore_rod_stream(stream, static_cast<int32_t>(bytes.size()), rod_size, lz77, 0, round,
+                               quiet, out)) {
             return out;
         }
     } catch (const ERunCancelled&) {
@@ -78,8 +78,9 @@ bool RestoreStream(Engine& e) {
     const BitString stream = std::move(run.StreamBits);
     run.StreamBits.clear();
     RestoredStream out;
-    const bool restored = restore_rod_stream(stream, run.CurrentSize, run.RodSize,
-                                             e.settings.lz77_on(), run.BitsIn, run.round, e.ui, out);
+    const bool restored =
+        restore_rod_stream(stream, run.CurrentSize, run.RodSize, e.settings.lz77_on(), run.BitsIn,
+                           run.round, e.ui, out);
     run.OriginalSize = out.OriginalSize;
     run.CurrentSize = out.CurrentSize;
     if (!restored) {

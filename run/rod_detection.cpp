@@ -55,8 +55,9 @@ class Detection {
     }
 
     DetectionReport run() {
-        unsigned threads = options_.threads != 0 ? options_.threads
-                                                 : std::max(1U, std::thread::hardware_concurrency());
+        unsigned threads = options_.threads != 0
+                               ? options_.threads
+                               : std::max(1U, std::thread::hardware_concurrency());
         threads = std::min<unsigned>(threads, static_cast<unsigned>(order_.size()));
         std::vector<std::jthread> pool;
         try {

@@ -39,9 +39,9 @@ struct StudyMeasurement {
 struct FileStudy {
     std::string path;
     int64_t input_bytes = 0;
-    std::optional<std::string> skipped;  // why the file was not packed
-    std::exception_ptr error;            // the file could not be read (or another failure)
-    int64_t zlib_bytes = 0;              // the whole-file zlib stream compress writes
+    std::optional<std::string> skipped;          // why the file was not packed
+    std::exception_ptr error;                    // the file could not be read (or another failure)
+    int64_t zlib_bytes = 0;                      // the whole-file zlib stream compress writes
     std::vector<StudyMeasurement> measurements;  // one per setting, in the sweep's order
     int best = -1;  // the setting with the smallest rod stream that restored; -1: none
 

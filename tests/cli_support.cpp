@@ -79,6 +79,13 @@ int open_fifo_writer(const std::filesystem::path& fifo, pid_t reader) {
     return -1;
 }
 
+CliOutput run_cli_in(const std::filesystem::path& folder, const std::vector<std::string>& args) {
+    TempDir captured;
+    const pid_t pid = start_cli(folder, args, captured / "out", captured / "err");
+    const int status = pid > 0 ? wait_for(pid) : -1;
+    return {status, text_of(captured / "out"), text_of(captured / "err")};
+}
+
 void check_golden(const CliCase& c) {
     TempDir dir;
     TempDir captured;

@@ -28,6 +28,16 @@ std::string text_of(const std::filesystem::path& path);
 Bytes bytes_of(std::string_view text);
 Files folder_content(const TempDir& dir);
 
+// What a run of quorvane-cli left: its exit status and its output.
+struct CliOutput {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// Runs quorvane-cli in folder and waits for it.
+CliOutput run_cli_in(const std::filesystem::path& folder, const std::vector<std::string>& args);
+
 // One golden case: a command line, the folder before, the exit status, the whole folder after,
 // and patterns for all of stderr and stdout.
 struct CliCase {

@@ -45,6 +45,9 @@ Commands:
   test +\[options\] FILE\.rod\.\.\. +\S.*
   compress +\[-f\] \[-o PATH\] FILE\.\.\. +\S.*
   decompress +\[-f\] \[-o PATH\] FILE\.zlib\.\.\. +\S.*
+  info +\[--json\] FILE\.rod\.\.\. +\S.*
+  detect +\[--json\] FILE\.rod\.\.\. +\S.*
+  study +\[options\] FILE\.\.\. +\S.*
 
 Options:
 (  -.*

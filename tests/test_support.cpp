@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "run/run_driver.h"
+
 namespace quorvane::test {
 
 std::vector<uint8_t> random_bytes(std::mt19937& rng, size_t count) {
@@ -43,6 +45,26 @@ std::optional<RodStream> create_header(const CycleFields& fields, FrontEnd& ui) 
     const CycleCounts counts{fields.cycle, fields.passes, fields.low, fields.high,
                              fields.source_bytes};
     return CreateFileHeader(counts, fields.data, fields.decision_stream, ui);
+}
+
+std::vector<uint8_t> pack_bytes(const std::vector<uint8_t>& input,
+                                const std::function<void(RunSettings&)>& tweak) {
+    TempDir dir;
+    write_file(dir / "in", input);
+    RunSettings settings;
+    if (tweak) tweak(settings);
+    SilentFrontEnd ui;
+    Engine e(settings, ui);
+    EXPECT_EQ(load_file(e, (dir / "in").string()), LoadResult::Accepted);
+    if (ProcessRun(e, false).outcome != RunOutcome::Written) return {};
+    return read_file(dir / "in.rod");
+}
+
+std::vector<uint8_t> rod_bytes(const CycleFields& fields) {
+    SilentFrontEnd ui;
+    const std::optional<RodStream> stream = create_header(fields, ui);
+    EXPECT_TRUE(stream);
+    return stream ? stream->StreamBits.to_bytes() : std::vector<uint8_t>{};
 }
 
 std::vector<uint8_t> sparse_bytes(size_t count, uint32_t seed) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -45,6 +46,14 @@ struct CycleFields {
     BitString decision_stream;
 };
 std::optional<RodStream> create_header(const CycleFields& fields, FrontEnd& ui);
+
+// The rod file the engine writes for input under the default settings changed by tweak; empty
+// when packing is not successful.
+std::vector<uint8_t> pack_bytes(const std::vector<uint8_t>& input,
+                                const std::function<void(RunSettings&)>& tweak = {});
+
+// The bytes of a hand-made rod stream.
+std::vector<uint8_t> rod_bytes(const CycleFields& fields);
 
 // Mostly zero bytes, one in fifty random: data that shrinks a lot and needs many passes.
 std::vector<uint8_t> sparse_bytes(size_t count, uint32_t seed = 1);

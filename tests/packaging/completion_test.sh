@@ -63,7 +63,8 @@ mkdir -p "$work/folder"
 touch "$work/a.bin.rod" "$work/b.bin" "$work/c.zlib"
 cd "$work" || exit 1
 for row in "unpack:a.bin.rod folder/" "test:a.bin.rod folder/" "decompress:c.zlib folder/" \
-    "pack:a.bin.rod b.bin c.zlib folder" "compress:a.bin.rod b.bin c.zlib folder"; do
+    "pack:a.bin.rod b.bin c.zlib folder" "compress:a.bin.rod b.bin c.zlib folder" \
+    "info:a.bin.rod folder/" "detect:a.bin.rod folder/" "study:a.bin.rod b.bin c.zlib folder"; do
     command=${row%%:*}
     expected=$(tr ' ' '\n' <<<"${row#*:}" | sed 's,/$,,' | sort)
     got=$(offered "$command" '')

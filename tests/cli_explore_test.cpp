@@ -1,0 +1,276 @@
+// quorvane-cli info, detect (and unpack/test --detect) and study: golden cases, and the --json
+// documents parsed and held against the engine's own packs.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <regex>
+
+#include "tests/cli_support.h"
+#include "tests/json_reader.h"
+#include "tests/test_support.h"
+
+namespace quorvane {
+namespace {
+
+using test::Bytes;
+using test::CliCase;
+using test::Files;
+using test::Json;
+using test::usage_error;
+
+const Bytes kSparse = test::sparse_bytes(1500, 8);
+const Bytes kSparseR5Raw = test::pack_bytes(kSparse, [](RunSettings& s) {
+    s.set(Setting::RodSize, "5");
+    s.set(Setting::Lz77, "");
+});
+// Five split rods, two whole ones: a balance of -3.
+const Bytes kNegative =
+    test::rod_bytes({3, 7, test::bits("1010101010101"), 5, 2, 4000, test::bits("10110000")});
+// Whole rods only; every rod size turns the data by its own length: many different results.
+const Bytes kTurned = test::rod_bytes({1, 1, test::bits("0000000000000001"), 0, 1, 2, BitString()});
+const Bytes kGarbage = test::text_bytes(500);
+const std::string kFailure =
+    "This attempt to restore a fractalized file has failed You either used a corrupted file or "
+    "did something illegal This vexion mechanism can not see ramdomly created wholes Please "
+    "contakt Korrindal for details to resolve this problem";
+
+std::string crc_text(const Bytes& bytes) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%08lx",
+                  ::crc32(0L, bytes.data(), static_cast<uInt>(bytes.size())));
+    return text;
+}
+
+std::vector<CliCase> explore_cases() {
+    const Files negative{{"n.rod", kNegative}};
+    const Files packed{{"s.rod", kSparseR5Raw}};
+    const Files turned{{"t.rod", kTurned}};
+    const Files garbage{{"g.rod", kGarbage}};
+    return {
+        {"InfoShowsTheFields",
+         {"info", "n.rod"},
+         negative,
+         0,
+         negative,
+         "",
+         "n\\.rod: 21 bytes\n  CycleCount       : 3\n  PassDepth        : 7\n"
+         "  TrailingBitCount : 5\n  LowRods          : 5\n  RodBalance       : -3\n"
+         "  DataBitCount     : 13\n  SourceByteCount  : 4000\n  HighRods         : 2\n"
+         "  header\\+data\\+pad  : 20 bytes\n"
+         "  decision part    : 1 byte, does not start like a zlib stream \\(LZ77 likely off\\)\n"},
+        {"InfoTooShort",
+         {"info", "x.rod"},
+         {{"x.rod", Bytes(17, 0)}},
+         1,
+         {{"x.rod", Bytes(17, 0)}},
+         "quorvane-cli: x\\.rod: too short for a rod file: 17 bytes, the header alone takes 18 "
+         "bytes\n"},
+        {"InfoMissingFile",
+         {"info", "none.rod"},
+         {},
+         2,
+         {},
+         "quorvane-cli: none\\.rod: Cannot open file none\\.rod\n"},
+        {"DetectListsEveryResult",
+         {"detect", "t.rod"},
+         turned,
+         1,
+         turned,
+         "quorvane-cli: t\\.rod: restores to 15 different files\n",
+         "t\\.rod: 15 different results from 254 settings\n  -r 2 --no-lz77: 2 bytes, [^]*"
+         "  -r 16,18-128 --no-lz77: 2 bytes, CRC-32 [0-9a-f]{8}, 1 cycle\n"},
+        {"DetectFindsNothingInGarbage",
+         {"detect", "g.rod"},
+         garbage,
+         1,
+         garbage,
+         "quorvane-cli: g\\.rod: " + kFailure + "\n"},
+        {"UnpackDetectWrites",
+         {"unpack", "--detect", "s.rod"},
+         packed,
+         0,
+         {{"s.rod", kSparseR5Raw}, {"s", kSparse}},
+         ""},
+        {"UnpackDetectRefusesDifferentResults",
+         {"unpack", "--detect", "t.rod"},
+         turned,
+         1,
+         turned,
+         "quorvane-cli: t\\.rod: restores to more than one file; nothing written:\n"
+         "  -r 2 --no-lz77: 2 bytes, CRC-32 [0-9a-f]{8}, 1 cycle\n"
+         "  -r 3 --no-lz77: 2 bytes, CRC-32 [0-9a-f]{8}, 1 cycle\n"},
+        {"UnpackDetectFindsNothing",
+         {"unpack", "--detect", "g.rod"},
+         garbage,
+         1,
+         garbage,
+         "quorvane-cli: g\\.rod: " + kFailure + "\n"},
+        {"TestDetectWritesNothing",
+         {"test", "--detect", "-v", "s.rod"},
+         packed,
+         0,
+         packed,
+         "[^]*quorvane-cli: s\\.rod: " + std::to_string(kSparseR5Raw.size()) +
+             " -> 1500 bytes, with -r 5 --no-lz77, restores\n"},
+        {"DetectTakesNoRodSize",
+         {"unpack", "--detect", "-r", "5", "s.rod"},
+         packed,
+         2,
+         packed,
+         usage_error("--detect finds the rod size and LZ77 setting itself; give neither")},
+        {"StudyRangeBackwards",
+         {"study", "-r", "8-3", "s.rod"},
+         packed,
+         2,
+         packed,
+         usage_error("invalid value '8-3' for -r \\(a list within 2\\.\\.128\\)")},
+        {"StudyLz77Choice",
+         {"study", "--lz77", "maybe", "s.rod"},
+         packed,
+         2,
+         packed,
+         usage_error("invalid value 'maybe' for --lz77 \\(on, off or both\\)")},
+        {"StudyCsvOrJson",
+         {"study", "--csv", "--json", "s.rod"},
+         packed,
+         2,
+         packed,
+         usage_error("--csv and --json exclude each other")},
+    };
+}
+
+class CliExploreGolden : public testing::TestWithParam<CliCase> {};
+
+TEST_P(CliExploreGolden, Run) {
+    test::check_golden(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CliExploreGolden, testing::ValuesIn(explore_cases()),
+                         [](const auto& info) { return info.param.name; });
+
+class CliExploreJson : public testing::Test {
+  protected:
+    test::TempDir dir;
+    Json run(const std::vector<std::string>& args, int status) {
+        const test::CliOutput result = test::run_cli_in(dir.path(), args);
+        EXPECT_EQ(result.status, status) << result.err;
+        return test::parse_json(result.out);
+    }
+};
+
+TEST_F(CliExploreJson, Info) {
+    test::write_file(dir / "n.rod", kNegative);
+    test::write_file(dir / "s.rod", kSparseR5Raw);
+    test::write_file(dir / "x.rod", Bytes(5, 0));
+    const Json doc = run({"info", "--json", "n.rod", "x.rod", "s.rod"}, 1);
+    const Json& files = doc["files"];
+    ASSERT_EQ(files.items.size(), 3U);
+    EXPECT_EQ(files[0]["file"].text, "n.rod");
+    EXPECT_EQ(files[0]["header"]["RodBalance"].integer(), -3);
+    EXPECT_EQ(files[0]["header"]["SourceByteCount"].integer(), 4000);
+    EXPECT_EQ(files[0]["HighRods"].integer(), 2);
+    EXPECT_EQ(files[0]["decision_bytes"].integer(), 1);
+    EXPECT_FALSE(files[0]["decisions_start_like_zlib"].boolean);
+    EXPECT_TRUE(files[1].has("error"));
+    EXPECT_FALSE(files[1].has("header"));
+    EXPECT_EQ(files[2]["file_bytes"].integer(), static_cast<int64_t>(kSparseR5Raw.size()));
+    EXPECT_EQ(files[2]["header"]["SourceByteCount"].integer(), 1500);
+}
+
+TEST_F(CliExploreJson, Detect) {
+    test::write_file(dir / "s.rod", kSparseR5Raw);
+    test::write_file(dir / "g.rod", kGarbage);
+    const Json doc = run({"detect", "--json", "s.rod", "g.rod"}, 1);
+    const Json& found = doc["files"][0];
+    EXPECT_FALSE(found["lz77_first"].boolean);
+    EXPECT_EQ(found["settings_tried"].integer(), 254);
+    ASSERT_EQ(found["results"].items.size(), 1U);
+    const Json& result = found["results"][0];
+    EXPECT_EQ(result["bytes"].integer(), 1500);
+    EXPECT_EQ(result["crc32"].text, crc_text(kSparse));
+    bool packing_setting = false;
+    for (const Json& s : result["settings"].items)
+        packing_setting |= s["rod_size"].integer() == 5 && !s["lz77"].boolean;
+    EXPECT_TRUE(packing_setting);
+    EXPECT_TRUE(doc["files"][1]["results"].items.empty());
+}
+
+TEST_F(CliExploreJson, StudyAgainstSeparatePacks) {
+    const Bytes text = test::text_bytes(700);
+    test::write_file(dir / "sparse", kSparse);
+    test::write_file(dir / "text", text);
+    test::write_file(dir / "small", Bytes(60, 0));
+    const Json doc = run(
+        {"study", "--json", "-r", "2,5", "--lz77", "both", "-j", "2", "sparse", "small", "text"},
+        0);
+    const Json& files = doc["files"];
+    ASSERT_EQ(files.items.size(), 3U);
+    EXPECT_EQ(files[1]["skipped"].text, "60 bytes, outside 82..32767");
+    int64_t total_in = 0;
+    std::vector<int64_t> total_out(4, 0);
+    for (const size_t f : {0U, 2U}) {
+        const Bytes& input = f == 0 ? kSparse : text;
+        const Json& results = files[f]["results"];
+        ASSERT_EQ(results.items.size(), 4U);
+        int best = -1;
+        int64_t smallest = INT64_MAX;
+        for (size_t i = 0; i < 4; ++i) {
+            const Json& r = results[i];
+            EXPECT_EQ(r["rod_size"].integer(), i < 2 ? 2 : 5);
+            EXPECT_EQ(r["lz77"].boolean, i % 2 == 0);
+            const Bytes rod = test::pack_bytes(input, [&](RunSettings& s) {
+                s.set(Setting::RodSize, std::to_string(r["rod_size"].integer()));
+                s.set(Setting::Lz77, r["lz77"].boolean ? "Z" : "");
+            });
+            ASSERT_EQ(r["outcome"].text, rod.empty() ? "not successful" : "packed");
+            const int64_t counted =
+                rod.empty() ? static_cast<int64_t>(input.size()) : static_cast<int64_t>(rod.size());
+            if (!rod.empty()) {
+                EXPECT_EQ(r["rod_bytes"].integer(), static_cast<int64_t>(rod.size()));
+                EXPECT_NEAR(r["ratio"].number, static_cast<double>(rod.size()) / input.size(),
+                            1e-4);
+                if (counted < smallest) {
+                    smallest = counted;
+                    best = static_cast<int>(i);
+                }
+            }
+            total_out[i] += counted;
+        }
+        for (size_t i = 0; i < 4; ++i)
+            EXPECT_EQ(results[i]["best"].boolean, static_cast<int>(i) == best) << f << " " << i;
+        total_in += static_cast<int64_t>(input.size());
+    }
+    const Json& totals = doc["totals"];
+    ASSERT_EQ(totals.items.size(), 4U);
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(totals[i]["files"].integer(), 2);
+        EXPECT_EQ(totals[i]["input_bytes"].integer(), total_in);
+        EXPECT_EQ(totals[i]["output_bytes"].integer(), total_out[i]);
+    }
+    EXPECT_EQ(doc["zlib_total"]["files"].integer(), 2);
+}
+
+TEST_F(CliExploreJson, StudyTableAndCsv) {
+    test::write_file(dir / "sparse", kSparse);
+    test::write_file(dir / "small", Bytes(60, 0));
+    const test::CliOutput table = test::run_cli_in(dir.path(), {"study", "sparse", "small"});
+    EXPECT_EQ(table.status, 0);
+    EXPECT_TRUE(std::regex_match(
+        table.out,
+        std::regex("file +bytes +settings +rod bytes +ratio +cycles +passes +pack ms +restore ms "
+                   "+zlib bytes +zlib ratio\n"
+                   "sparse +1500 +-r 2 -d 1 +[0-9]+ +0\\.[0-9]{3}[* ] +[^]*"
+                   "small +60 +skipped: 60 bytes, outside 82\\.\\.32767\n\n"
+                   "total over 1 file +bytes +rod bytes +total ratio +geometric mean\n"
+                   "-r 2 -d 1 +1500 +[^]*-r 8 -d 1 +1500 +[^]*zlib \\(compress\\) +1500 [^]*")))
+        << table.out;
+    const test::CliOutput csv =
+        test::run_cli_in(dir.path(), {"study", "--csv", "-r", "2-4", "sparse", "small"});
+    EXPECT_EQ(csv.status, 0);
+    EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 1 + 3 + 1);
+    EXPECT_NE(csv.out.find("\nsmall,60,,,,,,skipped,"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quorvane
