@@ -36,8 +36,8 @@ std::string candidates_text(const DetectionReport& report) {
     return text;
 }
 
-// The options of one detection: progress on a terminal, and the check of a candidate's result
-// against what the file records of its original, where it records anything.
+// One detection, with a progress line on a terminal. A check of each candidate's result against
+// what the file records of its original belongs in detection.confirm.
 DetectionReport detect(const Options& options, const std::string& input,
                        const std::vector<uint8_t>& bytes, bool stop_when_decided) {
     ProgressLine progress(!options.quiet);
