@@ -186,6 +186,8 @@ CycleEnd CentrifugeCycle(Engine& e) {
     CycleState& cycle = run.cycle;
     set_depth_label(e, depth_text(run.CycleCount, 1));
     cycle.DataBits = run.StreamBits;
+    // Every decision takes a bit of the data: room for all of them at once.
+    cycle.DecisionArray.reserve(cycle.DataBits.size());
     const BitString& start = run.StreamBits;
 
     PassHistory history;
