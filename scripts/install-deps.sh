@@ -5,6 +5,8 @@ packages=(
   cmake g++ make pkg-config
   zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev xvfb xauth fonts-dejavu-core
+  # The window tests also run beside a monospaced family whose fixed-pitch flag is not set.
+  fonts-noto-mono
   clang libclang-rt-14-dev
 )
 missing=()
