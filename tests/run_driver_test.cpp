@@ -70,6 +70,18 @@ TEST_F(Run, LoadFileSizeLimitAndRodNames) {
     EXPECT_THROW(load_file(e, dir.path().string()), EInOutError);
 }
 
+// The 24-bit source size field describes at most 16,777,215 bytes: a rod file of that size is
+// taken, one byte more is refused.
+TEST_F(Run, RodFileSizeBoundary) {
+    EXPECT_EQ(kMaxRodFileBytes, 16777215);
+    const std::string largest = put("largest.rod", {});
+    std::filesystem::resize_file(largest, 16777215);
+    EXPECT_EQ(load_file(e, largest), LoadResult::Accepted);
+    const std::string over = put("over.rod", {});
+    std::filesystem::resize_file(over, 16777216);
+    EXPECT_THROW_MSG(load_file(e, over), ECorruptData, "Rod file larger than 16 MiB: " + over);
+}
+
 TEST_F(Run, ReadOnlyInputCanBePacked) {
     const std::string path = put("ro.txt", test::sparse_bytes(400));
     std::filesystem::permissions(path, std::filesystem::perms::owner_read);
