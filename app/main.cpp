@@ -4,11 +4,13 @@
 
 #include "app/main_window.h"
 #include "app/screenshots.h"
+#include "ui/message_boxes.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("quorvane"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Dozazez Quorvane"));
+    // The application's title is its name. A display name would be appended to every window's
+    // caption, which must stay exactly as described.
+    QApplication::setApplicationName(quorvane::kApplicationTitle);
 
     // The main window creates the settings dialog, the about box and the chip dialog.
     quorvane::TZivIduv window;
