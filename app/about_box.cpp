@@ -63,20 +63,20 @@ TAboutBox::TAboutBox(QWidget* parent)
 
     auto* vexion = new QGroupBox(QStringLiteral(" Binary Vexion "), this);
     vexion->setObjectName(QStringLiteral("VexionBox"));
-    vexion->setGeometry(8, 6, 314, 92);
+    vexion->setGeometry(8, 4, 314, 98);
     auto* picture = new QLabel(vexion);
     picture->setObjectName(QStringLiteral("ProgramIcon"));
-    picture->setGeometry(10, 16, 71, 71);
+    picture->setGeometry(10, 20, 71, 71);
     picture->setPixmap(QPixmap::fromImage(helix_picture()));
     picture->setToolTip(QStringLiteral("Binary vexion [It realy works like DNA]"));
     make_text(vexion, QStringLiteral("VexionText"),
               QStringLiteral("An experimental prototype for small files of any type, text or "
                              "binary, up to 32 KB: every file is only a string of bits."),
-              QRect(90, 18, 216, 66));
+              QRect(90, 20, 216, 66));
 
     auto* algorithm = new QGroupBox(QStringLiteral("  Algorithm  "), this);
     algorithm->setObjectName(QStringLiteral("AlgorithmBox"));
-    algorithm->setGeometry(8, 102, 314, 110);
+    algorithm->setGeometry(8, 104, 314, 110);
     make_text(algorithm, QStringLiteral("AlgorithmText"),
               QStringLiteral("Each pass cuts the bits into rods from the end: the data grows at "
                              "its start and is truncated at its end, and it becomes more uniform "

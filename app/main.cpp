@@ -5,11 +5,13 @@
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/screenshots.h"
+#include "ui/message_boxes.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("quorvane"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Dozazez Quorvane"));
+    // The application's title is its name. A display name would be appended to every window's
+    // caption, which must stay exactly as described.
+    QApplication::setApplicationName(quorvane::kApplicationTitle);
     // Lets the desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.dozazez.quorvane"));
 

@@ -148,52 +148,52 @@ void TZivIduv::build_controls() {
         make_label(image_data, QStringLiteral("StaticText1"),
                    QStringLiteral("Works on any kind of file: text, pictures and programs "
                                   "are all just strings of bits."),
-                   QRect(8, 18, 304, 24), fixed);
+                   QRect(8, 20, 304, 24), fixed);
     description->setWordWrap(true);
     description->setStyleSheet(QStringLiteral("color: #ff0000;"));
 
     QGroupBox* centrifuge =
         make_group(image_data, QStringLiteral("CentrifugeBox"), QStringLiteral(" Centrifuge "),
-                   QRect(6, 42, 308, 88), plain);
+                   QRect(6, 46, 308, 88), plain);
     make_label(centrifuge, QStringLiteral("CTRLabel"), QStringLiteral("Depth:"),
-               QRect(8, 20, 40, 14), fixed);
+               QRect(6, 20, 40, 14), fixed);
     QLabel* depth = make_label(centrifuge, QStringLiteral("Depth"), QStringLiteral("1"),
-                               QRect(48, 20, 30, 14), small_fixed_font(true));
+                               QRect(46, 20, 30, 14), small_fixed_font(true));
     QLabel* sub_text = make_label(
         centrifuge, QStringLiteral("SubText"),
         QStringLiteral("Splits bits of data in two new bit types for the fractal quorvane."),
-        QRect(8, 36, 128, 48), fixed);
+        QRect(6, 35, 110, 48), fixed);
     sub_text->setWordWrap(true);
     sub_text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     make_label(centrifuge, QStringLiteral("LowLabel"), QStringLiteral("Low :"),
-               QRect(140, 20, 34, 13), fixed);
+               QRect(124, 20, 32, 13), fixed);
     QLabel* low = make_label(centrifuge, QStringLiteral("DecisionsLabel"), QStringLiteral("0"),
-                             QRect(174, 20, 50, 13), fixed, QStringLiteral("Low rods"));
+                             QRect(158, 20, 58, 13), fixed, QStringLiteral("Low rods"));
     make_label(centrifuge, QStringLiteral("HighLabel"), QStringLiteral("High:"),
-               QRect(140, 34, 34, 13), fixed);
+               QRect(124, 34, 32, 13), fixed);
     QLabel* high = make_label(centrifuge, QStringLiteral("Label_9"), QStringLiteral("0"),
-                              QRect(174, 34, 50, 13), fixed, QStringLiteral("High rods"));
+                              QRect(158, 34, 58, 13), fixed, QStringLiteral("High rods"));
     QLabel* zip =
         make_label(centrifuge, QStringLiteral("ZIPLabel"), QStringLiteral("Z"),
-                   QRect(140, 50, 12, 13), fixed, QStringLiteral("Lz77 compression mode"));
+                   QRect(124, 50, 12, 13), fixed, QStringLiteral("Lz77 compression mode"));
     AutoStopLabel = make_label(
-        centrifuge, QStringLiteral("AutoStopLabel"), QStringLiteral("S"), QRect(154, 50, 12, 13),
+        centrifuge, QStringLiteral("AutoStopLabel"), QStringLiteral("S"), QRect(138, 50, 12, 13),
         fixed, QStringLiteral("Auto stop if no gain in compression [LZ77 mode only]"));
     AutoStopLabel->setCursor(Qt::PointingHandCursor);
     AutoStopLabel->installEventFilter(this);
     QLabel* marker = make_label(centrifuge, QStringLiteral("MarkerLabel"), QStringLiteral("0"),
-                                QRect(168, 50, 54, 13), fixed, QStringLiteral("Trailing Marker"));
+                                QRect(152, 50, 64, 13), fixed, QStringLiteral("Trailing Marker"));
     QLabel* rod_size = make_label(centrifuge, QStringLiteral("RodSize"), QStringLiteral("2"),
-                                  QRect(140, 66, 82, 14), fixed, QStringLiteral("Rodsize"));
+                                  QRect(124, 66, 92, 14), fixed, QStringLiteral("Rodsize"));
     rod_size->setAlignment(Qt::AlignCenter);
-    CentriGauge1 = make_pie(centrifuge, QStringLiteral("CentriGauge1"), QRect(224, 24, 40, 40),
+    CentriGauge1 = make_pie(centrifuge, QStringLiteral("CentriGauge1"), QRect(220, 24, 40, 40),
                             QStringLiteral("Packed storage of Dozazez Code [LZ77]"));
-    CentriGauge2 = make_pie(centrifuge, QStringLiteral("CentriGauge2"), QRect(266, 24, 40, 40),
+    CentriGauge2 = make_pie(centrifuge, QStringLiteral("CentriGauge2"), QRect(262, 24, 40, 40),
                             QStringLiteral("Route decisions [Tessellor choices]"));
 
     QGroupBox* statistics =
         make_group(image_data, QStringLiteral("StatisticsBox"), QStringLiteral(" Statistics "),
-                   QRect(6, 132, 204, 106), bold);
+                   QRect(6, 136, 204, 108), bold);
     // The last two show settings; the settings store gives them their texts.
     const std::array<std::pair<const char*, std::string_view>, 7> statistic_labels = {{
         {"InputLabel", kNoBitsInput},
@@ -214,20 +214,20 @@ void TZivIduv::build_controls() {
 
     QGroupBox* process =
         make_group(image_data, QStringLiteral("ProcessBox"), QStringLiteral(" Processing "),
-                   QRect(214, 132, 100, 106), plain);
+                   QRect(214, 136, 100, 108), plain);
     ProcessGauge =
-        make_pie(process, QStringLiteral("ProcessGauge"), QRect(8, 26, 70, 70),
+        make_pie(process, QStringLiteral("ProcessGauge"), QRect(5, 26, 70, 70),
                  QStringLiteral("Actual reduction in filesize [Use options to optimize]"));
     QLabel* level = make_label(process, QStringLiteral("CompressionLevel"), QStringLiteral("1"),
-                               QRect(78, 26, 18, 14), fixed);
+                               QRect(75, 26, 21, 14), fixed);
     level->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     StartButton = make_button(image_data, QStringLiteral("StartButton"), QStringLiteral("&Start"),
-                              QRect(6, 244, 90, 26), plain);
+                              QRect(6, 246, 90, 26), plain);
     StartButton->setEnabled(false);
     LoopProgressBar = new QProgressBar(image_data);
     LoopProgressBar->setObjectName(QStringLiteral("LoopProgressBar"));
-    LoopProgressBar->setGeometry(106, 248, 201, 17);
+    LoopProgressBar->setGeometry(106, 250, 201, 17);
     LoopProgressBar->setRange(0, 127);
     LoopProgressBar->setValue(0);
     LoopProgressBar->setTextVisible(false);
@@ -353,7 +353,7 @@ void TZivIduv::load_input_file(const QString& path) {
     } catch (const EngineError& error) {
         front_end_.flush();
         StartButton->setEnabled(false);
-        show_error_report(this, error);
+        show_error_report(this, error, path);
         return;
     }
     front_end_.flush();
@@ -419,7 +419,7 @@ void TZivIduv::StartButtonClick() {
         return;
     }
     if (!error_text.isEmpty()) {
-        show_error_report(this, error_text);
+        show_error_report(this, error_text, QFile::decodeName(engine_.input.InputPath.c_str()));
     } else if (!result.successful()) {
         show_message_box(this, QStringLiteral("ERROR IN LOOP"));
     }

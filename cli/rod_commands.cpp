@@ -112,6 +112,15 @@ void apply(const RodSettings& rod, RunSettings& settings) {
 
 enum class Direction { Pack, Unpack, Test };
 
+// What a failed restoration used: a rod file records neither, so a wrong one is the likely cause.
+std::string restoration_settings(const RunSettings& settings) {
+    std::string line("restored with rod size ");
+    line.append(settings.text(Setting::RodSize));
+    line.append(" and LZ77 ").append(settings.lz77_on() ? "on" : "off");
+    line.append("; a rod file records neither: try the settings it was packed with");
+    return line;
+}
+
 void run_one(const Options& options, const std::string& input, Direction direction) {
     const bool unpacking = direction != Direction::Pack;
     if (unpacking && !is_rod_name(input)) {
@@ -145,7 +154,8 @@ void run_one(const Options& options, const std::string& input, Direction directi
         case RunOutcome::NotSuccessful:
             throw Refusal(input, std::string(kModeNotSuccessful), kExitBadData);
         case RunOutcome::RestoreFailed:
-            throw Refusal(input, ui.messages(), kExitBadData);
+            report(input, ui.messages());
+            throw Refusal(input, restoration_settings(settings), kExitBadData);
         case RunOutcome::DeviceFull:
             throw Refusal(result.OutputPath, std::string(kModeFailed) + " (the device is full)");
         case RunOutcome::Cancelled:

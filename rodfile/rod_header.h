@@ -34,8 +34,8 @@ inline constexpr int32_t kMaxPassDepth = (1 << kHeaderFieldWidths[1]) - 1;
 // The rod balance (high minus low rods) is carried as a 28-bit two's-complement number.
 inline constexpr int32_t kMaxRodBalance = (1 << (kHeaderFieldWidths[4] - 1)) - 1;
 inline constexpr int32_t kMinRodBalance = -(1 << (kHeaderFieldWidths[4] - 1));
-// No rod file the program writes is larger: the header's fields cannot describe more.
-inline constexpr int64_t kMaxRodFileBytes = int64_t{16} * 1024 * 1024;
+// The largest rod file, 16,777,215 bytes: the 24-bit source size field describes no more.
+inline constexpr int64_t kMaxRodFileBytes = (int64_t{1} << kHeaderFieldWidths[6]) - 1;
 
 // The seven fields, RodBalance decoded to its signed value.
 struct RodHeader {

@@ -47,6 +47,14 @@ class PassHistory {
     std::array<PassSnapshot, kCandidates + 1> ring_;
 };
 
+// Shows the pass the cycle keeps after it has undone or passed over later ones: every statistic
+// reads as it did when the passes stood at that pass.
+void show_kept_pass(Engine& e) {
+    const CycleState& cycle = e.run.cycle;
+    set_depth_label(e, depth_text(e.run.CycleCount, cycle.PassDepth, cycle.PassDepth > 1));
+    UpdateInfoStrings(cycle, e.ui);
+}
+
 // Runs the passes; returns with PassDepth the number of the last pass kept.
 void run_passes(Engine& e, PassHistory& history, int64_t start_length) {
     CycleState& cycle = e.run.cycle;
@@ -61,6 +69,7 @@ void run_passes(Engine& e, PassHistory& history, int64_t start_length) {
         if (unchanged || unbalanced) {
             history.restore(cycle.PassDepth - 1, cycle);
             cycle.PassDepth -= 1;
+            show_kept_pass(e);
             return;
         }
         history.record(cycle.PassDepth, cycle);
@@ -186,6 +195,8 @@ CycleEnd CentrifugeCycle(Engine& e) {
     CycleState& cycle = run.cycle;
     set_depth_label(e, depth_text(run.CycleCount, 1));
     cycle.DataBits = run.StreamBits;
+    // Every decision takes a bit of the data: room for all of them at once.
+    cycle.DecisionArray.reserve(cycle.DataBits.size());
     const BitString& start = run.StreamBits;
 
     PassHistory history;
@@ -195,6 +206,7 @@ CycleEnd CentrifugeCycle(Engine& e) {
 
     std::optional<RodStream> built;
     if (cycle.LowRods > 0) built = build_verified_stream(e, history, start);
+    if (built && cycle.PassDepth != run.passes_run) show_kept_pass(e);
     // No stream: no low rods, the decisions overflowed, or none could be proven to restore.
     if (!built) e.settings.set(Setting::AutoStop, "S");
     e.ui.pump();

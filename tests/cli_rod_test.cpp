@@ -114,7 +114,9 @@ std::vector<CliCase> rod_cases() {
          rod_only,
          1,
          rod_only,
-         "quorvane-cli: s\\.bin\\.rod: " + kFailure + "\n"},
+         "quorvane-cli: s\\.bin\\.rod: " + kFailure +
+             "\nquorvane-cli: s\\.bin\\.rod: restored with rod size 2 and LZ77 off; a rod file "
+             "records neither: try the settings it was packed with\n"},
         {"UnpackCorruptKeepsExistingOutput",
          {"unpack", "-f", "n.rod"},
          {{"n", kOld}, {"n.rod", kNoise}},

@@ -6,6 +6,7 @@
 
 #include "chip/chip_code.h"
 #include "engine/errors.h"
+#include "engine/status_texts.h"
 #include "run/run_driver.h"
 #include "tests/test_support.h"
 
@@ -68,6 +69,18 @@ TEST_F(Run, LoadFileSizeLimitAndRodNames) {
     EXPECT_THROW_MSG(load_file(e, (dir / "missing").string()), EInOutError,
                      "Cannot open file " + (dir / "missing").string());
     EXPECT_THROW(load_file(e, dir.path().string()), EInOutError);
+}
+
+// The 24-bit source size field describes at most 16,777,215 bytes: a rod file of that size is
+// taken, one byte more is refused.
+TEST_F(Run, RodFileSizeBoundary) {
+    EXPECT_EQ(kMaxRodFileBytes, 16777215);
+    const std::string largest = put("largest.rod", {});
+    std::filesystem::resize_file(largest, 16777215);
+    EXPECT_EQ(load_file(e, largest), LoadResult::Accepted);
+    const std::string over = put("over.rod", {});
+    std::filesystem::resize_file(over, 16777216);
+    EXPECT_THROW_MSG(load_file(e, over), ECorruptData, "Rod file larger than 16 MiB: " + over);
 }
 
 TEST_F(Run, ReadOnlyInputCanBePacked) {
@@ -323,6 +336,83 @@ INSTANTIATE_TEST_SUITE_P(
         return "R" + std::to_string(info.param.rod_size) + (info.param.lz77 ? "_lz77" : "_raw") +
                (info.param.single ? "_single" : "_multi");
     });
+
+// Keeps the statistics as they stand at the end of the (last) cycle.
+class CycleEndFrontEnd : public RecordingFrontEnd {
+  public:
+    void cycle_finished() override {
+        at_end = labels;
+        data_at_end = gauge_progress(Gauge::CentriGauge2);
+    }
+    std::array<std::string, kLabelCount> at_end{};
+    int64_t data_at_end = -1;
+};
+
+// The highest pass the depth label named: the last pass the cycles ran.
+int32_t highest_pass_shown(const RecordingFrontEnd& ui) {
+    int32_t highest = 0;
+    for (const std::string& text : ui.history(Label::LoopCountLabel)) {
+        const size_t bar = text.rfind(" | ");
+        highest =
+            std::max(highest, std::stoi(text.substr(bar == std::string::npos ? 15 : bar + 3)));
+    }
+    return highest;
+}
+
+void expect_statistics_of(const CycleEndFrontEnd& ui, const RodHeader& h) {
+    const auto shown = [&](Label l) { return ui.at_end[static_cast<size_t>(l)]; };
+    EXPECT_EQ(shown(Label::LoopCountLabel), depth_text(h.CycleCount, h.PassDepth, h.PassDepth > 1));
+    EXPECT_EQ(shown(Label::OutputLabel), bits_output_text(h.DataBitCount));
+    EXPECT_EQ(shown(Label::StreamLabel), data_text(h.DataBitCount / 8));
+    EXPECT_EQ(shown(Label::DecisionsLabel), std::to_string(h.LowRods));
+    EXPECT_EQ(shown(Label::Label_9), std::to_string(h.LowRods + h.RodBalance));
+    EXPECT_EQ(ui.data_at_end, h.DataBitCount);
+}
+
+// A cycle can keep an earlier pass than the last it ran: a pass that changes nothing or whose
+// balance the header cannot carry is undone, and the last pass's stream may not restore. Every
+// statistic then shows the kept pass, as the written file's header records it; a multi-cycle run
+// ends showing the depth of the stream it writes, rolled back to or not.
+TEST(KeptPass, StatisticsShowThePassTheWrittenFileRecords) {
+    std::mt19937 rng(17);
+    int kept_earlier = 0;
+    for (int round = 0; round < 48; ++round) {
+        const bool single = round % 2 == 0;
+        test::TempDir dir;
+        test::write_file(dir / "in", round % 3 == 0 ? test::text_bytes(200 + rng() % 800, rng())
+                                                    : test::random_bytes(rng, 82 + rng() % 300));
+        RunSettings settings;
+        settings.set(Setting::RodSize, std::to_string(2 + rng() % 4));
+        settings.set(Setting::Depth, std::to_string(1 + rng() % 20));
+        if (single) settings.set(Setting::LoopMode, std::string(kSingleCycles));
+        CycleEndFrontEnd ui;
+        ui.keep_history = true;
+        Engine e(settings, ui);
+        // A lowered cap on the balance undoes the pass that crosses it.
+        if (round % 3 == 0) e.limits.max_balance = 200 + static_cast<int32_t>(rng() % 400);
+        ASSERT_EQ(load_file(e, (dir / "in").string()), LoadResult::Accepted);
+        if (!ProcessRun(e, false).successful()) continue;
+        const RodHeader h = decode_header(BitString::from_bytes(test::read_file(dir / "in.rod")));
+        SCOPED_TRACE("round " + std::to_string(round));
+        EXPECT_EQ(ui.label(Label::LoopCountLabel),
+                  depth_text(h.CycleCount, h.PassDepth, h.PassDepth > 1));
+        if (!single) continue;
+        expect_statistics_of(ui, h);
+        if (highest_pass_shown(ui) > h.PassDepth) ++kept_earlier;
+    }
+    EXPECT_GE(kept_earlier, 3);
+
+    // All zeros: the first pass changes nothing and is undone; the cycle keeps no pass.
+    test::TempDir dir;
+    test::write_file(dir / "zeros", std::vector<uint8_t>(400, 0));
+    RunSettings settings;
+    settings.set(Setting::LoopMode, std::string(kSingleCycles));
+    CycleEndFrontEnd ui;
+    Engine e(settings, ui);
+    ASSERT_EQ(load_file(e, (dir / "zeros").string()), LoadResult::Accepted);
+    EXPECT_FALSE(ProcessRun(e, false).successful());
+    expect_statistics_of(ui, RodHeader{1, 0, 0, 0, 0, 3200, 400});
+}
 
 }  // namespace
 }  // namespace quorvane

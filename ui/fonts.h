@@ -1,17 +1,18 @@
-// fonts.h -- the small fixed-pitch font of the statistics and the settings.
+// fonts.h -- the small fixed-pitch font of the statistics, the centrifuge labels and the settings.
 #pragma once
 
 #include <QFont>
-#include <QFontDatabase>
+#include <QString>
 
 namespace quorvane {
 
-// Small enough for the 15-character prefixes and their values to fit the narrow boxes.
-inline QFont small_fixed_font(bool bold = false) {
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPixelSize(10);
-    font.setBold(bold);
-    return font;
-}
+// The small fixed-pitch font. Its family is chosen once, by measurement: a font's own
+// fixed-pitch flag is not to be trusted (some monospaced families do not set it, and the
+// desktop's "monospace" may name one of them).
+QFont small_fixed_font(bool bold = false);
+
+// True when every printable ASCII character of font advances by the same width, in its regular
+// and its bold weight alike, so that texts padded with blanks line up in columns.
+bool advances_line_up(const QFont& font);
 
 }  // namespace quorvane

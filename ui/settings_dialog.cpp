@@ -30,8 +30,12 @@ QSlider* make_bar(QWidget* parent, const QString& name, Qt::Orientation orientat
     bar->setRange(minimum, maximum);
     bar->setValue(maximum);
     bar->setTickPosition(QSlider::NoTicks);
-    // Vertical bars have their minimum at the top.
-    if (orientation == Qt::Vertical) bar->setInvertedAppearance(true);
+    // Vertical bars have their minimum at the top; the arrow keys and the wheel still move the
+    // handle the way they point.
+    if (orientation == Qt::Vertical) {
+        bar->setInvertedAppearance(true);
+        bar->setInvertedControls(true);
+    }
     return bar;
 }
 
@@ -68,7 +72,7 @@ TFractalSet::TFractalSet(RunSettings& settings, QWidget* parent)
                QRect(8, 20, 56, 14));
     Rod = make_label(optimizer, QStringLiteral("Rod"), QStringLiteral("2"), QRect(66, 20, 30, 14));
     RodSizeBar = make_bar(optimizer, QStringLiteral("RodSizeBar"), Qt::Horizontal, 2, 128,
-                          QRect(6, 36, 160, 18),
+                          QRect(6, 36, 148, 18),
                           QStringLiteral("Rodsize - smaller is better but takes longer to compute "
                                          "a single centrifuge pass"));
     RodSizeBar->setValue(2);
@@ -79,42 +83,42 @@ TFractalSet::TFractalSet(RunSettings& settings, QWidget* parent)
     centrifuge->setGeometry(6, 58, 160, 138);
     TrackBar1 =
         make_bar(centrifuge, QStringLiteral("TrackBar1"), Qt::Vertical, 1, 60,
-                 QRect(6, 16, 20, 116), QStringLiteral("Centrifuge level - lower is better"));
+                 QRect(4, 18, 20, 114), QStringLiteral("Centrifuge level - lower is better"));
     make_label(centrifuge, QStringLiteral("DepthText"), QStringLiteral("Depth:"),
-               QRect(32, 16, 42, 14));
+               QRect(30, 18, 40, 14));
     SubDepthLabel = make_label(centrifuge, QStringLiteral("SubDepthLabel"), QStringLiteral("1 %"),
-                               QRect(76, 16, 40, 14));
+                               QRect(72, 18, 40, 14));
     make_label(centrifuge, QStringLiteral("ConditionsText"), QStringLiteral("Conditions"),
-               QRect(32, 32, 80, 14));
+               QRect(30, 33, 80, 14));
     ZIPBox = make_box(centrifuge, QStringLiteral("ZIPBox"), QStringLiteral("No Lz77"),
-                      QRect(32, 46, 84, 16),
+                      QRect(30, 47, 84, 16),
                       QStringLiteral("Do not use Lz77 compression [file gets bigger because of "
                                      "multible headers]"));
     // The caption stands left of the box.
     ZIPBox->setLayoutDirection(Qt::RightToLeft);
     NoLoopsCheckBox =
         make_box(centrifuge, QStringLiteral("NoLoopsCheckBox"), QStringLiteral("No Loops"),
-                 QRect(32, 62, 110, 16),
+                 QRect(30, 63, 110, 16),
                  QStringLiteral("Use centrifuge only one time [Default = Multible Passes]"));
     GainBox = make_box(centrifuge, QStringLiteral("GainBox"), QStringLiteral("NonStop"),
-                       QRect(32, 78, 110, 16),
+                       QRect(30, 79, 110, 16),
                        QStringLiteral("DO NOT STOP compressing even if file does not get smaller "
                                       "UNTIL LOOPCOUNT  [Lz77 mode only]"));
     RawTable = make_box(centrifuge, QStringLiteral("RawTable"), QStringLiteral("Experim."),
-                        QRect(32, 94, 110, 16),
+                        QRect(30, 95, 110, 16),
                         QStringLiteral("Experimental Zlib Byte-Array Pointer Format"));
     RawTable->setStyleSheet(kRed);
     QLabel* depth_note = make_label(centrifuge, QStringLiteral("DepthNote"),
                                     QStringLiteral("Dozazez Depth Level. Lower   = more time."),
-                                    QRect(32, 110, 124, 26));
+                                    QRect(30, 111, 124, 24));
     depth_note->setWordWrap(true);
     depth_note->setStyleSheet(kRed);
 
     QLabel* level = make_label(optimizer, QStringLiteral("LevelText"), QStringLiteral("Level:"),
-                               QRect(164, 20, 40, 14));
+                               QRect(160, 20, 40, 14));
     level->setStyleSheet(kRed);
     CompressionLabel = make_label(optimizer, QStringLiteral("CompressionLabel"),
-                                  QStringLiteral("1 %"), QRect(164, 36, 40, 14));
+                                  QStringLiteral("1 %"), QRect(158, 36, 42, 14));
     TrackBar2 = make_bar(optimizer, QStringLiteral("TrackBar2"), Qt::Vertical, 1, 100,
                          QRect(178, 58, 20, 138),
                          QStringLiteral("Final size of compressed file in % of original"));
@@ -170,6 +174,11 @@ void TFractalSet::showEvent(QShowEvent* event) {
     } catch (const EngineError& error) {
         show_error_report(this, error);
     }
+}
+
+void TFractalSet::reject() {
+    // Only OK closes the dialog: Escape and a window manager's close would drop the track bars'
+    // changes while the check boxes' stay applied.
 }
 
 void TFractalSet::FormActivate() {

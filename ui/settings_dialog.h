@@ -31,6 +31,9 @@ class TFractalSet : public QDialog {
     void RawTableClick();
     void KeyBoxClick();
 
+    // Does nothing: the dialog has no close box, and only OK closes it.
+    void reject() override;
+
   protected:
     void showEvent(QShowEvent* event) override;
 

@@ -2,6 +2,7 @@
 #include "ui/snippet_dialog.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 
@@ -21,8 +22,20 @@ QLabel* make_image(QWidget* parent, const QString& name, const QRect& where, con
     QLabel* image = placed(new QLabel(parent), name, where, hint);
     image->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     image->setLineWidth(1);
-    image->setScaledContents(true);
+    image->setAlignment(Qt::AlignCenter);
     return image;
+}
+
+// Shows picture stretched over the label's inside, nearest neighbour to whole screen pixels: a
+// smooth scaling would turn a black-and-white chip grey at the edges of its pixels.
+void show_sharp(QLabel* label, const QImage& picture) {
+    if (picture.isNull()) return;
+    const qreal ratio = label->devicePixelRatioF();
+    const QSize room = label->contentsRect().size() * ratio;
+    QPixmap pixmap =
+        QPixmap::fromImage(picture.scaled(room, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    pixmap.setDevicePixelRatio(ratio);
+    label->setPixmap(pixmap);
 }
 
 }  // namespace
@@ -90,8 +103,18 @@ void TSnippet::set_pictures(const QImage& chip, const QImage& stream, const QStr
     stream_ = stream;
     ChipSizeLabel->setText(chip_size);
     DirazSizeLabel->setText(diraz_size);
-    ChipImage->setPixmap(QPixmap::fromImage(chip_));
-    SnippetImage->setPixmap(QPixmap::fromImage(stream_));
+    show_pictures();
+}
+
+void TSnippet::show_pictures() {
+    show_sharp(ChipImage, chip_);
+    show_sharp(SnippetImage, stream_);
+}
+
+void TSnippet::showEvent(QShowEvent* event) {
+    // The screen the dialog comes up on decides how many of its pixels make one picture pixel.
+    show_pictures();
+    QDialog::showEvent(event);
 }
 
 void TSnippet::OKButtonClick() {
@@ -100,7 +123,7 @@ void TSnippet::OKButtonClick() {
             save_chip_bitmap(chip_, bitmap_path_);
         } catch (const EngineError& error) {
             // The dialog stays open: the user may untick the box or close it.
-            show_error_report(this, error);
+            show_error_report(this, error, QFile::decodeName(bitmap_path_.c_str()));
             return;
         }
     }

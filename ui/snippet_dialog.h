@@ -29,7 +29,12 @@ class TSnippet : public QDialog {
 
     void OKButtonClick();
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+
   private:
+    void show_pictures();
+
     QLabel* SnippetImage;
     QLabel* ChipImage;
     QLabel* ChipSizeLabel;

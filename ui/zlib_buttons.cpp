@@ -32,7 +32,7 @@ void compress_chosen_file(QWidget* parent, const QString& path) {
         const BusyCursor busy;
         compress_to_zlib(file_path(path));
     } catch (const std::exception& error) {
-        show_error_report(parent, error);
+        show_error_report(parent, error, path);
     }
 }
 
@@ -41,7 +41,7 @@ bool decompress_chosen_file(QWidget* parent, const QString& path) {
         const BusyCursor busy;
         return decompress_from_zlib(file_path(path)).has_value();
     } catch (const std::exception& error) {
-        show_error_report(parent, error);
+        show_error_report(parent, error, path);
     }
     return true;
 }

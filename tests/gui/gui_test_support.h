@@ -59,4 +59,18 @@ T* Child(QObject* parent, const char* name) {
     return child;
 }
 
+// The style option a widget paints with. initStyleOption is protected; a pointer to it, taken
+// through a derived class, may be applied to any widget of the class.
+template <typename Widget, typename Option>
+Option StyleOption(const Widget* widget) {
+    struct Access : Widget {
+        static void init(const Widget* w, Option* option) {
+            (w->*(&Access::initStyleOption))(option);
+        }
+    };
+    Option option;
+    Access::init(widget, &option);
+    return option;
+}
+
 }  // namespace quorvane::test

@@ -149,7 +149,8 @@ void RunWindowTest::errorInRunReenablesButtons() {
     window->settings().set(Setting::LoopCount, "abc");
     window->load_input_file(input);
     Child<QPushButton>(window.get(), "StartButton")->click();
-    QCOMPARE(answer.messages(), QStringList{"'abc' is not a valid integer value."});
+    // The report names the run's file on a second line.
+    QCOMPARE(answer.messages(), QStringList{"'abc' is not a valid integer value.\n" + input});
     QCOMPARE(answer.seen.front().type, QStringLiteral("QMessageBox"));
     QCOMPARE(RunButtons(window.get()), kAfterRun);
     QVERIFY(!window->running());

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyleOption>
 #include <QTest>
 
 #include "gui_test_support.h"
@@ -47,6 +48,9 @@ class SettingsDialogTest : public QObject {
     void defaultsShown();
     void trackBars_data();
     void trackBars();
+    void arrowKeysMoveTheHandle_data();
+    void arrowKeysMoveTheHandle();
+    void onlyOkCloses();
     void noLz77_data();
     void noLz77();
     void cascade_data();
@@ -124,6 +128,59 @@ void SettingsDialogTest::trackBars() {
     // Shown again, the bar stands where the setting puts it.
     s.show();
     QCOMPARE(s.child<QSlider>(bar.toLatin1().constData())->value(), position);
+}
+
+void SettingsDialogTest::arrowKeysMoveTheHandle_data() {
+    QTest::addColumn<QString>("bar");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("shown");
+    // From position 50: depth = 61 - position, level = 101 - position, rod size = position.
+    QTest::newRow("depth, Up") << "TrackBar1" << int(Qt::Key_Up) << 49 << "12 %";
+    QTest::newRow("depth, Down") << "TrackBar1" << int(Qt::Key_Down) << 51 << "10 %";
+    QTest::newRow("level, Page Up") << "TrackBar2" << int(Qt::Key_PageUp) << 40 << "61 %";
+    QTest::newRow("rod, Right") << "RodSizeBar" << int(Qt::Key_Right) << 51 << "51";
+}
+
+// The arrow keys move a handle the way they point, also where the minimum is at the top.
+void SettingsDialogTest::arrowKeysMoveTheHandle() {
+    QFETCH(QString, bar);
+    QFETCH(int, key);
+    QFETCH(int, position);
+    QFETCH(QString, shown);
+    Shown s;
+    s.show();
+    auto* slider = s.child<QSlider>(bar.toLatin1().constData());
+    slider->setValue(50);
+    const auto handle = [slider] {
+        const auto option = StyleOption<QSlider, QStyleOptionSlider>(slider);
+        const QRect r = slider->style()->subControlRect(QStyle::CC_Slider, &option,
+                                                        QStyle::SC_SliderHandle, slider);
+        return slider->orientation() == Qt::Vertical ? r.y() : r.x();
+    };
+    const int before = handle();
+    QTest::keyClick(slider, static_cast<Qt::Key>(key));
+    QCOMPARE(slider->value(), position);
+    const char* label = bar == "TrackBar1"   ? "SubDepthLabel"
+                        : bar == "TrackBar2" ? "CompressionLabel"
+                                             : "Rod";
+    QCOMPARE(s.child<QLabel>(label)->text(), shown);
+    const bool back = key == Qt::Key_Up || key == Qt::Key_PageUp;
+    QVERIFY(back ? handle() < before : handle() > before);
+}
+
+// Escape and a window manager's close leave the dialog open; OK closes it and keeps the bars.
+void SettingsDialogTest::onlyOkCloses() {
+    Shown s;
+    s.show();
+    auto* depth = s.child<QSlider>("TrackBar1");
+    depth->setValue(31);
+    QTest::keyClick(depth, Qt::Key_Escape);
+    QVERIFY(!s.dialog.close());
+    QVERIFY(s.dialog.isVisible());
+    s.child<QPushButton>("OKButton")->click();
+    QVERIFY(!s.dialog.isVisible());
+    QCOMPARE(s.text(Setting::Depth), std::string("30"));
 }
 
 void SettingsDialogTest::noLz77_data() {
