@@ -1,8 +1,14 @@
 // restoration.cpp -- one round per packing cycle, each checked against the header that began it.
 #include "run/restoration.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "engine/checked_math.h"
+#include "engine/errors.h"
 #include "rodfile/rod_header.h"
+#include "rodfile/rod_trailer.h"
 
 namespace quorvane {
 namespace {
@@ -29,7 +35,18 @@ bool undo_cycle(RoundState& round, unsigned rod_size, FrontEnd& ui) {
 bool RestoreStream(Engine& e) {
     RunState& run = e.run;
     RoundState& round = run.round;
+    run.content_checked = false;
     const bool lz77 = e.settings.lz77_on();
+    std::vector<uint8_t> file = run.StreamBits.to_bytes();
+    file.resize(std::min(file.size(), static_cast<size_t>(std::max(run.CurrentSize, 0))));
+    const TrailerScan scan = find_trailer(file);
+    // A tag whose checksum does not match is a damaged file, not a file without a trailer: a
+    // stream damaged behind an intact tag must not be restored as if nobody had checked it.
+    if (scan.state == TrailerState::Damaged) throw ECorruptData(std::string(kChecksumMismatch));
+    if (scan.state == TrailerState::Valid) {
+        run.StreamBits.truncate(scan.stream_bytes * 8);
+        run.CurrentSize = checked_i32(scan.stream_bytes);
+    }
     ReadInFileHeader(round, run.StreamBits, run.CurrentSize, run.BitsIn, lz77, e.ui);
     run.OriginalSize = round.OriginalSize;
     e.ui.pump();
@@ -51,6 +68,13 @@ bool RestoreStream(Engine& e) {
         if (round.CycleCount != cycle - 1) return fail(e);
     }
     if (static_cast<int64_t>(run.StreamBits.size()) != expected_bits) return fail(e);
+    if (scan.state == TrailerState::Valid) {
+        if (!trailer_matches(scan.trailer, run.StreamBits.to_bytes())) {
+            run.StreamBits.clear();
+            throw ECorruptData(std::string(kChecksumMismatch));
+        }
+        run.content_checked = true;
+    }
     e.ui.set_gauge_progress(Gauge::ProcessGauge, run.OriginalSize);
     e.ui.pump();
     return true;
