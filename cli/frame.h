@@ -28,6 +28,7 @@ struct RodSettings {
     bool no_lz77 = false;              // --no-lz77
     bool single = false;               // --single
     bool experimental = false;         // --experimental
+    bool no_check = false;             // --no-check (pack): no integrity trailer
 };
 
 // The options every subcommand shares, and the operands.
@@ -35,6 +36,7 @@ struct Options {
     bool force = false;
     bool quiet = false;
     bool verbose = false;
+    bool to_stdout = false;  // -c, --stdout
     std::optional<std::string> output;
     std::vector<std::string> inputs;
     RodSettings rod;
@@ -63,14 +65,20 @@ class Refusal : public std::runtime_error {
     int status_;
 };
 
-// "quorvane-cli: <path>: <message>" on stderr.
+// "quorvane-cli: <path>: <message>" on stderr, control characters escaped so that it stays one
+// line.
 void report(std::string_view path, std::string_view message);
+
+// text with its control characters escaped ("\n", "\x1b").
+std::string printable(std::string_view text);
 
 // Runs work for every input, reporting a failure against the input it belongs to, and returns the
 // highest exit status: 1 for corrupt or truncated data, 2 for anything else.
 int for_each_input(const Options& options, const std::function<void(const std::string&)>& work);
 
-// Refuses to write target when it exists and -f was not given, or when it is the input itself.
+// Refuses to write target when it is a regular file and -f was not given, when it is the input
+// itself, or when it is a directory or a special file other than a character device or FIFO
+// (those are written in place).
 void check_output(const Options& options, const std::string& input,
                   const std::filesystem::path& target);
 
