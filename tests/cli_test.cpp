@@ -36,6 +36,12 @@ const Bytes kTextZ = test::zlib_reference(kText, 9);
 const Bytes kCut(kTextZ.begin(), kTextZ.begin() + static_cast<ptrdiff_t>(kTextZ.size() / 2));
 const Bytes kJunk = bytes_of("this is not a zlib stream");
 const Bytes kOld = bytes_of("old");
+const Bytes kTextZTwice = [] {
+    Bytes twice = kTextZ;
+    twice.insert(twice.end(), kTextZ.begin(), kTextZ.end());
+    return twice;
+}();
+const std::string kLongName(250, 'z');
 
 const std::string kHelp = R"(Usage: quorvane-cli COMMAND \[OPTIONS\] FILE\.\.\.
 
@@ -102,7 +108,39 @@ std::vector<CliCase> cli_cases() {
          both,
          "quorvane-cli: a\\.txt: 3000 -> " + std::to_string(kTextZ.size()) +
              " bytes, wrote a\\.txt\\.zlib\n"},
+        {"CompressToDevNullInPlace", {"compress", "-o", "/dev/null", "a.txt"}, text, 0, text, ""},
+        {"CompressToFolderRefused",
+         {"compress", "-f", "-o", ".", "a.txt"},
+         text,
+         2,
+         text,
+         "quorvane-cli: \\.: is a directory; not replaced\n"},
+        {"CompressToFullDeviceNamesOutputAndReason",
+         {"compress", "-o", "/dev/full", "a.txt"},
+         text,
+         2,
+         text,
+         "quorvane-cli: a\\.txt: Cannot write file /dev/full: No space left on device\n"},
+        {"CompressLongOutputName",
+         {"compress", "-o", kLongName, "a.txt"},
+         text,
+         0,
+         {{"a.txt", kText}, {kLongName, kTextZ}},
+         ""},
+        {"ControlCharactersEscaped",
+         {"compress", "a\nb\x1b"},
+         {},
+         2,
+         {},
+         "quorvane-cli: a\\\\nb\\\\x1b: Cannot open file a\\\\nb\\\\x1b: No such file or "
+         "directory\n"},
         {"DecompressRestores", {"decompress", "a.txt.zlib"}, packed, 0, both, ""},
+        {"DecompressWarnsOfDataAfterTheStream",
+         {"decompress", "t.zlib"},
+         {{"t.zlib", kTextZTwice}},
+         0,
+         {{"t", kText}, {"t.zlib", kTextZTwice}},
+         "quorvane-cli: t\\.zlib: warning: data after the end of the zlib stream ignored\n"},
         {"DecompressRefusesExistingOutput",
          {"decompress", "a.txt.zlib"},
          {{"a.txt", kOld}, {"a.txt.zlib", kTextZ}},
