@@ -1,5 +1,5 @@
 // Output files: never replaced unasked (also at the last moment), private until put in place,
-// never more public than asked, devices written in place; inputs that change while read.
+// never more public than asked; inputs that change while read.
 #include "zstream/atomic_file.h"
 
 #include <gtest/gtest.h>
@@ -87,17 +87,6 @@ TEST_P(AtomicFileKinds, LongNamesAndShortTemporaryNames) {
 
 INSTANTIATE_TEST_SUITE_P(Temporary, AtomicFileKinds, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Unnamed" : "Named"; });
-
-TEST(AtomicFile, DevicesInPlaceFoldersRefused) {
-    AtomicFile null("/dev/null", {});
-    EXPECT_EQ(null.write("abc", 3), 3U);
-    null.commit();
-    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
-    test::TempDir dir;
-    std::filesystem::create_directory(dir / "sub");
-    EXPECT_THROW_MSG(AtomicFile(dir / "sub", {}), EInOutError,
-                     "Cannot create file " + (dir / "sub").string() + ": Is a directory");
-}
 
 TEST(AtomicFile, ZlibInputChangedWhileReadIsRefused) {
     test::TempDir dir;

@@ -23,24 +23,6 @@ Bytes with_trailer(Bytes stream, const Bytes& content) {
     return stream;
 }
 
-TEST(RodTrailer, CountsOnlyWhereTagVersionAndChecksumMatch) {
-    const Bytes stream = test::text_bytes(300, 4);
-    const Bytes content = test::text_bytes(1000, 5);
-    const Bytes file = with_trailer(stream, content);
-    const TrailerScan found = find_trailer(file);
-    EXPECT_EQ(found.state, TrailerState::Valid);
-    EXPECT_EQ(found.stream_bytes, stream.size());
-    EXPECT_TRUE(trailer_matches(found.trailer, content));
-    EXPECT_FALSE(trailer_matches(found.trailer, stream));
-    EXPECT_EQ(find_trailer(stream).state, TrailerState::Absent);
-    // Damage anywhere but in the tag leaves a tagged trailer that does not count.
-    for (const size_t at : {size_t{0}, stream.size() + 7, file.size() - 1}) {
-        Bytes damaged = file;
-        damaged[at] ^= 0x01;
-        EXPECT_EQ(find_trailer(damaged).state, TrailerState::Damaged) << "byte " << at;
-    }
-}
-
 class TrailerRun : public ::testing::Test {
   protected:
     test::TempDir dir;
