@@ -27,12 +27,19 @@ std::string result_text(const DetectedResult& result) {
 }
 
 // One line per result: "  -r 2: 3000 bytes, CRC-32 ..., 1 cycle", each after a newline.
+// One line per result: the first setting that gives it and what it gives.
+std::vector<std::string> candidate_lines(const DetectionReport& report) {
+    std::vector<std::string> lines;
+    for (const DetectedResult& result : report.results) {
+        lines.push_back(settings_text(result.settings) + ": " + result_text(result));
+    }
+    return lines;
+}
+
 std::string candidates_text(const DetectionReport& report) {
     std::string text;
-    for (const DetectedResult& result : report.results) {
-        text.append("\n  ").append(settings_text(result.settings)).append(": ");
-        text.append(result_text(result));
-    }
+    for (const std::string& line : candidate_lines(report))
+        text.append("\n  ").append(line);
     return text;
 }
 
@@ -154,9 +161,8 @@ RodSettingsPair detect_settings_of(const Options& options, const std::string& in
         throw Refusal(input, one_line(kRestoreFailedMessage), kExitBadData);
     }
     if (report.results.size() > 1) {
-        throw Refusal(input,
-                      "restores to more than one file; nothing written:" + candidates_text(report),
-                      kExitBadData);
+        throw Refusal(input, "restores to more than one file; nothing written:", kExitBadData,
+                      candidate_lines(report));
     }
     return report.results.front().settings.front();
 }

@@ -2,14 +2,18 @@
 #include "cli/frame.h"
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
 #include "engine/errors.h"
+#include "run/run_settings.h"
 #include "zstream/atomic_file.h"
 #include "zstream/zlib_errors.h"
 
@@ -63,6 +67,7 @@ void print_help(std::span<const Subcommand> table, std::FILE* to) {
         "\nOptions:\n"
         "  -o, --output PATH  write to PATH (only with one input)\n"
         "  -f, --force        replace an existing output\n"
+        "  -c, --stdout       write to standard output (not to a terminal)\n"
         "  -q, --quiet        no progress line, no reports of success\n"
         "  -v, --verbose      report every file written\n"
         "  -h, --help         show this help\n"
@@ -78,6 +83,7 @@ void print_help(std::span<const Subcommand> table, std::FILE* to) {
             "  --no-lz77          store the decisions as they are, not deflated\n"
             "  --single           one cycle only\n"
             "  --experimental     experimental decision format\n"
+            "  --no-check         pack: no integrity trailer, only the rod stream\n"
             "A rod file records neither the rod size nor the LZ77 setting: unpack it with the\n"
             "ones it was packed with, or let --detect find them.\n");
     }
@@ -229,6 +235,12 @@ bool apply_valued(const Subcommand& command, std::string_view name, std::string 
     } else if (name == "-l" || name == "--level") {
         rod.level = number_in_range(name, value, 1, 100);
     } else if (name == "--loops") {
+        // Converted as the engine converts it, but before any work is done.
+        try {
+            strict_decimal(value);
+        } catch (const EConvertError& error) {
+            throw UsageError(error.what());
+        }
         rod.loops = std::move(value);
     } else {
         return false;
@@ -256,6 +268,10 @@ bool apply_flag(const Subcommand& command, std::string_view name, Options& optio
         options.quiet = true;
     } else if (name == "-v" || name == "--verbose") {
         options.verbose = true;
+    } else if (command.takes(kOutputOptions) && (name == "-c" || name == "--stdout")) {
+        options.to_stdout = true;
+    } else if (command.name == "pack" && name == "--no-check") {
+        options.rod.no_check = true;
     } else if (command.takes(kRodOptions) && name == "--no-lz77") {
         options.rod.no_lz77 = true;
     } else if (command.takes(kRodOptions) && name == "--single") {
@@ -343,6 +359,10 @@ Action parse_options(const Subcommand& command, std::span<char*> args, Options& 
     if (options.output && options.inputs.size() > 1) {
         throw UsageError("-o can only be used with one input");
     }
+    if (options.to_stdout && options.output) throw UsageError("-c and -o cannot be used together");
+    if (options.to_stdout && ::isatty(STDOUT_FILENO) == 1) {
+        throw UsageError("-c: standard output is a terminal; not written there");
+    }
     return Action::Run;
 }
 
@@ -351,12 +371,30 @@ extern "C" void end_on_signal(int signal_number) {
     ::_exit(128 + signal_number);
 }
 
+// Every terminating signal that can be caught. One ignored from the start (nohup) stays ignored.
+constexpr int kEndingSignals[] = {SIGHUP,  SIGINT,  SIGTERM, SIGPIPE,
+                                  SIGALRM, SIGUSR1, SIGUSR2, SIGXFSZ};
+
 void install_signal_handlers() {
     struct sigaction action {};
     action.sa_handler = end_on_signal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int signal_number : kEndingSignals)
+        sigaddset(&action.sa_mask, signal_number);
+    for (const int signal_number : kEndingSignals) {
+        struct sigaction old {};
+        if (sigaction(signal_number, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        sigaction(signal_number, &action, nullptr);
+    }
+}
+
+// A help, a version or a result that did not reach standard output is a failure.
+int flushed(int status) {
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return status;
+    std::string line(kProgram);
+    line.append(": standard output: ").append(std::strerror(errno != 0 ? errno : EIO));
+    print_line(stderr, line);
+    return kExitFailure;
 }
 
 int status_of(const std::exception& error) {
@@ -369,9 +407,31 @@ int status_of(const std::exception& error) {
 
 }  // namespace
 
+std::string printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            out.push_back(c);
+        } else if (c == '\n') {
+            out.append("\\n");
+        } else if (c == '\t') {
+            out.append("\\t");
+        } else if (c == '\r') {
+            out.append("\\r");
+        } else {
+            constexpr char kHex[] = "0123456789abcdef";
+            out.append("\\x").push_back(kHex[byte >> 4]);
+            out.push_back(kHex[byte & 15]);
+        }
+    }
+    return out;
+}
+
 void report(std::string_view path, std::string_view message) {
     std::string line(kProgram);
-    line.append(": ").append(path).append(": ").append(message);
+    line.append(": ").append(printable(path)).append(": ").append(printable(message));
     print_line(stderr, line);
 }
 
@@ -397,6 +457,9 @@ int for_each_input(const Options& options, const std::function<void(const std::s
             work(input);
         } catch (const Refusal& refusal) {
             report(refusal.path(), refusal.what());
+            for (const std::string& detail : refusal.details()) {
+                print_line(stderr, "  " + printable(detail));
+            }
             if (note) note(input, refusal.what());
             worst = std::max(worst, refusal.status());
         } catch (const std::exception& error) {
@@ -412,6 +475,14 @@ void check_output(const Options& options, const std::string& input,
                   const std::filesystem::path& target) {
     std::error_code ec;
     if (!std::filesystem::exists(std::filesystem::symlink_status(target, ec))) return;
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0) {
+        if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) return;
+        if (S_ISDIR(st.st_mode)) throw Refusal(target.string(), "is a directory; not replaced");
+        if (!S_ISREG(st.st_mode)) {
+            throw Refusal(target.string(), "is not a regular file; not replaced");
+        }
+    }
     if (!options.force) {
         throw Refusal(target.string(), "already exists; use -f to replace it");
     }
@@ -429,11 +500,11 @@ int run_cli(std::span<const Subcommand> table, int argc, char** argv) {
     const std::string_view first = args[0];
     if (first == "-h" || first == "--help") {
         print_help(table, stdout);
-        return kExitOk;
+        return flushed(kExitOk);
     }
     if (first == "-V" || first == "--version") {
         print_version();
-        return kExitOk;
+        return flushed(kExitOk);
     }
     const auto command = std::find_if(table.begin(), table.end(),
                                       [&](const Subcommand& c) { return c.name == first; });
@@ -443,18 +514,18 @@ int run_cli(std::span<const Subcommand> table, int argc, char** argv) {
         switch (parse_options(*command, args.subspan(1), options)) {
             case Action::Help:
                 print_help(table, stdout);
-                return kExitOk;
+                return flushed(kExitOk);
             case Action::Version:
                 print_version();
-                return kExitOk;
+                return flushed(kExitOk);
             case Action::Run:
                 break;
         }
         install_signal_handlers();
-        return command->run(options);
+        return flushed(command->run(options));
     } catch (const UsageError& error) {
         std::string line(kProgram);
-        line.append(": ").append(error.what());
+        line.append(": ").append(printable(error.what()));
         print_line(stderr, line);
         line.assign("Try '").append(kProgram).append(" --help'.");
         print_line(stderr, line);

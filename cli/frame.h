@@ -28,6 +28,7 @@ struct RodSettings {
     bool no_lz77 = false;              // --no-lz77
     bool single = false;               // --single
     bool experimental = false;         // --experimental
+    bool no_check = false;             // --no-check (pack): no integrity trailer
 };
 
 // The sweep of study; an empty list keeps the study's default.
@@ -46,6 +47,7 @@ struct Options {
     bool force = false;
     bool quiet = false;
     bool verbose = false;
+    bool to_stdout = false;  // -c, --stdout
     std::optional<std::string> output;
     std::vector<std::string> inputs;
     RodSettings rod;
@@ -75,19 +77,27 @@ struct Subcommand {
 
 // A refusal the command line decides on itself (an existing output, an unsuitable name), reported
 // against path.
+// Details, if any, are printed below the error, one indented line each.
 class Refusal : public std::runtime_error {
   public:
-    Refusal(std::string path, const std::string& message, int status = kExitFailure)
-        : std::runtime_error(message), path_(std::move(path)), status_(status) {}
+    Refusal(std::string path, const std::string& message, int status = kExitFailure,
+            std::vector<std::string> details = {})
+        : std::runtime_error(message),
+          path_(std::move(path)),
+          status_(status),
+          details_(std::move(details)) {}
     const std::string& path() const { return path_; }
     int status() const { return status_; }
+    const std::vector<std::string>& details() const { return details_; }
 
   private:
     std::string path_;
     int status_;
+    std::vector<std::string> details_;
 };
 
-// "quorvane-cli: <path>: <message>" on stderr.
+// "quorvane-cli: <path>: <message>" on stderr, control characters escaped so that it stays one
+// line.
 void report(std::string_view path, std::string_view message);
 
 // A message of several lines (such as the restoration failure message) on one line.
@@ -99,12 +109,17 @@ void print_out(std::string_view text);
 // Told of every failure for_each_input reports: the input and the message.
 using FailureNote = std::function<void(const std::string& input, const std::string& message)>;
 
+// text with its control characters escaped ("\n", "\x1b").
+std::string printable(std::string_view text);
+
 // Runs work for every input, reporting a failure against the input it belongs to, and returns the
 // highest exit status: 1 for corrupt or truncated data, 2 for anything else.
 int for_each_input(const Options& options, const std::function<void(const std::string&)>& work,
                    const FailureNote& note = {});
 
-// Refuses to write target when it exists and -f was not given, or when it is the input itself.
+// Refuses to write target when it is a regular file and -f was not given, when it is the input
+// itself, or when it is a directory or a special file other than a character device or FIFO
+// (those are written in place).
 void check_output(const Options& options, const std::string& input,
                   const std::filesystem::path& target);
 

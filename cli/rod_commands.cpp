@@ -1,6 +1,8 @@
 // rod_commands.cpp -- pack FILE to FILE.rod, unpack FILE.rod to FILE, test FILE.rod in memory.
 #include "cli/rod_commands.h"
 
+#include <unistd.h>
+
 #include <array>
 #include <cstdio>
 #include <string>
@@ -27,7 +29,7 @@ class CommandLineFrontEnd : public SilentFrontEnd {
     CommandLineFrontEnd(const Options& options, std::string input)
         : verbose_(options.verbose && !options.quiet),
           progress_(!options.quiet),
-          input_(std::move(input)) {}
+          input_(printable(input)) {}
 
     void attach(const Engine& engine) { engine_ = &engine; }
 
@@ -128,7 +130,12 @@ void run_one(const Options& options, const std::string& input, Direction directi
     }
     RunOptions run_options;
     run_options.dry_run = direction == Direction::Test;
-    if (!run_options.dry_run) {
+    run_options.replace = options.force;
+    run_options.integrity_check = !options.rod.no_check;
+    if (options.to_stdout) {
+        run_options.output_path = "standard output";
+        run_options.output_descriptor = STDOUT_FILENO;
+    } else if (!run_options.dry_run) {
         run_options.output_path =
             options.output ? *options.output : rod_output_name(input, unpacking);
         check_output(options, input, run_options.output_path);
@@ -157,11 +164,15 @@ void run_one(const Options& options, const std::string& input, Direction directi
             report(input, ui.messages());
             throw Refusal(input, restoration_settings(settings), kExitBadData);
         case RunOutcome::DeviceFull:
-            throw Refusal(result.OutputPath, std::string(kModeFailed) + " (the device is full)");
+            throw Refusal(result.OutputPath,
+                          std::string(kModeFailed) + " (" + result.write_error + ")");
         case RunOutcome::Cancelled:
             throw Refusal(input, "cancelled");
     }
     if (options.verbose && !options.quiet) {
+        if (unpacking && !result.content_checked) {
+            report(input, "carries no integrity check; restored unverified");
+        }
         std::string message = std::to_string(result.SourceByteCount);
         message.append(" -> ").append(std::to_string(result.OutputByteCount)).append(" bytes");
         if (options.detect) {

@@ -1,6 +1,8 @@
 // zlib_commands.cpp -- compress FILE to FILE.zlib and decompress FILE.zlib to FILE.
 #include "cli/zlib_commands.h"
 
+#include <unistd.h>
+
 #include <string>
 
 #include "cli/progress_line.h"
@@ -10,15 +12,27 @@ namespace quorvane::cli {
 namespace {
 
 using FileCommand = ZFileResult (*)(const std::filesystem::path&, const std::filesystem::path&,
-                                    const ZFileProgress&);
+                                    const ZFileProgress&, OutputOptions);
 
-void run_one(const Options& options, const std::string& input, const std::filesystem::path& target,
+void run_one(const Options& options, const std::string& input, std::filesystem::path target,
              FileCommand command) {
-    check_output(options, input, target);
+    OutputOptions output;
+    output.replace = options.force;
+    if (options.to_stdout) {
+        target = "standard output";
+        output.descriptor = STDOUT_FILENO;
+    } else {
+        check_output(options, input, target);
+    }
     ProgressLine progress(!options.quiet);
+    const std::string shown = printable(input);
     const ZFileResult result = command(
-        input, target, [&](uint64_t done, int64_t total) { progress.update(input, done, total); });
+        input, target, [&](uint64_t done, int64_t total) { progress.update(shown, done, total); },
+        output);
     progress.clear();
+    if (result.trailing_data && !options.quiet) {
+        report(input, "warning: data after the end of the zlib stream ignored");
+    }
     if (options.verbose && !options.quiet) {
         std::string message(std::to_string(result.bytes_read));
         message.append(" -> ").append(std::to_string(result.bytes_written));

@@ -21,12 +21,13 @@ open(f"{work}/noise", "wb").write(bytes(random.randrange(256) for _ in range(300
 PY
 
 # Rod files: setting byte (bits 0-2 rod size index of 2,3,4,5,8,17,64,128; bit 3 LZ77 off) + file.
-seed_rod() {  # name index lz77-flag cli-args...
-  local name=$1 index=$2 raw=$3; shift 3
-  "$cli" pack -q -f -o "$work/$name.rod" "$@" "$work/$name" || return 0
+# Most without the integrity trailer, so that damaged variants reach the restoration itself.
+seed_rod() {  # seed-name input index lz77-flag cli-args...
+  local seed=$1 name=$2 index=$3 raw=$4; shift 4
+  "$cli" pack -q -f -o "$work/$seed.rod" "$@" "$work/$name" || return 0
   printf "\\x$(printf %02x $((index | raw * 8)))" > "$work/byte"
-  cat "$work/byte" "$work/$name.rod" > "corpus/restore_rod/$name-$index-$raw"
-  python3 - "corpus/restore_rod/$name-$index-$raw" <<'PY'
+  cat "$work/byte" "$work/$seed.rod" > "corpus/restore_rod/$seed-$index-$raw"
+  python3 - "corpus/restore_rod/$seed-$index-$raw" <<'PY'
 import sys
 path = sys.argv[1]
 data = open(path, "rb").read()
@@ -37,11 +38,13 @@ header = bytearray(data); header[3] ^= 0x01
 open(path + "-header", "wb").write(bytes(header))
 PY
 }
-seed_rod sparse 0 0
-seed_rod sparse 3 1 -r 5 --no-lz77
-seed_rod sparse 7 0 -r 128 --single
-seed_rod text 0 1 --no-lz77 --single
-seed_rod noise 1 0 -r 3 --single
+seed_rod sparse sparse 0 0 --no-check
+seed_rod sparse sparse 3 1 -r 5 --no-lz77 --no-check
+seed_rod sparse sparse 7 0 -r 128 --single --no-check
+seed_rod text text 0 1 --no-lz77 --single --no-check
+seed_rod noise noise 1 0 -r 3 --single --no-check
+seed_rod sparse-checked sparse 0 0
+seed_rod text-checked text 0 1 --no-lz77 --single
 
 # Decision parts: LZ77 byte, 4-byte low-rod count, the part.
 python3 - <<'PY'

@@ -1,9 +1,14 @@
 // restoration.cpp -- one round per packing cycle, each checked against the header that began it.
 #include "run/restoration.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "engine/checked_math.h"
 #include "engine/errors.h"
 #include "rodfile/rod_header.h"
+#include "rodfile/rod_trailer.h"
 
 namespace quorvane {
 
@@ -75,6 +80,17 @@ std::optional<RestoredStream> restore_rod_bytes(std::span<const uint8_t> bytes, 
 
 bool RestoreStream(Engine& e) {
     RunState& run = e.run;
+    run.content_checked = false;
+    std::vector<uint8_t> file = run.StreamBits.to_bytes();
+    file.resize(std::min(file.size(), static_cast<size_t>(std::max(run.CurrentSize, 0))));
+    const TrailerScan scan = find_trailer(file);
+    // A tag whose checksum does not match is a damaged file, not a file without a trailer: a
+    // stream damaged behind an intact tag must not be restored as if nobody had checked it.
+    if (scan.state == TrailerState::Damaged) throw ECorruptData(std::string(kChecksumMismatch));
+    if (scan.state == TrailerState::Valid) {
+        run.StreamBits.truncate(scan.stream_bytes * 8);
+        run.CurrentSize = checked_i32(scan.stream_bytes);
+    }
     const BitString stream = std::move(run.StreamBits);
     run.StreamBits.clear();
     RestoredStream out;
@@ -88,6 +104,13 @@ bool RestoreStream(Engine& e) {
         return false;
     }
     run.StreamBits = std::move(out.bits);
+    if (scan.state == TrailerState::Valid) {
+        if (!trailer_matches(scan.trailer, run.StreamBits.to_bytes())) {
+            run.StreamBits.clear();
+            throw ECorruptData(std::string(kChecksumMismatch));
+        }
+        run.content_checked = true;
+    }
     e.ui.set_gauge_progress(Gauge::ProcessGauge, run.OriginalSize);
     e.ui.pump();
     return true;

@@ -20,6 +20,9 @@ inline constexpr std::string_view kRestoreFailedMessage =
     "This vexion mechanism can not see ramdomly created wholes\r\n"
     "Please contakt Korrindal for details to resolve this problem";
 
+// A rod file whose integrity trailer does not match it or what it restores to.
+inline constexpr std::string_view kChecksumMismatch = "checksum mismatch";
+
 // Extra reverse passes a cycle may need beyond the passes that packed it.
 inline constexpr int32_t kExtraReversePasses = 64;
 
@@ -56,7 +59,9 @@ std::optional<RestoredStream> restore_rod_bytes(std::span<const uint8_t> bytes, 
 
 // Restores the rod stream in StreamBits (CurrentSize bytes) down to the bits that were packed,
 // reading the inner headers as it goes. On failure shows the failure message, empties
-// StreamBits and returns false.
+// StreamBits and returns false. A file that ends in an integrity trailer is restored from the
+// stream before it, and the result is checked against it (content_checked); a trailer that does
+// not match raises ECorruptData "checksum mismatch".
 bool RestoreStream(Engine& e);
 
 }  // namespace quorvane

@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
+#include <span>
 
 #include "chip/chip_code.h"
 #include "engine/bit_codecs.h"
@@ -14,6 +17,7 @@
 #include "engine/errors.h"
 #include "engine/status_texts.h"
 #include "rodfile/rod_file_names.h"
+#include "rodfile/rod_trailer.h"
 #include "run/centrifuge_cycle.h"
 #include "run/restoration.h"
 #include "run/run_output.h"
@@ -22,6 +26,21 @@ namespace quorvane {
 namespace {
 
 constexpr size_t kReadBlock = 1024;
+
+int64_t modified_ns(const struct stat& st) {
+    return int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+// A regular input must still be what Load File saw: otherwise the bytes read may be torn between
+// two versions of it, and a rod file's size would not be the one its stream was measured by.
+void check_unchanged(const LoadedInput& input, int32_t bytes_read) {
+    struct stat st {};
+    if (!input.regular || ::fstat(::fileno(input.InputFile.get()), &st) != 0) return;
+    if (bytes_read != input.byte_size || static_cast<int64_t>(st.st_size) != input.byte_size ||
+        modified_ns(st) != input.modified_ns) {
+        throw EInOutError("file changed while reading");
+    }
+}
 
 void show_read_counts(Engine& e) {
     const RunState& run = e.run;
@@ -53,11 +72,18 @@ void read_input(Engine& e) {
             throw ECorruptData("File larger than 16 MiB: " + input.InputPath);
         }
         run.BitsIn = checked_mul(run.SourceByteCount, 8);
+        run.source_crc = crc32_of(std::span(block).first(got), run.source_crc);
         e.ui.set_gauge_progress(Gauge::ProcessGauge, run.SourceByteCount);
         for (size_t i = 0; i < got; ++i)
             ByteToBits(block[i], run.StreamBits);
         // The labels show the block's totals; they were rewritten for every byte of it.
         show_read_counts(e);
+    }
+    try {
+        check_unchanged(input, run.SourceByteCount);
+    } catch (...) {
+        input.InputFile.reset();
+        throw;
     }
     input.InputFile.reset();
     e.ui.pump();
@@ -139,13 +165,15 @@ RunResult run_steps(Engine& e, const RunOptions& options) {
     if (run.unpacking) {
         have_output = RestoreStream(e);
         if (!have_output) result.outcome = RunOutcome::RestoreFailed;
+        result.content_checked = run.content_checked;
     } else {
         have_output = pack_cycles(e) == CycleEnd::Finalised;
         if (!have_output) result.outcome = RunOutcome::NotSuccessful;
     }
     if (have_output) {
-        result.outcome = WriteZivIduvBitsBufferToFile(e, result.OutputPath, options.dry_run);
+        result.outcome = WriteZivIduvBitsBufferToFile(e, result.OutputPath, options);
         result.OutputByteCount = run.OutputByteCount;
+        result.write_error = run.write_error;
     }
     e.ui.pump();
     if (!run.unpacking && have_output && run.StreamBits.size() <= kTabletContentBits) {
@@ -162,15 +190,24 @@ LoadResult load_file(Engine& e, const std::string& path) {
     FileHandle file(std::fopen(path.c_str(), "rb"));
     struct stat info {};
     if (!file || ::fstat(::fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
-        throw EInOutError("Cannot open file " + path);
+        const int error = file && S_ISDIR(info.st_mode) ? EISDIR : errno;
+        throw EInOutError("Cannot open file " + path + ": " + std::strerror(error));
     }
-    return load_opened_file(e, path, std::move(file), info.st_size);
+    const LoadResult result = load_opened_file(e, path, std::move(file), info.st_size);
+    LoadedInput& input = e.input;
+    input.regular = S_ISREG(info.st_mode);
+    input.byte_size = static_cast<int64_t>(info.st_size);
+    input.modified_ns = modified_ns(info);
+    input.permissions = input.regular ? static_cast<int>(info.st_mode & 0777) : -1;
+    return result;
 }
 
 LoadResult load_opened_file(Engine& e, const std::string& path, FileHandle file, int64_t size) {
     LoadedInput& input = e.input;
     input.InputPath = path;
     input.InputFile.reset();
+    input.regular = false;
+    input.permissions = -1;
     const bool rod = is_rod_name(path);
     if (rod && size > kMaxRodFileBytes) {
         throw ECorruptData("Rod file larger than 16 MiB: " + path);

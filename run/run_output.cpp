@@ -1,16 +1,36 @@
 // run_output.cpp -- the output file of a run.
 #include "run/run_output.h"
 
+#include <algorithm>
+
 #include "engine/bit_codecs.h"
+#include "engine/checked_math.h"
 #include "engine/status_texts.h"
+#include "rodfile/rod_trailer.h"
 #include "zstream/atomic_file.h"
 
 namespace quorvane {
+namespace {
 
-RunOutcome WriteZivIduvBitsBufferToFile(Engine& e, const std::string& OutputPath, bool dry_run) {
+void append_trailer(RunState& run) {
+    const auto stream = std::span(run.OutputBuffer).first(static_cast<size_t>(run.OutputByteCount));
+    const auto trailer =
+        build_trailer(stream, static_cast<uint32_t>(run.SourceByteCount), run.source_crc);
+    const auto at = static_cast<size_t>(run.OutputByteCount);
+    run.OutputBuffer.resize(std::max(run.OutputBuffer.size(), at + trailer.size()));
+    std::copy(trailer.begin(), trailer.end(),
+              run.OutputBuffer.begin() + static_cast<ptrdiff_t>(at));
+    run.OutputByteCount = checked_add(run.OutputByteCount, static_cast<int32_t>(trailer.size()));
+}
+
+}  // namespace
+
+RunOutcome WriteZivIduvBitsBufferToFile(Engine& e, const std::string& OutputPath,
+                                        const RunOptions& options) {
     RunState& run = e.run;
     run.OutputByteCount = BitsToBuffer(run.StreamBits, run.OutputBuffer);
-    const RunOutcome outcome = WriteOutputFile(e, OutputPath, dry_run);
+    if (!run.unpacking && options.integrity_check) append_trailer(run);
+    const RunOutcome outcome = WriteOutputFile(e, OutputPath, options);
     e.ui.set_label(Label::DecisionsLabel, kReady);
     e.ui.set_label(Label::Label_9, kReady);
     e.ui.set_label(Label::OutputLabel,
@@ -19,16 +39,24 @@ RunOutcome WriteZivIduvBitsBufferToFile(Engine& e, const std::string& OutputPath
     return outcome;
 }
 
-RunOutcome WriteOutputFile(Engine& e, const std::string& OutputPath, bool dry_run) {
-    const RunState& run = e.run;
+RunOutcome WriteOutputFile(Engine& e, const std::string& OutputPath, const RunOptions& options) {
+    RunState& run = e.run;
     const auto count = static_cast<size_t>(run.OutputByteCount);
     RunOutcome outcome = RunOutcome::Tested;
-    if (!dry_run) {
-        AtomicFile file(OutputPath);
+    if (!options.dry_run) {
+        OutputOptions output;
+        output.replace = options.replace;
+        output.permissions = e.input.permissions;
+        output.descriptor = options.output_descriptor;
+        AtomicFile file(OutputPath, output);
         const bool complete = file.write(run.OutputBuffer.data(), count) == count;
         // A cancel while the file is pending leaves nothing behind.
         e.ui.pump();
-        if (complete) file.commit();
+        if (complete) {
+            file.commit();
+        } else {
+            run.write_error = file.write_error();
+        }
         outcome = complete ? RunOutcome::Written : RunOutcome::DeviceFull;
     }
     if (outcome == RunOutcome::DeviceFull) {

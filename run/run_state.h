@@ -37,12 +37,22 @@ struct LoadedInput {
     FileHandle InputFile;
     int32_t FileSize = 0;    // the size at the load: the run's first CurrentSize and OriginalSize
     bool Unpacking = false;  // the direction chosen by Load File and the mode button
+    // What the file system said at the load. A regular file must say the same once the run has
+    // read it; its permission bits go to the outputs made from it (-1: not known).
+    bool regular = false;
+    int64_t byte_size = 0;
+    int64_t modified_ns = 0;
+    int permissions = -1;
 };
 
-// Where a run's output goes (the command line's -o and test; the window uses the defaults).
+// Where a run's output goes (the command line's -o, -c, -f, --no-check and test; the window uses
+// the defaults).
 struct RunOptions {
-    std::string output_path;  // empty: named from the input and the direction
-    bool dry_run = false;     // restore or pack in memory only, write nothing
+    std::string output_path;      // empty: named from the input and the direction
+    bool dry_run = false;         // restore or pack in memory only, write nothing
+    bool replace = true;          // an existing output file may be replaced
+    bool integrity_check = true;  // packing: the integrity trailer follows the rod stream
+    int output_descriptor = -1;   // write there (standard output) instead of a file
 };
 
 // The best stream a packing run has kept, with the depth text shown when it was made.
@@ -66,6 +76,7 @@ struct RunState {
     int32_t BitsIn = 0;
     int32_t CurrentSize = 0;   // bytes of the stream being worked on
     int32_t OriginalSize = 0;  // bytes of the file that was packed
+    uint32_t source_crc = 0;   // CRC-32 of the bytes read, for the integrity trailer
 
     // The input's bits; then the stream the cycles keep, or the restored bits.
     BitString StreamBits;
@@ -83,11 +94,13 @@ struct RunState {
     BestStream best;
 
     // Unpacking.
-    RoundState round;  // the packing cycle being undone
+    RoundState round;              // the packing cycle being undone
+    bool content_checked = false;  // the restored bits matched the file's integrity trailer
 
     // The output.
     std::vector<uint8_t> OutputBuffer;
     int32_t OutputByteCount = 0;
+    std::string write_error;  // why the output could not be written whole
 
     // Where the run stands, for progress reports.
     int32_t pass() const { return unpacking ? round.PassDepth : cycle.PassDepth; }
@@ -108,9 +121,11 @@ enum class RunOutcome {
 
 struct RunResult {
     RunOutcome outcome = RunOutcome::NotSuccessful;
-    std::string OutputPath;       // the output's name (also when nothing was written)
-    int32_t SourceByteCount = 0;  // bytes read
-    int32_t OutputByteCount = 0;  // bytes of the output
+    std::string OutputPath;        // the output's name (also when nothing was written)
+    int32_t SourceByteCount = 0;   // bytes read
+    int32_t OutputByteCount = 0;   // bytes of the output
+    bool content_checked = false;  // unpacking: the file's integrity trailer confirmed the result
+    std::string write_error;       // DeviceFull: the system's reason
 
     // The described result of a run: false only when packing found nothing worth writing.
     bool successful() const { return outcome != RunOutcome::NotSuccessful; }

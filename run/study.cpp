@@ -83,7 +83,8 @@ StudyMeasurement study_file(std::span<const uint8_t> bytes, const StudySetting& 
     if (result.outcome != RunOutcome::Tested) return m;
 
     const std::vector<uint8_t> rod = e.run.StreamBits.to_bytes();
-    m.rod_bytes = static_cast<int64_t>(rod.size());
+    // What pack writes: the rod stream and its integrity trailer.
+    m.rod_bytes = result.OutputByteCount;
     const Clock::time_point restore_start = Clock::now();
     const std::optional<RestoredStream> restored =
         restore_rod_bytes(rod, static_cast<unsigned>(setting.rod_size), setting.lz77);

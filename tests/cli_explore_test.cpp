@@ -71,7 +71,7 @@ std::vector<CliCase> explore_cases() {
          {},
          2,
          {},
-         "quorvane-cli: none\\.rod: Cannot open file none\\.rod\n"},
+         "quorvane-cli: none\\.rod: Cannot open file none\\.rod: No such file or directory\n"},
         {"DetectListsEveryResult",
          {"detect", "t.rod"},
          turned,

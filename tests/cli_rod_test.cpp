@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "rodfile/rod_trailer.h"
 #include "run/run_driver.h"
 #include "tests/cli_support.h"
 #include "tests/test_support.h"
@@ -37,6 +38,13 @@ const Bytes kSparseRodR5Raw = rod_of(kSparse, [](RunSettings& s) {
     s.set(Setting::Lz77, "");
     s.set(Setting::LoopMode, "Algorithm    : Single cycles");
 });
+// The rod stream alone, without the integrity trailer; and one damaged behind its trailer.
+const Bytes kSparseBare(kSparseRod.begin(), kSparseRod.end() - kTrailerBytes);
+const Bytes kSparseDamaged = [] {
+    Bytes rod = kSparseRod;
+    rod[rod.size() / 2] ^= 0x04;
+    return rod;
+}();
 const Bytes kZeros(5000, 0);
 const Bytes kOld = test::bytes_of("old");
 const Bytes kNoise =
@@ -103,6 +111,24 @@ std::vector<CliCase> rod_cases() {
          "quorvane-cli: s\\.bin: 3000 -> " +
              std::to_string(kSparseRod.size()) + " bytes, wrote s\\.bin\\.rod\n"},
         {"UnpackRestores", {"unpack", "s.bin.rod"}, rod_only, 0, packed, ""},
+        {"PackNoCheckWritesTheStreamAlone",
+         {"pack", "--no-check", "s.bin"},
+         sparse,
+         0,
+         {{"s.bin", kSparse}, {"s.bin.rod", kSparseBare}},
+         ""},
+        {"UnpackDamagedIsAChecksumMismatch",
+         {"unpack", "s.rod"},
+         {{"s.rod", kSparseDamaged}},
+         1,
+         {{"s.rod", kSparseDamaged}},
+         "quorvane-cli: s\\.rod: checksum mismatch\n"},
+        {"UnpackSaysWhenAFileCarriesNoCheck",
+         {"unpack", "-v", "s.rod"},
+         {{"s.rod", kSparseBare}},
+         0,
+         {{"s", kSparse}, {"s.rod", kSparseBare}},
+         "[^]*quorvane-cli: s\\.rod: carries no integrity check; restored unverified\n[^]*"},
         {"UnpackWithSettings",
          {"unpack", "--rod-size=5", "--no-lz77", "-o", "back", "r5.rod"},
          {{"r5.rod", kSparseRodR5Raw}},
@@ -160,12 +186,12 @@ std::vector<CliCase> rod_cases() {
          2,
          sparse,
          usage_error("invalid value 'x' for --depth \\(1\\.\\.60\\)")},
-        {"LoopsTakenAsTyped",
-         {"pack", "--loops", "abc", "s.bin"},
+        {"LoopsCheckedBeforeAnyWork",
+         {"pack", "--loops", "abc", "s.bin", "missing"},
          sparse,
          2,
          sparse,
-         "quorvane-cli: s\\.bin: 'abc' is not a valid integer value\n"},
+         usage_error("'abc' is not a valid integer value")},
         {"RodOptionsOnlyForRodCommands",
          {"compress", "-r", "3", "s.bin"},
          sparse,

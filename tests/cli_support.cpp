@@ -2,6 +2,7 @@
 #include "tests/cli_support.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,6 +36,8 @@ pid_t start_cli(const std::filesystem::path& folder, const std::vector<std::stri
         if (out_fd < 0 || err_fd < 0 || ::chdir(folder.c_str()) != 0) ::_exit(127);
         ::dup2(out_fd, STDOUT_FILENO);
         ::dup2(err_fd, STDERR_FILENO);
+        // The program starts as from a shell, whatever the test ignores.
+        ::signal(SIGPIPE, SIG_DFL);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }

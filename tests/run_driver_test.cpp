@@ -66,8 +66,9 @@ TEST_F(Run, LoadFileSizeLimitAndRodNames) {
             EXPECT_FALSE(e.input.InputFile);
         }
     }
-    EXPECT_THROW_MSG(load_file(e, (dir / "missing").string()), EInOutError,
-                     "Cannot open file " + (dir / "missing").string());
+    EXPECT_THROW_MSG(
+        load_file(e, (dir / "missing").string()), EInOutError,
+        "Cannot open file " + (dir / "missing").string() + ": No such file or directory");
     EXPECT_THROW(load_file(e, dir.path().string()), EInOutError);
 }
 

@@ -133,8 +133,9 @@ TEST(ZlibFile, FileSystemErrors) {
     compress_to_zlib(dir / "a");
     std::filesystem::create_directory(dir / "sub");
     test::write_file(dir / "sub" / ".zlib", test::read_file(dir / "a.zlib"));
-    const auto text = [](const char* message, const std::filesystem::path& path) {
-        return std::string(message).append(path.string());
+    const auto text = [](const char* message, const std::filesystem::path& path,
+                         const char* reason = "No such file or directory") {
+        return std::string(message).append(path.string()).append(": ").append(reason);
     };
     const auto no_folder = dir / "none" / "x";
     EXPECT_THROW_MSG(compress_to_zlib(dir / "missing"), EInOutError,
@@ -147,7 +148,7 @@ TEST(ZlibFile, FileSystemErrors) {
                      text("Cannot create file ", no_folder));
     // ".zlib" alone leaves a folder name, which names no file.
     EXPECT_THROW_MSG(decompress_from_zlib(dir / "sub" / ".zlib"), EInOutError,
-                     text("Cannot create file ", dir / "sub" / ""));
+                     text("Cannot create file ", dir / "sub" / "", "Is a directory"));
     EXPECT_EQ(dir.files(), (Names{"a", "a.zlib", "sub"}));
 }
 

@@ -274,11 +274,13 @@ TEST(FileStreams, OpenCreateAndSize) {
         EXPECT_THROW_MSG(in.write(buffer, 1), EInOutError, "Stream write error");
     }
 
-    const auto cannot_open = [](const std::filesystem::path& path) {
-        return std::string("Cannot open file ").append(path.string());
+    const auto cannot_open = [](const std::filesystem::path& path, const char* reason) {
+        return std::string("Cannot open file ").append(path.string()).append(": ").append(reason);
     };
-    EXPECT_THROW_MSG(FileInputStream{dir / "missing"}, EInOutError, cannot_open(dir / "missing"));
-    EXPECT_THROW_MSG(FileInputStream{dir.path()}, EInOutError, cannot_open(dir.path()));
+    EXPECT_THROW_MSG(FileInputStream{dir / "missing"}, EInOutError,
+                     cannot_open(dir / "missing", "No such file or directory"));
+    EXPECT_THROW_MSG(FileInputStream{dir.path()}, EInOutError,
+                     cannot_open(dir.path(), "Is a directory"));
 
     // Bytes reach the target only on commit, written where the position was moved to.
     AtomicOutputStream out(dir / "five");

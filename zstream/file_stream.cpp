@@ -33,24 +33,41 @@ std::string with_reason(const char* message) {
     return text;
 }
 
-std::string cannot_open(const std::filesystem::path& path) {
+std::string cannot_open(const std::filesystem::path& path, int error) {
     std::string text("Cannot open file ");
-    text.append(path.string());
+    text.append(path.string()).append(": ").append(std::strerror(error));
     return text;
+}
+
+int64_t modified_ns(const struct stat& st) {
+    return int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
 }
 
 }  // namespace
 
 FileInputStream::FileInputStream(const std::filesystem::path& path) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) throw EInOutError(cannot_open(path));
+    if (fd_ < 0) throw EInOutError(cannot_open(path, errno));
     struct stat st {};
     // A folder opens for reading but holds no bytes to read.
     if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
+        const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
         ::close(fd_);
-        throw EInOutError(cannot_open(path));
+        throw EInOutError(cannot_open(path, error));
     }
     regular_ = S_ISREG(st.st_mode);
+    permissions_ = static_cast<int>(st.st_mode & 0777);
+    opened_size_ = static_cast<int64_t>(st.st_size);
+    opened_modified_ns_ = modified_ns(st);
+}
+
+void FileInputStream::check_unchanged(bool read_all) {
+    struct stat st {};
+    if (!regular_ || ::fstat(fd_, &st) != 0) return;
+    if (static_cast<int64_t>(st.st_size) != opened_size_ ||
+        modified_ns(st) != opened_modified_ns_ || (read_all && bytes_read_ != opened_size_)) {
+        throw EInOutError("file changed while reading");
+    }
 }
 
 FileInputStream::~FileInputStream() {
@@ -62,6 +79,7 @@ size_t FileInputStream::read(void* buffer, size_t count) {
         const ssize_t n = ::read(fd_, buffer, count);
         if (n >= 0) {
             pos_ += n;
+            bytes_read_ += n;
             return static_cast<size_t>(n);
         }
         if (errno != EINTR) throw EInOutError(with_reason("Stream read error"));
@@ -115,6 +133,7 @@ size_t AtomicOutputStream::read(void*, size_t) {
 size_t AtomicOutputStream::write(const void* data, size_t count) {
     const size_t n = file_.write(data, count);
     pos_ += static_cast<int64_t>(n);
+    if (n != count) throw EInOutError(file_.cannot_write() + ": " + file_.write_error());
     return n;
 }
 

@@ -29,35 +29,36 @@ std::optional<std::filesystem::path> unzlib_file_name(const std::filesystem::pat
 }
 
 ZFileResult compress_file(const std::filesystem::path& source, const std::filesystem::path& target,
-                          const ZFileProgress& progress) {
+                          const ZFileProgress& progress, OutputOptions output) {
     FileInputStream in(source);
     const int64_t total = in.size();
-    AtomicOutputStream out(target);
+    if (output.permissions < 0) output.permissions = in.permissions();
+    AtomicOutputStream out(target, output);
     ZFileResult result{target, 0, 0};
     result.bytes_read = compress_stream(in, out, [&](uint64_t done) {
         if (progress) progress(done, total);
     });
+    in.check_unchanged(true);
     result.bytes_written = static_cast<uint64_t>(out.position());
     out.commit();
     return result;
 }
 
 ZFileResult decompress_file(const std::filesystem::path& source,
-                            const std::filesystem::path& target, const ZFileProgress& progress) {
+                            const std::filesystem::path& target, const ZFileProgress& progress,
+                            OutputOptions output) {
     FileInputStream in(source);
     const int64_t total = in.size();
-    // "name.zlib" stripped to a folder ("dir/") names no file to create.
-    if (!target.has_filename()) {
-        std::string message("Cannot create file ");
-        message.append(target.string());
-        throw EInOutError(message);
-    }
-    AtomicOutputStream out(target);
+    if (output.permissions < 0) output.permissions = in.permissions();
+    AtomicOutputStream out(target, output);
     ZFileResult result{target, 0, 0};
     result.bytes_written = decompress_stream(in, out, [&] {
         if (progress) progress(static_cast<uint64_t>(in.position()), total);
     });
     result.bytes_read = static_cast<uint64_t>(in.position());
+    uint8_t more = 0;
+    result.trailing_data = in.read(&more, 1) != 0;
+    in.check_unchanged(false);
     out.commit();
     return result;
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "zstream/atomic_file.h"
 #include "zstream/byte_stream.h"
 
 namespace quorvane {
@@ -16,6 +17,7 @@ struct ZFileResult {
     std::filesystem::path target;
     uint64_t bytes_read = 0;     // of the source
     uint64_t bytes_written = 0;  // to the target
+    bool trailing_data = false;  // decompressing: the source goes on after its zlib stream
 };
 
 // Called now and then with the bytes of the source consumed so far and the source's size (-1
@@ -29,17 +31,20 @@ std::optional<std::filesystem::path> unzlib_file_name(const std::filesystem::pat
 
 // Writes one zlib stream of the whole source (level 9, window bits 15, memory level 8, default
 // strategy) to target. target is replaced only once the stream is complete; on any failure it
-// keeps its content and no temporary file is left.
+// keeps its content and no temporary file is left. output says whether an existing target may be
+// replaced; a new file gets the source's permissions unless output names others. A source that
+// changes while it is read raises "file changed while reading".
 ZFileResult compress_file(const std::filesystem::path& source, const std::filesystem::path& target,
-                          const ZFileProgress& progress = {});
+                          const ZFileProgress& progress = {}, OutputOptions output = {});
 
 // Writes the inflated content of the zlib stream in source to target, once the whole stream has
-// been inflated and its trailer checked; bytes after the stream are ignored. Data that is not a
-// zlib stream raises EZDecompressionError "data error", a stream cut short "unexpected end of
-// file"; in both cases target keeps its content.
+// been inflated and its trailer checked; bytes after the stream are not read into it (the result
+// says they are there). Data that is not a zlib stream raises EZDecompressionError "data error",
+// a stream cut short "unexpected end of file"; in both cases target keeps its content. output as
+// for compress_file.
 ZFileResult decompress_file(const std::filesystem::path& source,
-                            const std::filesystem::path& target,
-                            const ZFileProgress& progress = {});
+                            const std::filesystem::path& target, const ZFileProgress& progress = {},
+                            OutputOptions output = {});
 
 // Writes one zlib stream (as compress_file) of source, from its position to its end, to target;
 // returns the bytes read. moved is called after every chunk with the bytes read so far.

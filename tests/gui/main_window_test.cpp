@@ -328,7 +328,8 @@ void MainWindowTest::unreadableFileGoesToErrorReport() {
     window->load_input_file(good);
     ModalAnswerer answer;
     window->load_input_file(missing);
-    QCOMPARE(answer.messages(), QStringList{"Cannot open file " + missing + "."});
+    QCOMPARE(answer.messages(),
+             QStringList{"Cannot open file " + missing + ": No such file or directory."});
     QCOMPARE(answer.count(QStringLiteral("QMessageBox")), 1);
     QVERIFY(!Child<QPushButton>(window.get(), "StartButton")->isEnabled());
     QCOMPARE(window->engine().input.InputPath, missing.toStdString());

@@ -36,8 +36,10 @@ def get_field(data, index):
 
 with tempfile.TemporaryDirectory() as work:
     packed = os.path.join(work, "sparse.rod")
-    # Auto stop only from the third cycle on: the stream kept comes from a later cycle.
-    subprocess.run([cli, "pack", "-q", "--loops", "3", "-o", packed, sample], check=True)
+    # Auto stop only from the third cycle on: the stream kept comes from a later cycle. No
+    # integrity trailer: these files test what the restoration itself refuses.
+    subprocess.run([cli, "pack", "-q", "--loops", "3", "--no-check", "-o", packed, sample],
+                   check=True)
     rod = open(packed, "rb").read()
     assert get_field(rod, 0) >= 2, "the sample should pack in two cycles or more"
 
@@ -56,6 +58,55 @@ files["cycle-count-skips.rod"] = set_field(rod, 0, get_field(rod, 0) + 1)
 files["data-beyond-file.rod"] = set_field(rod, 5, (1 << 27) - 1)
 files["ten-bytes.rod"] = bytes([0, 2, 0, 7, 0x40, 0, 0, 0x28, 0, 0])
 files["empty.rod"] = b""
+
+
+def unpack_silently_wrong(rod, args, original):
+    """True when the rod file restores with status 0 to something other than original."""
+    with tempfile.TemporaryDirectory() as work:
+        path = os.path.join(work, "x.rod")
+        open(path, "wb").write(rod)
+        run = subprocess.run([cli, "unpack", "-q", *args, path], capture_output=True)
+        out = os.path.join(work, "x")
+        return run.returncode == 0 and open(out, "rb").read() != original
+
+
+def flip(data, bit):
+    flipped = bytearray(data)
+    flipped[bit // 8] ^= 0x80 >> (bit % 8)
+    return bytes(flipped)
+
+
+# Damage that restores to wrong data with status 0 when the file has no integrity trailer; the
+# same damage behind a trailer must be refused with "checksum mismatch". The "raw-" files were
+# packed with --no-lz77 and are tried with it.
+text600 = (b"Rods of bits, low and high, turn in the centrifuge; " * 12)[:600]
+with tempfile.TemporaryDirectory() as work:
+    source = os.path.join(work, "text")
+    open(source, "wb").write(text600)
+    packed = {}
+    for name, args in [("default", []), ("raw", ["--no-lz77", "--single"])]:
+        out = os.path.join(work, name + ".rod")
+        subprocess.run([cli, "pack", "-q", *args, "-o", out, source], check=True)
+        packed[name] = open(out, "rb").read()
+TRAILER = 20
+
+
+def first_silent_flip(rod, args, bits):
+    return next((b for b in bits
+                 if unpack_silently_wrong(flip(rod[:-TRAILER], b), args, text600)), None)
+
+
+# Default settings: only a few header bits (the low ends of the counts) restore silently.
+default = packed["default"]
+files["header-flip-checked.rod"] = flip(default, first_silent_flip(default, [], range(140)))
+# No LZ77, one cycle: a third of all flips restore silently; the first in each part that has one.
+raw = packed["raw"]
+decisions_at = (140 + get_field(raw, 5) + 7) // 8
+for part, bits in [("header", range(0, 140)), ("data", range(140, decisions_at * 8)),
+                   ("decisions", range(decisions_at * 8, (len(raw) - TRAILER) * 8))]:
+    bit = first_silent_flip(raw, ["--no-lz77"], bits)
+    if bit is not None:
+        files[f"raw-{part}-flip-checked.rod"] = flip(raw, bit)
 
 text = b"Rods of bits, low and high, turn in the centrifuge.\n" * 20
 z = zlib.compress(text, 9)

@@ -1,0 +1,112 @@
+// The integrity trailer: its format, every single-bit flip of a rod file, and what runs write,
+// read and refuse.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include "engine/errors.h"
+#include "rodfile/rod_trailer.h"
+#include "run/restoration.h"
+#include "run/run_driver.h"
+#include "tests/test_support.h"
+
+namespace quorvane {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes with_trailer(Bytes stream, const Bytes& content) {
+    const auto trailer =
+        build_trailer(stream, static_cast<uint32_t>(content.size()), crc32_of(content));
+    stream.insert(stream.end(), trailer.begin(), trailer.end());
+    return stream;
+}
+
+class TrailerRun : public ::testing::Test {
+  protected:
+    test::TempDir dir;
+    RunSettings settings;
+    SilentFrontEnd ui;
+    Engine e{settings, ui};
+
+    RunResult run(const std::string& name, bool unpacking, const RunOptions& options = {}) {
+        EXPECT_EQ(load_file(e, (dir / name).string()), LoadResult::Accepted);
+        return ProcessRun(e, unpacking, options);
+    }
+};
+
+// Every single-bit flip of a rod file of a 600-byte text: refused, or restored exactly (a flip
+// in the tag leaves a file without trailer whose stream is intact); never restored to wrong data.
+class EveryBitFlip : public TrailerRun, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(EveryBitFlip, NeverRestoresToWrongData) {
+    if (!GetParam()) {
+        settings.set(Setting::Lz77, "");
+        settings.set(Setting::LoopMode, std::string(kSingleCycles));
+    }
+    const Bytes input = test::text_bytes(600, 7);
+    test::write_file(dir / "in", input);
+    ASSERT_EQ(run("in", false).outcome, RunOutcome::Written);
+    const Bytes rod = test::read_file(dir / "in.rod");
+    int refused = 0, exact = 0;
+    for (size_t bit = 0; bit < rod.size() * 8; ++bit) {
+        Bytes flipped = rod;
+        flipped[bit / 8] ^= static_cast<uint8_t>(0x80 >> (bit % 8));
+        Engine r(settings, ui);
+        r.run.StreamBits = BitString::from_bytes(flipped);
+        r.run.CurrentSize = static_cast<int32_t>(flipped.size());
+        try {
+            if (!RestoreStream(r)) {
+                ++refused;
+            } else {
+                EXPECT_EQ(r.run.StreamBits.to_bytes(), input) << "bit " << bit;
+                ++exact;
+            }
+        } catch (const EngineError&) {
+            ++refused;
+        }
+    }
+    EXPECT_EQ(exact, static_cast<int>(kTrailerTag.size() * 8));
+    EXPECT_EQ(refused + exact, static_cast<int>(rod.size() * 8));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lz77, EveryBitFlip, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Default" : "RawSingle"; });
+
+TEST_F(TrailerRun, WrittenCheckedAndRefused) {
+    const Bytes input = test::sparse_bytes(900, 3);
+    test::write_file(dir / "in", input);
+    ::chmod((dir / "in").c_str(), 0640);
+    ASSERT_EQ(run("in", false).outcome, RunOutcome::Written);
+    EXPECT_EQ(test::read_file(dir / "in.rod"), with_trailer(e.run.StreamBits.to_bytes(), input));
+    // The output gets the input's permissions, in both directions.
+    struct stat st {};
+    ::stat((dir / "in.rod").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640U);
+    std::filesystem::remove(dir / "in");
+    EXPECT_TRUE(run("in.rod", true).content_checked);
+    EXPECT_EQ(test::read_file(dir / "in"), input);
+    ::stat((dir / "in").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640U);
+
+    // A trailer of other content: restored, then refused.
+    Bytes rod = test::read_file(dir / "in.rod");
+    rod.resize(rod.size() - kTrailerBytes);
+    Bytes other = input;
+    other[5] ^= 1;
+    test::write_file(dir / "x.rod", with_trailer(rod, other));
+    EXPECT_THROW_MSG(run("x.rod", true), ECorruptData, "checksum mismatch");
+    EXPECT_FALSE(std::filesystem::exists(dir / "x"));
+}
+
+TEST_F(TrailerRun, InputChangedAfterTheLoadIsRefused) {
+    test::write_file(dir / "in", test::sparse_bytes(900, 3));
+    ASSERT_EQ(load_file(e, (dir / "in").string()), LoadResult::Accepted);
+    std::ofstream(dir / "in", std::ios::app) << "more";
+    EXPECT_THROW_MSG(ProcessRun(e, false), EInOutError, "file changed while reading");
+    EXPECT_EQ(dir.files(), std::vector<std::string>{"in"});
+}
+
+}  // namespace
+}  // namespace quorvane
