@@ -43,8 +43,8 @@ std::string candidates_text(const DetectionReport& report) {
     return text;
 }
 
-// One detection, with a progress line on a terminal. A check of each candidate's result against
-// what the file records of its original belongs in detection.confirm.
+// One detection, with a progress line on a terminal. A file's integrity trailer confirms the
+// candidate it describes (the engine does that).
 DetectionReport detect(const Options& options, const std::string& input,
                        const std::vector<uint8_t>& bytes, bool stop_when_decided) {
     ProgressLine progress(!options.quiet);

@@ -3,7 +3,10 @@
 
 #include <algorithm>
 
+#include <cstdio>
+
 #include "engine/errors.h"
+#include "rodfile/rod_trailer.h"
 #include "zstream/zlib_buffer.h"
 
 namespace quorvane {
@@ -15,6 +18,25 @@ std::string bytes_text(int64_t n) {
 
 int64_t header_data_bytes(const RodHeader& h) {
     return (kHeaderBits + int64_t{h.DataBitCount} + pad_bits(h.DataBitCount)) / 8;
+}
+
+std::string hex32(uint32_t value) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", value);
+    return text;
+}
+
+// The integrity trailer as a section: its fields, and whether it checks out.
+RodInfoSection trailer_section(const TrailerScan& scan) {
+    RodInfoSection section;
+    section.name = "integrity trailer";
+    const bool valid = scan.state == TrailerState::Valid;
+    section.fields.push_back({"state", std::string(valid ? "valid" : "damaged")});
+    section.fields.push_back({"version", int64_t{scan.trailer.version}});
+    section.fields.push_back({"content_bytes", int64_t{scan.trailer.content_length}});
+    section.fields.push_back({"content_crc32", hex32(scan.trailer.content_crc)});
+    section.fields.push_back({"stream_crc32", hex32(scan.trailer.stream_crc)});
+    return section;
 }
 
 RodHeader header_of(std::span<const uint8_t> bytes) {
@@ -41,7 +63,11 @@ RodFileInfo describe_rod_file(std::span<const uint8_t> bytes) {
     if (info.file_bytes > kMaxRodFileBytes) {
         throw ECorruptData("larger than any rod file: " + bytes_text(info.file_bytes));
     }
-    const std::span<const uint8_t> stream = bytes;
+    // The described stream ends where a trailer begins; a damaged one is shown, and is not taken
+    // for part of the stream either.
+    const TrailerScan scan = find_trailer(bytes);
+    if (scan.state != TrailerState::Absent) info.sections.push_back(trailer_section(scan));
+    const std::span<const uint8_t> stream = bytes.first(scan.stream_bytes);
     info.stream_bytes = static_cast<int64_t>(stream.size());
     info.header = header_of(stream);
     const RodHeader& h = info.header;

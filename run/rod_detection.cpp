@@ -13,6 +13,7 @@
 
 #include "engine/errors.h"
 #include "rodfile/rod_info.h"
+#include "rodfile/rod_trailer.h"
 #include "run/restoration.h"
 
 namespace quorvane {
@@ -129,13 +130,15 @@ class Detection {
             changed_.wait(lock, [&] { return finished_ != seen || exited_ == threads; });
             seen = finished_;
             take_in_done_prefix();
-            if (exited_ == threads) break;
+            // Also after the last setting: every detection reports its progress at least once.
+            const bool all_exited = exited_ == threads;
             if (options_.progress) {
                 const int32_t done = finished_;
                 lock.unlock();
                 options_.progress(done, report_.total);
                 lock.lock();
             }
+            if (all_exited) break;
         }
         if (!report_.stopped_early) report_.tried = scanned_;
     }
@@ -212,7 +215,19 @@ std::vector<RodSettingsPair> detection_order(bool lz77_first) {
 
 DetectionReport detect_rod_settings(std::span<const uint8_t> bytes,
                                     const DetectionOptions& options) {
-    return Detection(bytes, options).run();
+    const TrailerScan scan = find_trailer(bytes);
+    if (scan.state == TrailerState::Damaged) throw ECorruptData(std::string(kChecksumMismatch));
+    if (scan.state == TrailerState::Absent || options.confirm) {
+        return Detection(bytes.first(scan.stream_bytes), options).run();
+    }
+    // The trailer says what the packed file was: it confirms the one setting that gives it back
+    // and turns down every other result.
+    DetectionOptions checked = options;
+    checked.confirm = [trailer = scan.trailer](const std::vector<uint8_t>& restored) {
+        return trailer_matches(trailer, restored) ? Confirmation::Confirmed
+                                                  : Confirmation::Rejected;
+    };
+    return Detection(bytes.first(scan.stream_bytes), checked).run();
 }
 
 }  // namespace quorvane

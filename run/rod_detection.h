@@ -65,7 +65,9 @@ struct DetectionOptions {
     std::function<void(int32_t done, int32_t total)> progress;
 };
 
-// Tries the settings on the bytes of a rod file.
+// Tries the settings on the bytes of a rod file. A valid integrity trailer at its end confirms the
+// result it describes and turns down every other one (unless options.confirm is given); a
+// damaged one raises ECorruptData "checksum mismatch".
 DetectionReport detect_rod_settings(std::span<const uint8_t> bytes,
                                     const DetectionOptions& options = {});
 

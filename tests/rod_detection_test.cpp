@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "engine/errors.h"
+#include "rodfile/rod_trailer.h"
 #include "run/rod_detection.h"
 #include "tests/test_support.h"
 
@@ -111,6 +113,25 @@ TEST(Detection, AResultCheckRejectsAndConfirms) {
     EXPECT_EQ(report.rejected, 3);  // rod sizes 2, 3 and 4
     EXPECT_EQ(report.tried, 4);
     EXPECT_TRUE(report.stopped_early);
+}
+
+// A file's own integrity trailer does what the check above does: only the result it describes
+// counts. A damaged trailer stops detection.
+TEST(Detection, TheTrailerConfirmsTheResultItDescribes) {
+    std::vector<uint8_t> rod = one_whole_rod("0000000000000001");
+    const std::vector<uint8_t> turned_by_5 = {0x00, 0x20};
+    const auto trailer = build_trailer(rod, 2, crc32_of(turned_by_5));
+    rod.insert(rod.end(), trailer.begin(), trailer.end());
+    DetectionOptions options;
+    options.stop_when_decided = true;
+    const DetectionReport report = detect_rod_settings(rod, options);
+    ASSERT_EQ(report.results.size(), 1U);
+    EXPECT_TRUE(report.results[0].confirmed);
+    EXPECT_EQ(report.results[0].bytes, turned_by_5);
+    EXPECT_EQ(report.rejected, 3);
+
+    rod[3] ^= 0x10;  // inside the stream: its checksum no longer matches
+    EXPECT_THROW_MSG(detect_rod_settings(rod), ECorruptData, "checksum mismatch");
 }
 
 TEST(Detection, GarbageRestoresUnderNoSetting) {

@@ -3,6 +3,7 @@
 
 #include "engine/errors.h"
 #include "rodfile/rod_info.h"
+#include "rodfile/rod_trailer.h"
 #include "tests/test_support.h"
 #include "zstream/zlib_buffer.h"
 
@@ -49,6 +50,27 @@ TEST(RodInfo, FieldsSizesAndTheLikelyLz77Setting) {
             << c.name;
         EXPECT_EQ(info.decisions_start_like_zlib, c.like_zlib) << c.name;
         EXPECT_EQ(decisions_start_like_zlib(file), c.like_zlib) << c.name;
+    }
+}
+
+// A trailer is shown as a section of its own and is not counted in the stream's parts.
+TEST(RodInfo, TheIntegrityTrailer) {
+    std::vector<uint8_t> file = test::rod_bytes({1, 3, kData, 5, 9, 82, kRawDecisions});
+    const size_t stream_bytes = file.size();
+    const auto trailer = build_trailer(file, 82, 0x12345678);
+    file.insert(file.end(), trailer.begin(), trailer.end());
+    for (const bool damaged : {false, true}) {
+        if (damaged) file[2] ^= 1;
+        const RodFileInfo info = describe_rod_file(file);
+        EXPECT_EQ(info.stream_bytes, static_cast<int64_t>(stream_bytes));
+        EXPECT_EQ(info.decision_bytes, 1);
+        ASSERT_EQ(info.sections.size(), 1U);
+        const RodInfoSection& section = info.sections[0];
+        EXPECT_EQ(section.name, "integrity trailer");
+        ASSERT_EQ(section.fields.size(), 5U);
+        EXPECT_EQ(std::get<std::string>(section.fields[0].value), damaged ? "damaged" : "valid");
+        EXPECT_EQ(std::get<int64_t>(section.fields[2].value), 82);
+        EXPECT_EQ(std::get<std::string>(section.fields[3].value), "12345678");
     }
 }
 
