@@ -532,7 +532,7 @@ void TZivIduv::draw_engine_chip(const BitString& stream, const BitString& header
     Snippet->set_pictures(Chip1, Snippet1, ChipSizeLabel->text(), DirazSizeLabel->text());
     std::string bitmap = engine_.input.InputPath;
     bitmap.append(".bmp");
-    Snippet->set_bitmap_path(std::move(bitmap));
+    Snippet->set_bitmap_path(std::move(bitmap), engine_.input.permissions);
     Snippet->exec();
     pump_messages();
 }

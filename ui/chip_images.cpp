@@ -79,9 +79,12 @@ QByteArray chip_bmp_bytes(const QImage& chip) {
     return bytes;
 }
 
-void save_chip_bitmap(const QImage& chip, const std::filesystem::path& path) {
+void save_chip_bitmap(const QImage& chip, const std::filesystem::path& path, int permissions) {
     const QByteArray bytes = chip_bmp_bytes(chip);
-    if (!write_file_atomically(path, bytes.constData(), static_cast<size_t>(bytes.size()))) {
+    OutputOptions output;
+    output.permissions = permissions;
+    if (!write_file_atomically(path, bytes.constData(), static_cast<size_t>(bytes.size()),
+                               output)) {
         std::string message = "Cannot write file ";
         message.append(path.string());
         throw EInOutError(message);

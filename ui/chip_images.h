@@ -35,6 +35,7 @@ BitString picture_pixels(const QImage& picture);
 QByteArray chip_bmp_bytes(const QImage& chip);
 
 // Writes the chip bitmap file; an existing file is replaced, never left half-written.
-void save_chip_bitmap(const QImage& chip, const std::filesystem::path& path);
+// permissions: the input's permission bits, which the file takes (-1: 0666 less the umask).
+void save_chip_bitmap(const QImage& chip, const std::filesystem::path& path, int permissions = -1);
 
 }  // namespace quorvane

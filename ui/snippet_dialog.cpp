@@ -120,7 +120,7 @@ void TSnippet::showEvent(QShowEvent* event) {
 void TSnippet::OKButtonClick() {
     if (ChipBox->isChecked()) {
         try {
-            save_chip_bitmap(chip_, bitmap_path_);
+            save_chip_bitmap(chip_, bitmap_path_, bitmap_permissions_);
         } catch (const EngineError& error) {
             // The dialog stays open: the user may untick the box or close it.
             show_error_report(this, error, QFile::decodeName(bitmap_path_.c_str()));

@@ -21,7 +21,11 @@ class TSnippet : public QDialog {
     // What the next showing displays, and where OK saves the chip.
     void set_pictures(const QImage& chip, const QImage& stream, const QString& chip_size,
                       const QString& diraz_size);
-    void set_bitmap_path(std::string path) { bitmap_path_ = std::move(path); }
+    // Where OK saves the chip, with the permission bits of the input it belongs to.
+    void set_bitmap_path(std::string path, int permissions = -1) {
+        bitmap_path_ = std::move(path);
+        bitmap_permissions_ = permissions;
+    }
     const std::string& bitmap_path() const { return bitmap_path_; }
 
     const QImage& chip() const { return chip_; }
@@ -44,6 +48,7 @@ class TSnippet : public QDialog {
     QImage chip_;
     QImage stream_;
     std::string bitmap_path_;
+    int bitmap_permissions_ = -1;
 };
 
 }  // namespace quorvane

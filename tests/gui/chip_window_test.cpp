@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <filesystem>
 #include <random>
 
 #include "engine/bit_codecs.h"
@@ -208,6 +209,8 @@ void ChipWindowTest::dialogShowsTheDrawing() {
 void ChipWindowTest::savedBitmapHasOneBitPerPixel() {
     QTemporaryDir dir;
     const QString input = PutFile(dir, QStringLiteral("in.bin"), SparseBytes(300, 50));
+    // A private input gives a private bitmap.
+    QFile::setPermissions(input, QFile::ReadOwner | QFile::WriteOwner);
     auto window = ShowMainWindow();
     window->load_input_file(input);
     // A stale file of the same name is replaced.
@@ -222,6 +225,10 @@ void ChipWindowTest::savedBitmapHasOneBitPerPixel() {
 
     const QByteArray bmp = ReadAll(input + ".bmp");
     QVERIFY(bmp.startsWith("BM"));
+    const auto bmp_permissions =
+        std::filesystem::status(QFile::encodeName(input + ".bmp").toStdString()).permissions();
+    QVERIFY(bmp_permissions ==
+            (std::filesystem::perms::owner_read | std::filesystem::perms::owner_write));
     QCOMPARE(static_cast<int>(Le32(bmp, 18)), 25);  // width
     QCOMPARE(static_cast<int>(Le32(bmp, 22)), 25);  // height, rows bottom-up
     QCOMPARE(Le16(bmp, 28), uint16_t{1});           // bits per pixel
