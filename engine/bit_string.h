@@ -7,8 +7,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quorvane {
@@ -22,8 +25,32 @@ inline uint64_t reverse_bits64(uint64_t x) noexcept {
     return x;
 }
 
+// Leaves the new words of a growing word vector unset: every bulk append writes them at once.
+template <typename T>
+class WordAllocator : public std::allocator<T> {
+  public:
+    template <typename U>
+    struct rebind {
+        using other = WordAllocator<U>;
+    };
+    using std::allocator<T>::allocator;
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
+// Index of the first word in [from, to) that is not zero; to when there is none.
+size_t first_nonzero_word(const uint64_t* words, size_t from, size_t to) noexcept;
+
 class BitString {
   public:
+    using Words = std::vector<uint64_t, WordAllocator<uint64_t>>;
+
     BitString() = default;
 
     // Parses the text form; any character other than '0' and '1' throws std::invalid_argument.
@@ -57,6 +84,8 @@ class BitString {
     uint64_t extract(size_t pos, unsigned count) const noexcept {
         return count == 0 ? 0 : window(pos) >> (64 - count);
     }
+    // Position of the first 1 at or after pos; size() when there is none.
+    size_t next_one(size_t pos) const noexcept;
 
     void clear() noexcept {
         words_.clear();
@@ -98,14 +127,14 @@ class BitString {
         return out;
     }
 
-    const std::vector<uint64_t>& words() const noexcept { return words_; }
+    const Words& words() const noexcept { return words_; }
 
     friend bool operator==(const BitString& a, const BitString& b) noexcept {
         return a.size_ == b.size_ && a.words_ == b.words_;
     }
 
   private:
-    std::vector<uint64_t> words_;
+    Words words_;  // bits past the end are zero
     size_t size_ = 0;
 };
 

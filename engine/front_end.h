@@ -52,6 +52,8 @@ class FrontEnd {
     }
     // A packing cycle has ended; the statistics it shows are final.
     virtual void cycle_finished() {}
+    // False when labels and gauges go nowhere: the passes then skip making their texts.
+    virtual bool shows_statistics() const { return true; }
 
     void set_gauge(Gauge gauge, int64_t max, int64_t progress) {
         set_gauge_max(gauge, max);
@@ -75,6 +77,7 @@ class PumpOnlyFrontEnd : public SilentFrontEnd {
   public:
     explicit PumpOnlyFrontEnd(FrontEnd& target) : target_(target) {}
     void pump() override { target_.pump(); }
+    bool shows_statistics() const override { return false; }
 
   private:
     FrontEnd& target_;

@@ -79,6 +79,12 @@ std::optional<RodStream> CreateFileHeader(const CycleCounts& counts, const BitSt
 
 void ReadInFileHeader(RoundState& round, const BitString& StreamBits, int32_t CurrentSize,
                       int32_t BitsIn, bool lz77, FrontEnd& ui) {
+    ZlibCoders fresh;
+    ReadInFileHeader(round, StreamBits, CurrentSize, BitsIn, lz77, ui, fresh);
+}
+
+void ReadInFileHeader(RoundState& round, const BitString& StreamBits, int32_t CurrentSize,
+                      int32_t BitsIn, bool lz77, FrontEnd& ui, ZlibCoders& zlib) {
     const RodHeader header = decode_header(StreamBits);
     round = RoundState{};
     round.CycleCount = header.CycleCount;
@@ -96,7 +102,7 @@ void ReadInFileHeader(RoundState& round, const BitString& StreamBits, int32_t Cu
     const int64_t decisions_length =
         int64_t{CurrentSize} * 8 - kHeaderBits - round.DataBitCount - pad;
     round.DecisionBits = UnpackDecisionStream(
-        CopyBits(StreamBits, decisions_start, decisions_length), round.LowRods, lz77, ui);
+        CopyBits(StreamBits, decisions_start, decisions_length), round.LowRods, lz77, ui, zlib);
 
     if (round.TrailingBitCount > 0) {
         round.TrailingPending = true;

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <optional>
+#include <utility>
 
 #include "engine/checked_math.h"
 #include "engine/errors.h"
@@ -25,19 +26,32 @@ struct PassSnapshot {
     size_t decisions = 0;
 };
 
+// The snapshots move, never copy: the data of the newest pass stays in the cycle, and a pass's
+// input goes into its snapshot once the next pass has replaced it.
 class PassHistory {
   public:
     PassSnapshot& at(int32_t pass) { return ring_[static_cast<size_t>(pass) % ring_.size()]; }
+    // The cycle stands at pass: its counters are kept, its data stays in the cycle.
     void record(int32_t pass, const CycleState& cycle) {
         PassSnapshot& s = at(pass);
-        s.data = cycle.DataBits;
         s.low = cycle.LowRods;
         s.high = cycle.HighRods;
         s.decisions = cycle.DecisionArray.size();
+        live_ = pass;
     }
+    // After a pass: its input, left in spare, becomes the snapshot of the pass before, and the
+    // oldest snapshot's buffer takes the next pass's output.
+    void keep_input(CycleState& cycle) {
+        std::swap(at(live_).data, cycle.spare);
+        live_ = -1;
+    }
+    // Passes are restored newest first, each at most once after the passes have run.
     void restore(int32_t pass, CycleState& cycle) {
         const PassSnapshot& s = at(pass);
-        cycle.DataBits = s.data;
+        if (pass != live_) {
+            cycle.DataBits = std::move(at(pass).data);
+            live_ = pass;
+        }
         cycle.LowRods = s.low;
         cycle.HighRods = s.high;
         cycle.DecisionArray.truncate(s.decisions);
@@ -45,6 +59,7 @@ class PassHistory {
 
   private:
     std::array<PassSnapshot, kCandidates + 1> ring_;
+    int32_t live_ = -1;  // the pass whose data is in the cycle
 };
 
 // Runs the passes; returns with PassDepth the number of the last pass kept.
@@ -52,11 +67,11 @@ void run_passes(Engine& e, PassHistory& history, int64_t start_length) {
     CycleState& cycle = e.run.cycle;
     for (;;) {
         CentrifugePass(cycle, e.run.RodSize, e.ui);
-        const PassSnapshot& before = history.at(cycle.PassDepth - 1);
+        history.keep_input(cycle);
+        const BitString& before = history.at(cycle.PassDepth - 1).data;
         // A pass that changed nothing would be repeated to the pass limit; a balance beyond
         // the header's field could not be written. Either way the pass before is the last.
-        const bool unchanged =
-            cycle.DataBits.size() == before.data.size() && cycle.DataBits == before.data;
+        const bool unchanged = cycle.DataBits == before;
         const bool unbalanced = int64_t{cycle.HighRods} - cycle.LowRods > e.limits.max_balance;
         if (unchanged || unbalanced) {
             history.restore(cycle.PassDepth - 1, cycle);
@@ -77,7 +92,8 @@ void run_passes(Engine& e, PassHistory& history, int64_t start_length) {
 // Packs the decisions, catching any failure as an overflow; cancellation still goes through.
 BitString guarded_pack(Engine& e, bool lz77) {
     try {
-        return PackDecisionStream(e.run.cycle.DecisionArray, e.run.DecisionOverflow, lz77, e.ui);
+        return PackDecisionStream(e.run.cycle.DecisionArray, e.run.DecisionOverflow, lz77, e.ui,
+                                  e.run.zlib);
     } catch (const ERunCancelled&) {
         throw;
     } catch (const std::exception&) {
@@ -104,7 +120,9 @@ std::optional<RodStream> build_verified_stream(Engine& e, PassHistory& history,
                                  run.SourceByteCount};
         std::optional<RodStream> stream = CreateFileHeader(counts, cycle.DataBits, decisions, e.ui);
         if (!stream) continue;
-        if (restores_to(stream->StreamBits, start, run.RodSize, lz77, e.ui)) return stream;
+        if (restores_to(stream->StreamBits, start, run.RodSize, lz77, e.ui, run.zlib)) {
+            return stream;
+        }
     }
     return std::nullopt;
 }
@@ -167,11 +185,11 @@ bool target_reached(int32_t level, int32_t original_size, int64_t bytes) {
 }
 
 bool restores_to(const BitString& candidate, const BitString& expected, unsigned rod_size,
-                 bool lz77, FrontEnd& ui) {
+                 bool lz77, FrontEnd& ui, ZlibCoders& zlib) {
     PumpOnlyFrontEnd quiet(ui);
     RoundState round;
     try {
-        ReadInFileHeader(round, candidate, checked_i32(candidate.size() / 8), 0, lz77, quiet);
+        ReadInFileHeader(round, candidate, checked_i32(candidate.size() / 8), 0, lz77, quiet, zlib);
         return undo_cycle(round, rod_size, quiet) && round.DataBits == expected;
     } catch (const ERunCancelled&) {
         throw;

@@ -30,7 +30,7 @@ bool RestoreStream(Engine& e) {
     RunState& run = e.run;
     RoundState& round = run.round;
     const bool lz77 = e.settings.lz77_on();
-    ReadInFileHeader(round, run.StreamBits, run.CurrentSize, run.BitsIn, lz77, e.ui);
+    ReadInFileHeader(round, run.StreamBits, run.CurrentSize, run.BitsIn, lz77, e.ui, run.zlib);
     run.OriginalSize = round.OriginalSize;
     e.ui.pump();
     const int64_t expected_bits = int64_t{run.OriginalSize} * 8;
@@ -45,7 +45,7 @@ bool RestoreStream(Engine& e) {
         if (cycle <= 1) break;
         if (static_cast<int64_t>(run.StreamBits.size()) > kMaxRodFileBytes * 8) return fail(e);
         run.CurrentSize = checked_i32(run.StreamBits.size() / 8);
-        ReadInFileHeader(round, run.StreamBits, run.CurrentSize, run.BitsIn, lz77, e.ui);
+        ReadInFileHeader(round, run.StreamBits, run.CurrentSize, run.BitsIn, lz77, e.ui, run.zlib);
         run.OriginalSize = round.OriginalSize;
         // Every inner stream was made by the cycle before: its number counts down by one.
         if (round.CycleCount != cycle - 1) return fail(e);

@@ -14,6 +14,7 @@
 #include "engine/reverse_pass.h"
 #include "rodfile/rod_header.h"
 #include "run/run_settings.h"
+#include "zstream/zlib_buffer.h"
 
 namespace quorvane {
 
@@ -84,6 +85,9 @@ struct RunState {
 
     // Unpacking.
     RoundState round;  // the packing cycle being undone
+
+    // Deflates and inflates the decision parts of every cycle, set up once a run.
+    ZlibCoders zlib;
 
     // The output.
     std::vector<uint8_t> OutputBuffer;

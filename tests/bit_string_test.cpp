@@ -54,6 +54,35 @@ TEST(BitString, AppendsMatchTextConcatenation) {
     }
 }
 
+// Long strings take the word-at-a-time paths: joined words and stretches of zero words.
+TEST(BitString, LongAppendsAndSearchesOverZeroStretches) {
+    std::mt19937 rng(12);
+    for (int round = 0; round < 200; ++round) {
+        const std::string a = test::random_bit_text(rng, rng() % 130);
+        const std::string b = test::zero_heavy_bit_text(rng, rng() % 4000);
+        const size_t pos = b.empty() ? 0 : rng() % b.size();
+        const size_t count = rng() % (b.size() - pos + 1);
+        BitString x = bits(a);
+        x.append_range(bits(b), pos, count);
+        ASSERT_EQ(x.to_text(), a + b.substr(pos, count));
+
+        const BitString y = bits(b);
+        for (size_t from : {size_t{0}, pos, pos + count, b.size(), b.size() + 5}) {
+            const size_t one = b.find('1', from);
+            EXPECT_EQ(y.next_one(from), one == std::string::npos ? b.size() : one) << from;
+        }
+    }
+    // Zero words before a set bit, across every block boundary the search steps over.
+    for (size_t zeros = 0; zeros < 70; ++zeros) {
+        for (size_t bit : {0, 1, 63}) {
+            std::string text(64 * zeros + 64, '0');
+            text[64 * zeros + bit] = '1';
+            EXPECT_EQ(bits(text).next_one(0), 64 * zeros + bit);
+            EXPECT_EQ(bits(text).next_one(64 * zeros + bit + 1), text.size());
+        }
+    }
+}
+
 TEST(BitString, WindowReadsZerosPastTheEnd) {
     const BitString b = bits("1011");
     EXPECT_EQ(b.window(0), uint64_t{0xB} << 60);
