@@ -90,6 +90,8 @@ __attribute__((target("avx2"))) void join_words_avx2(uint64_t* dst, const uint64
 }
 #endif
 
+}  // namespace
+
 void join_words(uint64_t* __restrict dst, const uint64_t* __restrict src, size_t count,
                 unsigned shift) noexcept {
 #if defined(__x86_64__)
@@ -101,8 +103,6 @@ void join_words(uint64_t* __restrict dst, const uint64_t* __restrict src, size_t
     for (size_t i = 0; i < count; ++i)
         dst[i] = (src[i] << shift) | (src[i + 1] >> (64 - shift));
 }
-
-}  // namespace
 
 size_t first_nonzero_word(const uint64_t* words, size_t from, size_t to) noexcept {
 #if defined(__x86_64__)
@@ -205,6 +205,21 @@ void BitString::append_reversed(const BitString& other) {
     }
     while (nwords-- > 0)
         append_bits(reverse_bits64(other.words_[nwords]), 64);
+}
+
+void BitString::append_reversed(const BitString& other, size_t pos, size_t count) {
+    if (&other == this) {
+        const BitString copy = other;
+        append_reversed(copy, pos, count);
+        return;
+    }
+    words_.reserve((size_ + count + 63) / 64);
+    // From the end, 64 bits at a time: each piece reversed puts its last bit first.
+    for (size_t end = pos + count; end > pos;) {
+        const auto n = static_cast<unsigned>(std::min<size_t>(64, end - pos));
+        append_bits(reverse_bits64(other.extract(end - n, n)) >> (64 - n), n);
+        end -= n;
+    }
 }
 
 }  // namespace quorvane

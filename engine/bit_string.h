@@ -47,6 +47,11 @@ class WordAllocator : public std::allocator<T> {
 // Index of the first word in [from, to) that is not zero; to when there is none.
 size_t first_nonzero_word(const uint64_t* words, size_t from, size_t to) noexcept;
 
+// dst[i] = the 64 bits from bit shift (1..63) of src[i] on, for i < count (src[count] is read).
+void join_words(uint64_t* dst, const uint64_t* src, size_t count, unsigned shift) noexcept;
+
+class BitWriter;
+
 class BitString {
   public:
     using Words = std::vector<uint64_t, WordAllocator<uint64_t>>;
@@ -120,6 +125,8 @@ class BitString {
     void append_range(const BitString& other, size_t pos, size_t count);
     // Appends other's bits in reverse order (its last bit first).
     void append_reversed(const BitString& other);
+    // Appends the count bits of other from position pos in reverse order.
+    void append_reversed(const BitString& other, size_t pos, size_t count);
 
     BitString substr(size_t pos, size_t count) const {
         BitString out;
@@ -129,6 +136,7 @@ class BitString {
 
     const Words& words() const noexcept { return words_; }
 
+    friend class BitWriter;
     friend bool operator==(const BitString& a, const BitString& b) noexcept {
         return a.size_ == b.size_ && a.words_ == b.words_;
     }
@@ -136,6 +144,97 @@ class BitString {
   private:
     Words words_;  // bits past the end are zero
     size_t size_ = 0;
+};
+
+// Appends to a bit string for the pass kernels, which add a few bits at a time: the length and
+// the last, partial word stay in registers, and room for max_bits more bits is made up front.
+// Nothing else may touch the string before finish() gives it its length. Kept a local of the
+// function that writes (never passed on), the compiler holds it in registers.
+class BitWriter {
+  public:
+    BitWriter(BitString& out, size_t max_bits) : out_(out), size_(out.size_) {
+        out.words_.resize((size_ + max_bits + 63) / 64 + 1);
+        words_ = out.words_.data();
+        if ((size_ & 63) != 0) last_ = words_[size_ >> 6];
+    }
+    BitWriter(const BitWriter&) = delete;
+    BitWriter& operator=(const BitWriter&) = delete;
+
+    size_t size() const noexcept { return size_; }
+
+    // The low count (0..64) bits of value, the most significant of them first.
+    void put(uint64_t value, unsigned count) noexcept {
+        if (count == 0) return;
+        // Without branches: whether the word fills up is as good as random in the kernels.
+        const auto used = static_cast<unsigned>(size_ & 63);
+        const uint64_t top = value << (64 - count);  // the bits from the most significant down
+        const uint64_t word = last_ | (top >> used);
+        const uint64_t spill = (top << (63 - used)) << 1;
+        words_[size_ >> 6] = word;
+        last_ = used + count >= 64 ? spill : word;
+        size_ += count;
+    }
+
+    void put_zeros(size_t count) noexcept {
+        const unsigned used = size_ & 63;
+        if (used + count < 64) {
+            size_ += count;
+            return;
+        }
+        if (used != 0) {
+            words_[size_ >> 6] = last_;
+            last_ = 0;
+            count -= 64 - used;
+            size_ += 64 - used;
+        }
+        uint64_t* dst = words_ + (size_ >> 6);
+        for (size_t i = 0; i < count / 64; ++i)
+            dst[i] = 0;
+        size_ += count;
+    }
+
+    // count bits of src from position pos (the range must lie within src).
+    [[gnu::always_inline]] void copy(const BitString& src, size_t pos, size_t count) noexcept {
+        if (count < 64) {
+            put(src.extract(pos, static_cast<unsigned>(count)), static_cast<unsigned>(count));
+            return;
+        }
+        if ((size_ & 63) != 0) {
+            const unsigned fill = 64 - static_cast<unsigned>(size_ & 63);
+            put(src.extract(pos, fill), fill);
+            pos += fill;
+            count -= fill;
+        }
+        const size_t whole = count / 64;
+        uint64_t* dst = words_ + (size_ >> 6);
+        const uint64_t* from = src.words_.data() + (pos >> 6);
+        const unsigned shift = pos & 63;
+        if (shift == 0) {
+            for (size_t i = 0; i < whole; ++i)
+                dst[i] = from[i];
+        } else {
+            // The last word may join one past the source's end: that one goes through window().
+            const size_t joined = (pos >> 6) + whole >= src.words_.size() ? whole - 1 : whole;
+            join_words(dst, from, joined, shift);
+            if (joined != whole) dst[joined] = src.window(pos + 64 * joined);
+        }
+        size_ += 64 * whole;
+        pos += 64 * whole;
+        const auto rest = static_cast<unsigned>(count % 64);
+        put(src.extract(pos, rest), rest);
+    }
+
+    void finish() {
+        if ((size_ & 63) != 0) words_[size_ >> 6] = last_;
+        out_.size_ = size_;
+        out_.words_.resize((size_ + 63) / 64);
+    }
+
+  private:
+    BitString& out_;
+    uint64_t* words_ = nullptr;
+    size_t size_;
+    uint64_t last_ = 0;  // the partial word at size_ / 64, filled from its most significant bit
 };
 
 }  // namespace quorvane

@@ -20,8 +20,9 @@ namespace {
 // A stretch of zero groups has no low rod: it moves to the output as a block.
 __attribute__((target("bmi2,popcnt"))) size_t split_groups(const BitString& data, size_t pos,
                                                            size_t rods, unsigned rod_size,
-                                                           BitString& out, BitString& forward,
-                                                           int32_t& low) {
+                                                           BitString& kept, BitString& moved) {
+    BitWriter out(kept, data.size());
+    BitWriter forward(moved, rods);
     const unsigned group = 64 / rod_size;
     const unsigned span = group * rod_size;
     uint64_t test_mask = 0;
@@ -30,13 +31,12 @@ __attribute__((target("bmi2,popcnt"))) size_t split_groups(const BitString& data
     const uint64_t span_mask = ~uint64_t{0} << (64 - span);
     const size_t groups = rods / group;
     size_t done = 0;  // groups
-    int64_t lows = 0;
     while (done < groups) {
         const uint64_t chunk = data.window(pos) & span_mask;
         if (chunk == 0) {
             const size_t zeros = (data.next_one(pos) - pos) / span;
             const size_t n = std::min(zeros, groups - done);
-            out.append_repeated(false, n * span);
+            out.put_zeros(n * span);
             done += n;
             pos += n * span;
             continue;
@@ -44,14 +44,13 @@ __attribute__((target("bmi2,popcnt"))) size_t split_groups(const BitString& data
         // A set test bit marks a low rod; the bit after it is the one that moves.
         const uint64_t drop = (chunk & test_mask) >> 1;
         const uint64_t keep = span_mask & ~drop;
-        out.append_bits(_pext_u64(chunk, keep), static_cast<unsigned>(_mm_popcnt_u64(keep)));
-        const auto moved = static_cast<unsigned>(_mm_popcnt_u64(drop));
-        forward.append_bits(_pext_u64(chunk, drop), moved);
-        lows += moved;
+        out.put(_pext_u64(chunk, keep), static_cast<unsigned>(_mm_popcnt_u64(keep)));
+        forward.put(_pext_u64(chunk, drop), static_cast<unsigned>(_mm_popcnt_u64(drop)));
         ++done;
         pos += span;
     }
-    low = checked_add(low, checked_i32(lows));
+    out.finish();
+    forward.finish();
     return done * group;
 }
 #endif
@@ -63,31 +62,29 @@ PassCounts centrifuge(const BitString& data, unsigned rod_size, BitString& out,
     const size_t length = data.size();
     const size_t head = length % rod_size;
     const size_t rods = length / rod_size;
-    out.clear();
-    out.reserve(length);
     // Rods are visited front to back here; the decisions are wanted back to front. The buffer
     // is kept, so that a pass allocates nothing.
     thread_local BitString forward;
     forward.clear();
-    PassCounts counts;
+    out.clear();
     size_t pos = head;
     size_t done = 0;
 #if defined(__x86_64__)
     if (allow_wide && rod_size <= 32 && have_bmi2()) {
-        done = split_groups(data, pos, rods, rod_size, out, forward, counts.low);
+        done = split_groups(data, pos, rods, rod_size, out, forward);
         pos += done * rod_size;
     }
 #else
     (void)allow_wide;
 #endif
+    BitWriter moved(forward, rods - done);
+    BitWriter kept(out, length - out.size());
     // The output is the data less the moved bits: copy the stretches between them whole.
     size_t copy_from = pos;
-    int32_t low = 0;
     while (done < rods) {
-        if (SplitRod(data, pos, rod_size, forward)) {
-            out.append_range(data, copy_from, pos + rod_size - 1 - copy_from);
+        if (SplitRod(data, pos, rod_size, moved)) {
+            kept.copy(data, copy_from, pos + rod_size - 1 - copy_from);
             copy_from = pos + rod_size;
-            ++low;
             ++done;
             pos += rod_size;
             continue;
@@ -100,10 +97,13 @@ PassCounts centrifuge(const BitString& data, unsigned rod_size, BitString& out,
         done += high;
         pos += high * rod_size;
     }
-    out.append_range(data, copy_from, pos - copy_from);
-    out.append_range(data, 0, head);
+    kept.copy(data, copy_from, pos - copy_from);
+    kept.copy(data, 0, head);
+    kept.finish();
+    moved.finish();
     decisions.append_reversed(forward);
-    counts.low = checked_add(counts.low, low);
+    PassCounts counts;
+    counts.low = checked_i32(forward.size());
     counts.high = checked_sub(checked_i32(rods), counts.low);
     return counts;
 }

@@ -34,9 +34,9 @@ struct PassCounts {
 // Splits the rod of rod_size bits at position pos of data: a low rod (its bit rod_size-1 is 1)
 // gives its last bit to decisions and the result is true; a high rod stays whole. The rod's
 // output (all of it, or all but its last bit) is left for the caller to copy.
-inline bool SplitRod(const BitString& data, size_t pos, unsigned rod_size, BitString& decisions) {
+inline bool SplitRod(const BitString& data, size_t pos, unsigned rod_size, BitWriter& decisions) {
     if (!data[pos + rod_size - 2]) return false;
-    decisions.push_back(data[pos + rod_size - 1]);
+    decisions.put(data[pos + rod_size - 1] ? 1 : 0, 1);
     return true;
 }
 

@@ -147,56 +147,47 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) void scan_words(const BitString& da
     pos = 64 * i + offset - (rod_size - 2);
 }
 
-// Decision bits newest first, a few at a time.
+// The decision bits a pass uses, newest first: reversed once, then read a few at a time.
 class DecisionReader {
   public:
-    DecisionReader(const BitString& decisions, int64_t left)
-        : decisions_(decisions), left_(static_cast<size_t>(left)) {}
+    DecisionReader(const BitString& decisions, int64_t left, size_t used) {
+        reversed_.clear();
+        reversed_.append_reversed(decisions, static_cast<size_t>(left) - used, used);
+    }
 
-    // The next n (1..32) decisions, the newest in bit n - 1.
+    // The next n (1..64) decisions, the newest in bit n - 1.
     uint64_t take(unsigned n) {
-        if (held_ < n) refill();
-        const uint64_t bits = buffer_ >> (64 - n);
-        buffer_ <<= n;
-        held_ -= n;
+        const uint64_t bits = reversed_.extract(next_, n);
+        next_ += n;
         return bits;
     }
 
   private:
-    void refill() {
-        const auto k = static_cast<unsigned>(std::min<size_t>(64 - held_, left_));
-        if (k == 0) return;
-        // Reversed, the newest of the k bits comes first.
-        const uint64_t chunk = reverse_bits64(decisions_.extract(left_ - k, k));
-        buffer_ |= chunk >> held_;
-        held_ += k;
-        left_ -= k;
-    }
-
-    const BitString& decisions_;
-    size_t left_;
-    uint64_t buffer_ = 0;  // held_ bits, the newest in the most significant bit
-    unsigned held_ = 0;
+    // Kept from pass to pass, so that a pass allocates nothing.
+    static thread_local BitString reversed_;
+    size_t next_ = 0;
 };
+
+thread_local BitString DecisionReader::reversed_;
 
 // Writes a word's 64 data bits with a decision bit after each split rod's test bit. Each half
 // word is spread to every other bit, the decisions go into the gaps after the test bits, and
 // the gaps not used are squeezed out.
-__attribute__((target("bmi2,popcnt"))) void expand_word(uint64_t word, uint64_t splits,
-                                                        DecisionReader& reader, BitString& out) {
+[[gnu::always_inline]] __attribute__((target("bmi2,popcnt"))) inline void expand_word(
+    uint64_t word, uint64_t splits, DecisionReader& reader, BitWriter& out) {
     constexpr uint64_t kOdd = 0xAAAAAAAAAAAAAAAAULL;
     for (const unsigned shift : {32U, 0U}) {
         const uint64_t bits32 = (word >> shift) & 0xFFFFFFFFULL;
         const uint64_t splits32 = (splits >> shift) & 0xFFFFFFFFULL;
         if (splits32 == 0) {
-            out.append_bits(bits32, 32);
+            out.put(bits32, 32);
             continue;
         }
         const auto n = static_cast<unsigned>(_mm_popcnt_u64(splits32));
         const uint64_t data_slots = _pdep_u64(bits32, kOdd);
         const uint64_t decision_slots = _pdep_u64(splits32, kOdd) >> 1;
         const uint64_t decision_bits = _pdep_u64(reader.take(n), decision_slots);
-        out.append_bits(_pext_u64(data_slots | decision_bits, kOdd | decision_slots), 32 + n);
+        out.put(_pext_u64(data_slots | decision_bits, kOdd | decision_slots), 32 + n);
     }
 }
 
@@ -204,8 +195,9 @@ __attribute__((target("bmi2,popcnt"))) void expand_word(uint64_t word, uint64_t 
 __attribute__((target("bmi2,popcnt"))) void write_wide(const BitString& data,
                                                        const BitString& decisions,
                                                        int64_t decisions_left,
-                                                       const ReversePlan& plan, BitString& out) {
-    DecisionReader reader(decisions, decisions_left);
+                                                       const ReversePlan& plan, BitString& to) {
+    BitWriter out(to, plan.consumed + plan.split_count);
+    DecisionReader reader(decisions, decisions_left, plan.split_count);
     const uint64_t* words = data.words().data();
     size_t copy_from = 0;
     for (const ReversePlan::SplitWord& s : plan.splits) {
@@ -216,23 +208,25 @@ __attribute__((target("bmi2,popcnt"))) void write_wide(const BitString& data,
                 const auto at = static_cast<unsigned>(std::countl_zero(mask));
                 mask &= ~(kTop >> at);
                 const size_t test = start + at;
-                out.append_range(data, copy_from, test + 1 - copy_from);
-                out.append_bits(reader.take(1), 1);
+                out.copy(data, copy_from, test + 1 - copy_from);
+                out.put(reader.take(1), 1);
                 copy_from = test + 1;
             }
             continue;
         }
-        out.append_range(data, copy_from, start - copy_from);
+        out.copy(data, copy_from, start - copy_from);
         expand_word(words[s.word], s.mask, reader, out);
         copy_from = start + 64;
     }
-    out.append_range(data, copy_from, plan.consumed - copy_from);
+    out.copy(data, copy_from, plan.consumed - copy_from);
+    out.finish();
 }
 #endif
 
 // The plan's output, a split rod at a time.
 void write_rod_by_rod(const BitString& data, const BitString& decisions, int64_t decisions_left,
-                      const ReversePlan& plan, BitString& out) {
+                      const ReversePlan& plan, BitString& to) {
+    BitWriter out(to, plan.consumed + plan.split_count);
     size_t copy_from = 0;
     auto d = static_cast<size_t>(decisions_left);
     for (const ReversePlan::SplitWord& s : plan.splits) {
@@ -240,12 +234,13 @@ void write_rod_by_rod(const BitString& data, const BitString& decisions, int64_t
             const auto at = static_cast<unsigned>(std::countl_zero(mask));
             mask &= ~(kTop >> at);
             const size_t test = 64 * s.word + at;
-            out.append_range(data, copy_from, test + 1 - copy_from);
-            out.push_back(decisions[--d]);
+            out.copy(data, copy_from, test + 1 - copy_from);
+            out.put(decisions[--d] ? 1 : 0, 1);
             copy_from = test + 1;
         }
     }
-    out.append_range(data, copy_from, plan.consumed - copy_from);
+    out.copy(data, copy_from, plan.consumed - copy_from);
+    out.finish();
 }
 
 }  // namespace
@@ -256,6 +251,7 @@ bool plan_reverse(const BitString& data, unsigned rod_size, int64_t& decisions_l
     plan.splits.reserve(data.words().size());
     plan.consumed = 0;
     plan.wide = false;
+    const int64_t decisions_before = decisions_left;
     const size_t length = data.size();
     const size_t split = rod_size - 1;
     const auto pass_ends = [&](size_t at) {
@@ -306,6 +302,7 @@ bool plan_reverse(const BitString& data, unsigned rod_size, int64_t& decisions_l
         if (pass_ends(pos)) break;
     }
     plan.consumed = pos;
+    plan.split_count = static_cast<size_t>(decisions_before - decisions_left);
     return ok;
 }
 
@@ -327,10 +324,7 @@ bool reverse_rods(const BitString& data, unsigned rod_size, const BitString& dec
     const int64_t d = decisions_left;
     const bool ok = plan_reverse(data, rod_size, decisions_left, high_rods, plan, allow_wide);
     consumed = plan.consumed;
-    if (ok) {
-        restored.reserve(restored.size() + consumed + static_cast<size_t>(d - decisions_left));
-        write_reverse(data, decisions, d, plan, restored);
-    }
+    if (ok) write_reverse(data, decisions, d, plan, restored);
     return ok;
 }
 
@@ -340,18 +334,16 @@ bool ReversePass(RoundState& round, unsigned rod_size, FrontEnd& ui) {
     if (!plan_reverse(round.DataBits, rod_size, d, round.HighRods, plan)) return false;
     // The bits no rod took go in front, then the pending trailing bits, then the rods restored:
     // written once, into the buffer the pass before left behind.
+    const BitString& data = round.DataBits;
     BitString& next = round.spare;
-    const size_t consumed = plan.consumed;
     next.clear();
-    next.reserve(round.DataBits.size() + round.TrailingBits.size() +
-                 static_cast<size_t>(round.DecisionBits.size() - static_cast<size_t>(d)));
-    next.append_range(round.DataBits, consumed, round.DataBits.size() - consumed);
+    next.append_range(data, plan.consumed, data.size() - plan.consumed);
     if (round.TrailingPending) {
         next.append(round.TrailingBits);
         round.TrailingPending = false;
     }
-    write_reverse(round.DataBits, round.DecisionBits,
-                  static_cast<int64_t>(round.DecisionBits.size()), plan, next);
+    write_reverse(data, round.DecisionBits, static_cast<int64_t>(round.DecisionBits.size()), plan,
+                  next);
     std::swap(round.DataBits, next);
     round.BitsOut = checked_i32(round.DataBits.size());
     round.DecisionBits.truncate(static_cast<size_t>(d));

@@ -23,6 +23,7 @@ struct ReversePlan {
         uint64_t mask;
     };
     std::vector<SplitWord> splits;
+    size_t split_count = 0;
     size_t consumed = 0;
     bool wide = false;  // found by the word-parallel scan: written a word at a time
 };

@@ -2,6 +2,7 @@
 #include "rodfile/rod_header.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "engine/bit_codecs.h"
 #include "engine/checked_math.h"
@@ -86,7 +87,12 @@ void ReadInFileHeader(RoundState& round, const BitString& StreamBits, int32_t Cu
 void ReadInFileHeader(RoundState& round, const BitString& StreamBits, int32_t CurrentSize,
                       int32_t BitsIn, bool lz77, FrontEnd& ui, ZlibCoders& zlib) {
     const RodHeader header = decode_header(StreamBits);
+    // A fresh round that keeps the buffers its reverse passes reuse.
+    ReversePlan plan = std::move(round.plan);
+    BitString spare = std::move(round.spare);
     round = RoundState{};
+    round.plan = std::move(plan);
+    round.spare = std::move(spare);
     round.CycleCount = header.CycleCount;
     round.PassDepth = header.PassDepth;
     round.HeaderPassDepth = header.PassDepth;

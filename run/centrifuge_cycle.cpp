@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "engine/checked_math.h"
 #include "engine/errors.h"
@@ -19,6 +20,19 @@ namespace {
 // earlier pass when the stream of the last one does not restore.
 constexpr int32_t kCandidates = 8;
 
+BitString take_buffer(std::vector<BitString>& pool) {
+    if (pool.empty()) return {};
+    BitString buffer = std::move(pool.back());
+    pool.pop_back();
+    buffer.clear();
+    return buffer;
+}
+
+void give_buffer(std::vector<BitString>& pool, BitString& buffer) {
+    pool.push_back(std::move(buffer));
+    buffer = BitString();
+}
+
 struct PassSnapshot {
     BitString data;
     int32_t low = 0;
@@ -27,9 +41,21 @@ struct PassSnapshot {
 };
 
 // The snapshots move, never copy: the data of the newest pass stays in the cycle, and a pass's
-// input goes into its snapshot once the next pass has replaced it.
+// input goes into its snapshot once the next pass has replaced it. The buffers come from the
+// run's pool and go back to it, so that a cycle allocates nothing once the run is under way.
 class PassHistory {
   public:
+    explicit PassHistory(std::vector<BitString>& pool) : pool_(pool) {
+        for (PassSnapshot& s : ring_)
+            s.data = take_buffer(pool_);
+    }
+    ~PassHistory() {
+        for (PassSnapshot& s : ring_)
+            give_buffer(pool_, s.data);
+    }
+    PassHistory(const PassHistory&) = delete;
+    PassHistory& operator=(const PassHistory&) = delete;
+
     PassSnapshot& at(int32_t pass) { return ring_[static_cast<size_t>(pass) % ring_.size()]; }
     // The cycle stands at pass: its counters are kept, its data stays in the cycle.
     void record(int32_t pass, const CycleState& cycle) {
@@ -58,6 +84,7 @@ class PassHistory {
     }
 
   private:
+    std::vector<BitString>& pool_;
     std::array<PassSnapshot, kCandidates + 1> ring_;
     int32_t live_ = -1;  // the pass whose data is in the cycle
 };
@@ -120,7 +147,8 @@ std::optional<RodStream> build_verified_stream(Engine& e, PassHistory& history,
                                  run.SourceByteCount};
         std::optional<RodStream> stream = CreateFileHeader(counts, cycle.DataBits, decisions, e.ui);
         if (!stream) continue;
-        if (restores_to(stream->StreamBits, start, run.RodSize, lz77, e.ui, run.zlib)) {
+        // A packing run has no round of its own to undo: its round is the scratch.
+        if (restores_to(stream->StreamBits, start, run.RodSize, lz77, e.ui, run.zlib, run.round)) {
             return stream;
         }
     }
@@ -185,9 +213,8 @@ bool target_reached(int32_t level, int32_t original_size, int64_t bytes) {
 }
 
 bool restores_to(const BitString& candidate, const BitString& expected, unsigned rod_size,
-                 bool lz77, FrontEnd& ui, ZlibCoders& zlib) {
+                 bool lz77, FrontEnd& ui, ZlibCoders& zlib, RoundState& round) {
     PumpOnlyFrontEnd quiet(ui);
-    RoundState round;
     try {
         ReadInFileHeader(round, candidate, checked_i32(candidate.size() / 8), 0, lz77, quiet, zlib);
         return undo_cycle(round, rod_size, quiet) && round.DataBits == expected;
@@ -200,13 +227,18 @@ bool restores_to(const BitString& candidate, const BitString& expected, unsigned
 
 CycleEnd CentrifugeCycle(Engine& e) {
     RunState& run = e.run;
-    run.cycle = CycleState{};
     CycleState& cycle = run.cycle;
+    for (BitString* buffer : {&cycle.DataBits, &cycle.DecisionArray, &cycle.spare})
+        give_buffer(run.spare_buffers, *buffer);
+    cycle = CycleState{};
+    cycle.DecisionArray = take_buffer(run.spare_buffers);
+    cycle.spare = take_buffer(run.spare_buffers);
+    cycle.DataBits = take_buffer(run.spare_buffers);
     set_depth_label(e, depth_text(run.CycleCount, 1));
-    cycle.DataBits = run.StreamBits;
+    cycle.DataBits.append(run.StreamBits);
     const BitString& start = run.StreamBits;
 
-    PassHistory history;
+    PassHistory history(run.spare_buffers);
     history.record(0, cycle);
     run_passes(e, history, static_cast<int64_t>(start.size()));
     run.passes_run = cycle.PassDepth;

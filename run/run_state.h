@@ -82,6 +82,7 @@ struct RunState {
     int32_t passes_run = 0;      // passes the last cycle ran before it chose its stream
     CycleState cycle;            // the cycle being run
     BestStream best;
+    std::vector<BitString> spare_buffers;  // the cycles' pass buffers, kept from cycle to cycle
 
     // Unpacking.
     RoundState round;  // the packing cycle being undone
