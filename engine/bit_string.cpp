@@ -119,16 +119,10 @@ size_t first_nonzero_word(const uint64_t* words, size_t from, size_t to) noexcep
     return from;
 }
 
-size_t BitString::next_one(size_t pos) const noexcept {
-    if (pos >= size_) return size_;
-    size_t w = pos >> 6;
-    uint64_t word = words_[w] & (~uint64_t{0} >> (pos & 63));
-    if (word == 0) {
-        w = first_nonzero_word(words_.data(), w + 1, words_.size());
-        if (w == words_.size()) return size_;
-        word = words_[w];
-    }
-    return (w << 6) + static_cast<size_t>(std::countl_zero(word));
+size_t BitString::next_one_after_word(size_t word) const noexcept {
+    const size_t w = first_nonzero_word(words_.data(), word + 1, words_.size());
+    if (w == words_.size()) return size_;
+    return (w << 6) + static_cast<size_t>(std::countl_zero(words_[w]));
 }
 
 void BitString::append_repeated(bool bit, size_t count) {

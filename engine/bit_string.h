@@ -5,6 +5,7 @@
 // views of the same words. Bits past the end of the last word are always zero.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -90,7 +91,13 @@ class BitString {
         return count == 0 ? 0 : window(pos) >> (64 - count);
     }
     // Position of the first 1 at or after pos; size() when there is none.
-    size_t next_one(size_t pos) const noexcept;
+    size_t next_one(size_t pos) const noexcept {
+        if (pos >= size_) return size_;
+        // Mostly the 1 is near: the word at pos first, then the search over whole words.
+        const uint64_t word = words_[pos >> 6] & (~uint64_t{0} >> (pos & 63));
+        if (word != 0) return (pos & ~size_t{63}) + static_cast<size_t>(std::countl_zero(word));
+        return next_one_after_word(pos >> 6);
+    }
 
     void clear() noexcept {
         words_.clear();
@@ -142,6 +149,8 @@ class BitString {
     }
 
   private:
+    size_t next_one_after_word(size_t word) const noexcept;
+
     Words words_;  // bits past the end are zero
     size_t size_ = 0;
 };
@@ -195,8 +204,12 @@ class BitWriter {
 
     // count bits of src from position pos (the range must lie within src).
     [[gnu::always_inline]] void copy(const BitString& src, size_t pos, size_t count) noexcept {
-        if (count < 64) {
-            put(src.extract(pos, static_cast<unsigned>(count)), static_cast<unsigned>(count));
+        if (count <= 128) {
+            // The stretches between split rods are mostly short.
+            const auto first = static_cast<unsigned>(count < 64 ? count : 64);
+            put(src.extract(pos, first), first);
+            put(src.extract(pos + first, static_cast<unsigned>(count - first)),
+                static_cast<unsigned>(count - first));
             return;
         }
         if ((size_ & 63) != 0) {

@@ -69,6 +69,7 @@ class SilentFrontEnd : public FrontEnd {
     void set_gauge_progress(Gauge, int64_t) override {}
     void show_message(std::string_view) override {}
     void pump() override {}
+    bool shows_statistics() const override { return false; }
 };
 
 // Forwards only pump() to another front end: work done on the side (such as checking that a
@@ -77,7 +78,6 @@ class PumpOnlyFrontEnd : public SilentFrontEnd {
   public:
     explicit PumpOnlyFrontEnd(FrontEnd& target) : target_(target) {}
     void pump() override { target_.pump(); }
-    bool shows_statistics() const override { return false; }
 
   private:
     FrontEnd& target_;

@@ -112,7 +112,10 @@ void run_passes(Engine& e, PassHistory& history, int64_t start_length) {
             return;
         }
         cycle.PassDepth += 1;
-        set_depth_label(e, depth_text(e.run.CycleCount, cycle.PassDepth, true));
+        // The depth text is only ever shown: where nothing is shown, it need not be made.
+        if (e.ui.shows_statistics()) {
+            set_depth_label(e, depth_text(e.run.CycleCount, cycle.PassDepth, true));
+        }
     }
 }
 
