@@ -21,7 +21,9 @@ constexpr uint64_t kTop = uint64_t{1} << 63;
 // Records a split rod's test bit; the plan keeps one mask per word, in stream order.
 void add_split(ReversePlan& plan, size_t test) {
     const size_t word = test >> 6;
-    if (plan.splits.empty() || plan.splits.back().word != word) plan.splits.push_back({word, 0});
+    if (plan.splits.empty() || plan.splits.back().word != word || plan.splits.back().mask == 0) {
+        plan.splits.push_back({word, 0, 0});
+    }
     plan.splits.back().mask |= kTop >> (test & 63);
 }
 
@@ -127,6 +129,7 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) void scan_words(const BitString& da
             if (h_after < 0 || (h_after == 0 && d == 0)) break;
             h = h_after;
             offset = static_cast<unsigned>(offset + tests * rod_size - span);
+            plan.splits.push_back({i, 0, j - i});
             i = j;
             continue;
         }
@@ -138,7 +141,7 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) void scan_words(const BitString& da
         if (d_after < 0 || h_after < 0 || (d_after == 0 && h_after == 0)) break;
         d = d_after;
         h = h_after;
-        if (rods.splits != 0) plan.splits.push_back({i, rods.splits});
+        if (rods.splits != 0) plan.splits.push_back({i, rods.splits, 0});
         offset = rods.next - 64;
         ++i;
     }
@@ -202,6 +205,13 @@ __attribute__((target("bmi2,popcnt"))) void write_wide(const BitString& data,
     size_t copy_from = 0;
     for (const ReversePlan::SplitWord& s : plan.splits) {
         const size_t start = 64 * s.word;
+        if (s.mask == 0) {
+            // Zero words give zeros: written, not copied.
+            out.copy(data, copy_from, start - copy_from);
+            out.put_zeros(64 * s.zero_words);
+            copy_from = start + 64 * s.zero_words;
+            continue;
+        }
         if (start + 64 > plan.consumed) {
             // The last word, cut short by the pass's end: bit by bit.
             for (uint64_t mask = s.mask; mask != 0;) {

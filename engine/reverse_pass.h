@@ -16,11 +16,12 @@ namespace quorvane {
 
 // Where one reverse pass finds its split rods, before any output is written: the test bits of
 // the split rods, one mask per word in stream order (most significant bit first), and the data
-// bits the rods take.
+// bits the rods take. An entry without test bits marks a stretch of zero words instead.
 struct ReversePlan {
     struct SplitWord {
         size_t word;
         uint64_t mask;
+        size_t zero_words = 0;  // when mask is 0: the words from word on that are all zero
     };
     std::vector<SplitWord> splits;
     size_t split_count = 0;
