@@ -359,7 +359,10 @@ bool ReversePass(RoundState& round, unsigned rod_size, FrontEnd& ui) {
     round.DecisionBits.truncate(static_cast<size_t>(d));
     ui.pump();
     round.PassDepth = std::max(0, round.PassDepth - 1);
-    if (!ui.shows_statistics()) return true;
+    if (!ui.shows_statistics()) {
+        ui.pump();
+        return true;
+    }
 
     ui.set_label(Label::DecisionsLabel, d > 0 ? std::to_string(d) : std::string(kRestored));
     ui.set_gauge_progress(Gauge::CentriGauge2, std::abs(int64_t{round.LowRods} - d));
