@@ -59,16 +59,27 @@ void BitString::truncate(size_t n) {
 namespace {
 
 #if defined(__x86_64__)
-// Sixteen words a step with 256-bit vectors; returns where a step found a word that is not zero.
+// Sixteen words a step with 256-bit vectors; returns the first word that is not zero, or where
+// fewer than sixteen words are left.
 __attribute__((target("avx2"))) size_t skip_zero_blocks(const uint64_t* words, size_t from,
                                                         size_t to) noexcept {
-    while (from + 16 <= to) {
+    for (; from + 16 <= to; from += 16) {
         const auto* v = reinterpret_cast<const __m256i*>(words + from);
-        const __m256i any =
-            _mm256_or_si256(_mm256_or_si256(_mm256_loadu_si256(v), _mm256_loadu_si256(v + 1)),
-                            _mm256_or_si256(_mm256_loadu_si256(v + 2), _mm256_loadu_si256(v + 3)));
-        if (!_mm256_testz_si256(any, any)) break;
-        from += 16;
+        const __m256i a = _mm256_loadu_si256(v);
+        const __m256i b = _mm256_loadu_si256(v + 1);
+        const __m256i c = _mm256_loadu_si256(v + 2);
+        const __m256i d = _mm256_loadu_si256(v + 3);
+        const __m256i any = _mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d));
+        if (_mm256_testz_si256(any, any)) continue;
+        // One bit a word, set for the zero ones.
+        const __m256i zero = _mm256_setzero_si256();
+        const auto zeros_a = _mm256_movemask_pd(_mm256_castsi256_pd(_mm256_cmpeq_epi64(a, zero)));
+        const auto zeros_b = _mm256_movemask_pd(_mm256_castsi256_pd(_mm256_cmpeq_epi64(b, zero)));
+        const auto zeros_c = _mm256_movemask_pd(_mm256_castsi256_pd(_mm256_cmpeq_epi64(c, zero)));
+        const auto zeros_d = _mm256_movemask_pd(_mm256_castsi256_pd(_mm256_cmpeq_epi64(d, zero)));
+        const auto zeros =
+            static_cast<unsigned>(zeros_a | zeros_b << 4 | zeros_c << 8 | zeros_d << 12);
+        return from + static_cast<size_t>(std::countr_zero(~zeros));
     }
     return from;
 }
