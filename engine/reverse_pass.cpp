@@ -271,7 +271,8 @@ bool plan_reverse(const BitString& data, unsigned rod_size, int64_t& decisions_l
     };
     size_t pos = 0;
 #if defined(__x86_64__)
-    if (allow_wide && have_bmi2()) {
+    // Beyond 64 a word holds at most one test bit: rod by rod is as quick.
+    if (allow_wide && rod_size <= 64 && have_bmi2()) {
         plan.wide = true;
         scan_words(data, rod_size, decisions_left, high_rods, plan, pos);
     }

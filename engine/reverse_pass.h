@@ -56,8 +56,8 @@ struct RoundState {
 // Finds one pass's rods from the data's start. decisions_left counts the decision bits not yet
 // used (a split rod uses the newest); high_rods counts whole rods still to come. False when a
 // split rod finds no decision bit left, or the whole rods run out (the stream is then not one
-// this program wrote). Runs of zero words are passed over whole; allow_wide selects the
-// word-parallel scan where the processor has one.
+// this program wrote). Runs of whole rods are passed over in one step; allow_wide selects the
+// word-parallel scan (rod sizes up to 64) where the processor has one.
 bool plan_reverse(const BitString& data, unsigned rod_size, int64_t& decisions_left,
                   int32_t& high_rods, ReversePlan& plan, bool allow_wide = true);
 
