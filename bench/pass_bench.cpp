@@ -1,4 +1,5 @@
-// Benchmarks of one centrifuge pass: the packed engine against the text model and a memcpy floor.
+// Benchmarks of one centrifuge pass and one reverse pass: the packed engine against the text
+// model and a memcpy floor, on random and on zero-heavy data.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -23,6 +24,27 @@ std::string random_bit_text(size_t count) {
     return text;
 }
 
+// The data a pass works on: random bits; an executable-like mix (one 64-bit word in a hundred
+// holds random bits, the rest are zero, as in the passes over a small program); or the largest
+// input with only its first bit set.
+enum class Data { Random, Sparse, OneBit };
+
+BitString pass_data(Data kind) {
+    if (kind == Data::Random) return BitString::from_text(random_bit_text(kPassBits));
+    std::vector<uint8_t> bytes(kPassBits / 8);
+    if (kind == Data::OneBit) {
+        bytes[0] = 0x80;
+    } else {
+        std::mt19937 rng(11);
+        for (size_t word = 0; word + 8 <= bytes.size(); word += 8) {
+            if (rng() % 100 != 0) continue;
+            for (size_t i = 0; i < 8; ++i)
+                bytes[word + i] = static_cast<uint8_t>(rng());
+        }
+    }
+    return BitString::from_bytes(bytes);
+}
+
 void BM_Memcpy32K(benchmark::State& state) {
     std::vector<char> from(32768, 'x');
     std::vector<char> to(32768);
@@ -35,30 +57,84 @@ void BM_Memcpy32K(benchmark::State& state) {
 }
 BENCHMARK(BM_Memcpy32K);
 
-void BM_Pass(benchmark::State& state) {
+// One pass, the output buffer kept from pass to pass as CentrifugePass keeps it.
+void run_pass(benchmark::State& state, Data kind, bool wide) {
     const auto rod_size = static_cast<unsigned>(state.range(0));
-    const BitString data = BitString::from_text(random_bit_text(kPassBits));
+    const BitString data = pass_data(kind);
     BitString out;
     BitString decisions;
     decisions.reserve(kPassBits);
     for (auto _ : state) {
         decisions.clear();
-        benchmark::DoNotOptimize(centrifuge(data, rod_size, out, decisions));
+        benchmark::DoNotOptimize(centrifuge(data, rod_size, out, decisions, wide));
     }
 }
-BENCHMARK(BM_Pass)->Arg(2)->Arg(3)->Arg(8)->Arg(128)->Unit(benchmark::kMicrosecond);
 
-void BM_PassRodByRod(benchmark::State& state) {
+// One reverse pass undoing one forward pass over the same data.
+void run_reverse_pass(benchmark::State& state, Data kind, bool wide) {
     const auto rod_size = static_cast<unsigned>(state.range(0));
-    const BitString data = BitString::from_text(random_bit_text(kPassBits));
-    BitString out;
+    const BitString data = pass_data(kind);
+    BitString packed;
     BitString decisions;
+    const PassCounts counts = centrifuge(data, rod_size, packed, decisions);
+    BitString restored;
     for (auto _ : state) {
-        decisions.clear();
-        benchmark::DoNotOptimize(centrifuge(data, rod_size, out, decisions, false));
+        int64_t left = static_cast<int64_t>(decisions.size());
+        int32_t high = counts.high;
+        size_t consumed = 0;
+        restored.clear();
+        if (!reverse_rods(packed, rod_size, decisions, left, high, restored, consumed, wide)) {
+            state.SkipWithError("not restored");
+            break;
+        }
+        benchmark::DoNotOptimize(restored);
     }
 }
-BENCHMARK(BM_PassRodByRod)->Arg(2)->Arg(3)->Arg(8)->Arg(128)->Unit(benchmark::kMicrosecond);
+
+void BM_Pass(benchmark::State& state) {
+    run_pass(state, Data::Random, true);
+}
+void BM_PassRodByRod(benchmark::State& state) {
+    run_pass(state, Data::Random, false);
+}
+void BM_ReversePass(benchmark::State& state) {
+    run_reverse_pass(state, Data::Random, true);
+}
+void BM_ReversePassRodByRod(benchmark::State& state) {
+    run_reverse_pass(state, Data::Random, false);
+}
+void BM_PassSparse(benchmark::State& state) {
+    run_pass(state, Data::Sparse, true);
+}
+void BM_ReversePassSparse(benchmark::State& state) {
+    run_reverse_pass(state, Data::Sparse, true);
+}
+void BM_PassOneBit(benchmark::State& state) {
+    run_pass(state, Data::OneBit, true);
+}
+void BM_ReversePassOneBit(benchmark::State& state) {
+    run_reverse_pass(state, Data::OneBit, true);
+}
+
+void rod_sizes(benchmark::internal::Benchmark* b) {
+    for (int r : {2, 3, 4, 5, 8, 16, 32, 64, 128})
+        b->Arg(r);
+    b->Unit(benchmark::kMicrosecond);
+}
+void few_rod_sizes(benchmark::internal::Benchmark* b) {
+    for (int r : {2, 3, 8, 128})
+        b->Arg(r);
+    b->Unit(benchmark::kMicrosecond);
+}
+
+BENCHMARK(BM_Pass)->Apply(rod_sizes);
+BENCHMARK(BM_ReversePass)->Apply(rod_sizes);
+BENCHMARK(BM_PassRodByRod)->Apply(rod_sizes);
+BENCHMARK(BM_ReversePassRodByRod)->Apply(rod_sizes);
+BENCHMARK(BM_PassSparse)->Apply(few_rod_sizes);
+BENCHMARK(BM_ReversePassSparse)->Apply(few_rod_sizes);
+BENCHMARK(BM_PassOneBit)->Apply(few_rod_sizes);
+BENCHMARK(BM_ReversePassOneBit)->Apply(few_rod_sizes);
 
 void BM_PassModel(benchmark::State& state) {
     const std::string text = random_bit_text(kPassBits);
@@ -71,24 +147,6 @@ void BM_PassModel(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_PassModel)->Arg(2)->Arg(3)->Arg(8)->Arg(128)->Unit(benchmark::kMicrosecond);
-
-// One reverse pass undoing one forward pass over the same data.
-void BM_ReversePass(benchmark::State& state) {
-    const auto rod_size = static_cast<unsigned>(state.range(0));
-    const BitString data = BitString::from_text(random_bit_text(kPassBits));
-    BitString packed;
-    BitString decisions;
-    const PassCounts counts = centrifuge(data, rod_size, packed, decisions);
-    for (auto _ : state) {
-        int64_t left = static_cast<int64_t>(decisions.size());
-        int32_t high = counts.high;
-        BitString restored;
-        size_t consumed = 0;
-        benchmark::DoNotOptimize(
-            reverse_rods(packed, rod_size, decisions, left, high, restored, consumed));
-    }
-}
-BENCHMARK(BM_ReversePass)->Arg(2)->Arg(3)->Arg(8)->Arg(128)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace quorvane

@@ -37,6 +37,8 @@ class CommandLineFrontEnd : public SilentFrontEnd {
         labels_[static_cast<size_t>(label)] = std::string(text);
     }
     void show_message(std::string_view text) override { messages_.emplace_back(text); }
+    // Only -v prints the statistics; without it the passes need not make their texts.
+    bool shows_statistics() const override { return verbose_; }
     void pump() override {
         if (engine_ == nullptr || !progress_.due()) return;
         const RunState& run = engine_->run;

@@ -2,7 +2,14 @@
 #include "engine/bit_string.h"
 
 #include <algorithm>
+#include <bit>
 #include <stdexcept>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+#include "engine/cpu_features.h"
 
 namespace quorvane {
 
@@ -18,7 +25,7 @@ BitString BitString::from_text(std::string_view text) {
 
 BitString BitString::from_bytes(const uint8_t* bytes, size_t count) {
     BitString out;
-    out.words_.resize((count + 7) / 8);
+    out.words_.resize((count + 7) / 8, 0);
     for (size_t i = 0; i < count; ++i) {
         out.words_[i / 8] |= uint64_t{bytes[i]} << (56 - 8 * (i % 8));
     }
@@ -49,8 +56,94 @@ void BitString::truncate(size_t n) {
     if ((n & 63) != 0) words_.back() &= ~uint64_t{0} << (64 - (n & 63));
 }
 
+namespace {
+
+#if defined(__x86_64__)
+// Sixteen words a step with 256-bit vectors; returns the first word that is not zero, or where
+// fewer than sixteen words are left.
+__attribute__((target("avx2"))) size_t skip_zero_blocks(const uint64_t* words, size_t from,
+                                                        size_t to) noexcept {
+    for (; from + 16 <= to; from += 16) {
+        const auto* v = reinterpret_cast<const __m256i*>(words + from);
+        const __m256i a = _mm256_loadu_si256(v);
+        const __m256i b = _mm256_loadu_si256(v + 1);
+        const __m256i c = _mm256_loadu_si256(v + 2);
+        const __m256i d = _mm256_loadu_si256(v + 3);
+        const __m256i any = _mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d));
+        if (_mm256_testz_si256(any, any)) continue;
+        // One bit a word, set for the zero ones.
+        const __m256i zero = _mm256_setzero_si256();
+        const auto zeros_a = _mm256_movemask_pd(_mm256_castsi256_pd(_mm256_cmpeq_epi64(a, zero)));
+        const auto zeros_b = _mm256_movemask_pd(_mm256_castsi256_pd(_mm256_cmpeq_epi64(b, zero)));
+        const auto zeros_c = _mm256_movemask_pd(_mm256_castsi256_pd(_mm256_cmpeq_epi64(c, zero)));
+        const auto zeros_d = _mm256_movemask_pd(_mm256_castsi256_pd(_mm256_cmpeq_epi64(d, zero)));
+        const auto zeros =
+            static_cast<unsigned>(zeros_a | zeros_b << 4 | zeros_c << 8 | zeros_d << 12);
+        return from + static_cast<size_t>(std::countr_zero(~zeros));
+    }
+    return from;
+}
+
+// dst[i] = the 64 bits at bit shift (1..63) of src[i], src[i + 1], for i < count.
+__attribute__((target("avx2"))) void join_words_avx2(uint64_t* dst, const uint64_t* src,
+                                                     size_t count, unsigned shift) noexcept {
+    const __m128i left = _mm_cvtsi32_si128(static_cast<int>(shift));
+    const __m128i right = _mm_cvtsi32_si128(static_cast<int>(64 - shift));
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i + 1));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i),
+                            _mm256_or_si256(_mm256_sll_epi64(a, left), _mm256_srl_epi64(b, right)));
+    }
+    for (; i < count; ++i)
+        dst[i] = (src[i] << shift) | (src[i + 1] >> (64 - shift));
+}
+#endif
+
+}  // namespace
+
+void join_words(uint64_t* __restrict dst, const uint64_t* __restrict src, size_t count,
+                unsigned shift) noexcept {
+#if defined(__x86_64__)
+    if (have_avx2()) {
+        join_words_avx2(dst, src, count, shift);
+        return;
+    }
+#endif
+    for (size_t i = 0; i < count; ++i)
+        dst[i] = (src[i] << shift) | (src[i + 1] >> (64 - shift));
+}
+
+size_t first_nonzero_word(const uint64_t* words, size_t from, size_t to) noexcept {
+#if defined(__x86_64__)
+    if (have_avx2()) from = skip_zero_blocks(words, from, to);
+#endif
+    // Zero stretches are the common case in packed data: test eight words at a time.
+    while (from + 8 <= to) {
+        const uint64_t* w = words + from;
+        if (((w[0] | w[1]) | (w[2] | w[3]) | ((w[4] | w[5]) | (w[6] | w[7]))) != 0) break;
+        from += 8;
+    }
+    while (from < to && words[from] == 0)
+        ++from;
+    return from;
+}
+
+size_t BitString::next_one_after_word(size_t word) const noexcept {
+    const size_t w = first_nonzero_word(words_.data(), word + 1, words_.size());
+    if (w == words_.size()) return size_;
+    return (w << 6) + static_cast<size_t>(std::countl_zero(words_[w]));
+}
+
 void BitString::append_repeated(bool bit, size_t count) {
-    const uint64_t fill = bit ? ~uint64_t{0} : 0;
+    if (!bit) {
+        // Bits past the end are already zero: only the length and the word count grow.
+        size_ += count;
+        words_.resize((size_ + 63) / 64, 0);
+        return;
+    }
+    const uint64_t fill = ~uint64_t{0};
     while (count >= 64) {
         append_bits(fill, 64);
         count -= 64;
@@ -66,7 +159,8 @@ void BitString::append_range(const BitString& other, size_t pos, size_t count) {
         return;
     }
     const size_t new_size = size_ + count;
-    words_.resize((new_size + 63) / 64, 0);
+    // Every new word is written below.
+    words_.resize((new_size + 63) / 64);
     size_t dst = size_;
     if ((dst & 63) != 0) {
         // Top up the last, partial word first; after that every store is a whole word.
@@ -89,9 +183,7 @@ void BitString::append_range(const BitString& other, size_t pos, size_t count) {
         // source's end, so it goes through window().
         const size_t joined =
             whole > 0 && (pos >> 6) + whole >= other.words_.size() ? whole - 1 : whole;
-        for (size_t i = 0; i < joined; ++i) {
-            words_[w + i] = (src[i] << shift) | (src[i + 1] >> (64 - shift));
-        }
+        join_words(words_.data() + w, src, joined, shift);
         if (joined != whole) words_[w + joined] = other.window(pos + 64 * joined);
     }
     w += whole;
@@ -118,6 +210,21 @@ void BitString::append_reversed(const BitString& other) {
     }
     while (nwords-- > 0)
         append_bits(reverse_bits64(other.words_[nwords]), 64);
+}
+
+void BitString::append_reversed(const BitString& other, size_t pos, size_t count) {
+    if (&other == this) {
+        const BitString copy = other;
+        append_reversed(copy, pos, count);
+        return;
+    }
+    words_.reserve((size_ + count + 63) / 64);
+    // From the end, 64 bits at a time: each piece reversed puts its last bit first.
+    for (size_t end = pos + count; end > pos;) {
+        const auto n = static_cast<unsigned>(std::min<size_t>(64, end - pos));
+        append_bits(reverse_bits64(other.extract(end - n, n)) >> (64 - n), n);
+        end -= n;
+    }
 }
 
 }  // namespace quorvane

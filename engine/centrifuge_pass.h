@@ -20,6 +20,10 @@ struct CycleState {
     int32_t PassDepth = 1;    // the pass being run (1..65535)
     int32_t LowRods = 0;      // rods split in this cycle, one decision bit each
     int32_t HighRods = 0;     // rods kept whole in this cycle
+
+    // The data before the last pass; its buffer takes the next pass's output, so that a pass
+    // allocates nothing.
+    BitString spare;
 };
 
 struct PassCounts {
@@ -30,9 +34,9 @@ struct PassCounts {
 // Splits the rod of rod_size bits at position pos of data: a low rod (its bit rod_size-1 is 1)
 // gives its last bit to decisions and the result is true; a high rod stays whole. The rod's
 // output (all of it, or all but its last bit) is left for the caller to copy.
-inline bool SplitRod(const BitString& data, size_t pos, unsigned rod_size, BitString& decisions) {
+inline bool SplitRod(const BitString& data, size_t pos, unsigned rod_size, BitWriter& decisions) {
     if (!data[pos + rod_size - 2]) return false;
-    decisions.push_back(data[pos + rod_size - 1]);
+    decisions.put(data[pos + rod_size - 1] ? 1 : 0, 1);
     return true;
 }
 
@@ -42,7 +46,8 @@ PassCounts centrifuge(const BitString& data, unsigned rod_size, BitString& out,
                       BitString& decisions, bool allow_wide = true);
 
 // One pass over DataBits: adds the decisions to DecisionArray and the rods to LowRods and
-// HighRods (overflow-checked), then shows the statistics.
+// HighRods (overflow-checked), then shows the statistics. The data before the pass is left in
+// spare.
 void CentrifugePass(CycleState& cycle, unsigned rod_size, FrontEnd& ui);
 
 // Shows the DataBits length and the rod counts.

@@ -12,4 +12,13 @@ bool have_bmi2() noexcept {
 #endif
 }
 
+bool have_avx2() noexcept {
+#if defined(__x86_64__)
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+#else
+    return false;
+#endif
+}
+
 }  // namespace quorvane

@@ -7,4 +7,7 @@ namespace quorvane {
 // word-parallel pass kernels use. Asked once; the answer does not change.
 bool have_bmi2() noexcept;
 
+// True when the processor has 256-bit integer vectors (used to pass over stretches of zero words).
+bool have_avx2() noexcept;
+
 }  // namespace quorvane

@@ -52,6 +52,8 @@ class FrontEnd {
     }
     // A packing cycle has ended; the statistics it shows are final.
     virtual void cycle_finished() {}
+    // False when labels and gauges go nowhere: the passes then skip making their texts.
+    virtual bool shows_statistics() const { return true; }
 
     void set_gauge(Gauge gauge, int64_t max, int64_t progress) {
         set_gauge_max(gauge, max);
@@ -67,6 +69,7 @@ class SilentFrontEnd : public FrontEnd {
     void set_gauge_progress(Gauge, int64_t) override {}
     void show_message(std::string_view) override {}
     void pump() override {}
+    bool shows_statistics() const override { return false; }
 };
 
 // Forwards only pump() to another front end: work done on the side (such as checking that a

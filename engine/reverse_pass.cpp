@@ -1,7 +1,8 @@
-// reverse_pass.cpp -- the reverse pass, 64 data bits at a time for rod size 2.
+// reverse_pass.cpp -- the reverse pass: rods found a word at a time, then the output written once.
 #include "engine/reverse_pass.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 
 #if defined(__x86_64__)
@@ -15,73 +16,252 @@
 namespace quorvane {
 namespace {
 
+constexpr uint64_t kTop = uint64_t{1} << 63;
+
+// Records a split rod's test bit; the plan keeps one mask per word, in stream order.
+void add_split(ReversePlan& plan, size_t test) {
+    const size_t word = test >> 6;
+    if (plan.splits.empty() || plan.splits.back().word != word || plan.splits.back().mask == 0) {
+        plan.splits.push_back({word, 0, 0});
+    }
+    plan.splits.back().mask |= kTop >> (test & 63);
+}
+
 #if defined(__x86_64__)
-// Rod size 2, 64 data bits at a time. A rod starting with 1 is a split rod of one data bit; one
-// starting with 0 is a whole rod of two. So a position is the start of a rod unless the position
-// before it started a rod with 0: within a run of zeros that begins at a rod start, every other
-// zero starts a rod, and the 1 after the run starts one when the run has even length. The runs
-// are told apart by parity with one carry-propagating addition. Only chunks in which no pass
-// end and no shortage of decisions or whole rods can occur are done here; returns the position
-// reached and, in straddle, whether the last whole rod continues past it.
-__attribute__((target("bmi2,popcnt"))) size_t reverse_pairs(const BitString& data,
-                                                            const BitString& decisions,
-                                                            int64_t& decisions_left,
-                                                            int32_t& high_rods, BitString& restored,
-                                                            bool& straddle) {
+// One word's rods: the test bits of its split rods, how many rods were whole, and where the next
+// test bit lies (an offset from the word's start, 64 or more).
+struct WordRods {
+    uint64_t splits = 0;
+    unsigned split_count = 0;
+    unsigned whole_count = 0;
+    unsigned next = 0;
+};
+
+// Rod size 2. A rod starting with 1 is a split rod of one data bit; one starting with 0 is a
+// whole rod of two. So a position is the start of a rod unless the position before it started a
+// rod with 0: within a run of zeros that begins at a rod start, every other zero starts a rod,
+// and the 1 after the run starts one when the run has even length. The runs are told apart by
+// parity with one carry-propagating addition. offset is 1 when the word's first bit is the second
+// bit of a whole rod.
+__attribute__((target("bmi2,popcnt"))) WordRods pair_rods(uint64_t word, unsigned offset) {
     constexpr uint64_t kEven = 0x5555555555555555ULL;  // stream positions 0, 2, 4, ...
     constexpr uint64_t kOdd = ~kEven;
-    const size_t length = data.size();
-    size_t pos = 0;
-    uint64_t carry = 0;  // 1: position pos is the second bit of a whole rod
-    while (pos + 66 <= length) {
-        const uint64_t window = data.window(pos);
-        const uint64_t w = reverse_bits64(window);  // stream position j in bit j
-        const uint64_t zeros = ~w;
-        const uint64_t run_starts = zeros & ~(zeros << 1);
-        const uint64_t even_starts = run_starts & kEven & ~carry;
-        const uint64_t in_even_runs = zeros & ~(zeros + even_starts);
-        const uint64_t in_odd_runs = zeros & ~in_even_runs;
-        const uint64_t not_start =
-            ((in_even_runs << 1) & kOdd) | ((in_odd_runs << 1) & kEven) | carry;
-        const uint64_t low = ~not_start & w;
-        const uint64_t whole = ~not_start & zeros;
-        const auto n_low = static_cast<int64_t>(_mm_popcnt_u64(low));
-        const auto n_whole = static_cast<int32_t>(_mm_popcnt_u64(whole));
-        const int64_t d_after = decisions_left - n_low;
-        const int32_t h_after = high_rods - n_whole;
-        if (d_after < 0 || h_after < 0 || (d_after == 0 && h_after == 0)) break;
-        // Output: every data bit, and after each split rod's bit its decision bit.
-        const uint64_t low_msb = reverse_bits64(low);
-        for (int half = 0; half < 2; ++half) {
-            const uint64_t bits32 = half == 0 ? window >> 32 : window & 0xFFFFFFFFULL;
-            const uint64_t low32 = half == 0 ? low_msb >> 32 : low_msb & 0xFFFFFFFFULL;
-            const uint64_t data_slots = _pdep_u64(bits32, kOdd);
-            const uint64_t decision_slots = _pdep_u64(low32, kOdd) >> 1;
-            const auto n = static_cast<unsigned>(_mm_popcnt_u64(low32));
-            uint64_t decision_bits = 0;
-            if (n != 0) {
-                // Newest decision first: the used bits in reverse order.
-                const uint64_t used = decisions.extract(static_cast<size_t>(decisions_left) - n, n);
-                decision_bits = _pdep_u64(reverse_bits64(used) >> (64 - n), decision_slots);
-                decisions_left -= n;
-            }
-            restored.append_bits(_pext_u64(data_slots | decision_bits, kOdd | decision_slots),
-                                 32 + n);
+    const uint64_t carry = offset;
+    const uint64_t w = reverse_bits64(word);  // stream position j in bit j
+    const uint64_t zeros = ~w;
+    const uint64_t run_starts = zeros & ~(zeros << 1);
+    const uint64_t even_starts = run_starts & kEven & ~carry;
+    const uint64_t in_even_runs = zeros & ~(zeros + even_starts);
+    const uint64_t in_odd_runs = zeros & ~in_even_runs;
+    const uint64_t not_start = ((in_even_runs << 1) & kOdd) | ((in_odd_runs << 1) & kEven) | carry;
+    const uint64_t low = ~not_start & w;
+    const uint64_t whole = ~not_start & zeros;
+    WordRods rods;
+    rods.splits = reverse_bits64(low);
+    rods.split_count = static_cast<unsigned>(_mm_popcnt_u64(low));
+    rods.whole_count = static_cast<unsigned>(_mm_popcnt_u64(whole));
+    rods.next = 64 + static_cast<unsigned>(whole >> 63);
+    return rods;
+}
+
+// Any rod size. After a whole rod the next test bit is rod_size further on, after a split rod one
+// less: so the test bits run along one residue class of positions until one of them is 1, and go
+// on in the class one lower from there. grid holds the offsets 0, R, 2R, ... of a word.
+__attribute__((target("bmi2,popcnt,lzcnt"))) WordRods chain_rods(uint64_t word, unsigned offset,
+                                                                 unsigned rod_size, uint64_t grid,
+                                                                 uint32_t reciprocal) {
+    WordRods rods;
+    const unsigned first = offset;
+    for (;;) {
+        const uint64_t tests = grid >> offset;
+        const uint64_t hit = word & tests;
+        if (hit == 0) {
+            offset = 63 - static_cast<unsigned>(std::countr_zero(tests)) + rod_size;
+            break;
         }
-        high_rods = h_after;
-        carry = (whole >> 63) & 1;
-        pos += 64;
+        const auto at = static_cast<unsigned>(std::countl_zero(hit));
+        rods.splits |= kTop >> at;
+        ++rods.split_count;
+        offset = at + rod_size - 1;
+        if (offset >= 64) break;
     }
-    straddle = carry != 0;
-    return pos;
+    // Each whole rod moved the test bit on by R, each split rod by R - 1; the distance is small,
+    // so the division is a multiplication.
+    const unsigned rods_seen = ((offset - first + rods.split_count) * reciprocal) >> 16;
+    rods.whole_count = rods_seen - rods.split_count;
+    rods.next = offset;
+    return rods;
+}
+
+// Finds the rods of whole words from the data's start while no pass end, and no shortage of
+// decisions or whole rods, can occur in them; stretches of zero words are passed over in one step.
+// Leaves in pos the start of the first rod not done.
+__attribute__((target("bmi2,popcnt,lzcnt"))) void scan_words(const BitString& data,
+                                                             unsigned rod_size,
+                                                             int64_t& decisions_left,
+                                                             int32_t& high_rods, ReversePlan& plan,
+                                                             size_t& pos) {
+    const size_t length = data.size();
+    pos = 0;
+    if (length < size_t{rod_size} + 65) return;
+    // A word is done only when the rod after it still lies wholly within the data.
+    const size_t limit = (length - rod_size - 1) / 64;
+    const uint64_t* words = data.words().data();
+    uint64_t grid = 0;
+    for (unsigned off = 0; off < 64; off += rod_size)
+        grid |= kTop >> off;
+    const uint32_t reciprocal = (65536 + rod_size - 1) / rod_size;
+    int64_t d = decisions_left;
+    int64_t h = high_rods;
+    unsigned offset = rod_size - 2;  // of the next test bit from word i's start
+    size_t i = 0;
+    while (i < limit) {
+        if (offset >= 64) {
+            offset -= 64;
+            ++i;
+            continue;
+        }
+        if (words[i] == 0) {
+            const size_t j = first_nonzero_word(words, i + 1, limit);
+            const size_t span = 64 * (j - i);
+            const size_t tests = (span - offset + rod_size - 1) / rod_size;
+            const int64_t h_after = h - static_cast<int64_t>(tests);
+            if (h_after < 0 || (h_after == 0 && d == 0)) break;
+            h = h_after;
+            offset = static_cast<unsigned>(offset + tests * rod_size - span);
+            plan.splits.push_back({i, 0, j - i});
+            i = j;
+            continue;
+        }
+        const WordRods rods = rod_size == 2
+                                  ? pair_rods(words[i], offset)
+                                  : chain_rods(words[i], offset, rod_size, grid, reciprocal);
+        const int64_t d_after = d - rods.split_count;
+        const int64_t h_after = h - rods.whole_count;
+        if (d_after < 0 || h_after < 0 || (d_after == 0 && h_after == 0)) break;
+        d = d_after;
+        h = h_after;
+        if (rods.splits != 0) plan.splits.push_back({i, rods.splits, 0});
+        offset = rods.next - 64;
+        ++i;
+    }
+    decisions_left = d;
+    high_rods = static_cast<int32_t>(h);
+    pos = 64 * i + offset - (rod_size - 2);
+}
+
+// The decision bits a pass uses, newest first: reversed once, then read a few at a time.
+class DecisionReader {
+  public:
+    DecisionReader(const BitString& decisions, int64_t left, size_t used) {
+        reversed_.clear();
+        reversed_.append_reversed(decisions, static_cast<size_t>(left) - used, used);
+    }
+
+    // The next n (1..64) decisions, the newest in bit n - 1.
+    uint64_t take(unsigned n) {
+        const uint64_t bits = reversed_.extract(next_, n);
+        next_ += n;
+        return bits;
+    }
+
+  private:
+    // Kept from pass to pass, so that a pass allocates nothing.
+    static thread_local BitString reversed_;
+    size_t next_ = 0;
+};
+
+thread_local BitString DecisionReader::reversed_;
+
+// Writes a word's 64 data bits with a decision bit after each split rod's test bit. Each half
+// word is spread to every other bit, the decisions go into the gaps after the test bits, and
+// the gaps not used are squeezed out.
+[[gnu::always_inline]] __attribute__((target("bmi2,popcnt"))) inline void expand_word(
+    uint64_t word, uint64_t splits, DecisionReader& reader, BitWriter& out) {
+    constexpr uint64_t kOdd = 0xAAAAAAAAAAAAAAAAULL;
+    for (const unsigned shift : {32U, 0U}) {
+        const uint64_t bits32 = (word >> shift) & 0xFFFFFFFFULL;
+        const uint64_t splits32 = (splits >> shift) & 0xFFFFFFFFULL;
+        if (splits32 == 0) {
+            out.put(bits32, 32);
+            continue;
+        }
+        const auto n = static_cast<unsigned>(_mm_popcnt_u64(splits32));
+        const uint64_t data_slots = _pdep_u64(bits32, kOdd);
+        const uint64_t decision_slots = _pdep_u64(splits32, kOdd) >> 1;
+        const uint64_t decision_bits = _pdep_u64(reader.take(n), decision_slots);
+        out.put(_pext_u64(data_slots | decision_bits, kOdd | decision_slots), 32 + n);
+    }
+}
+
+// The plan's output, whole words through expand_word.
+__attribute__((target("bmi2,popcnt"))) void write_wide(const BitString& data,
+                                                       const BitString& decisions,
+                                                       int64_t decisions_left,
+                                                       const ReversePlan& plan, BitString& to) {
+    BitWriter out(to, plan.consumed + plan.split_count);
+    DecisionReader reader(decisions, decisions_left, plan.split_count);
+    const uint64_t* words = data.words().data();
+    size_t copy_from = 0;
+    for (const ReversePlan::SplitWord& s : plan.splits) {
+        const size_t start = 64 * s.word;
+        if (s.mask == 0) {
+            // Zero words give zeros: written, not copied.
+            out.copy(data, copy_from, start - copy_from);
+            out.put_zeros(64 * s.zero_words);
+            copy_from = start + 64 * s.zero_words;
+            continue;
+        }
+        if (start + 64 > plan.consumed) {
+            // The last word, cut short by the pass's end: bit by bit.
+            for (uint64_t mask = s.mask; mask != 0;) {
+                const auto at = static_cast<unsigned>(std::countl_zero(mask));
+                mask &= ~(kTop >> at);
+                const size_t test = start + at;
+                out.copy(data, copy_from, test + 1 - copy_from);
+                out.put(reader.take(1), 1);
+                copy_from = test + 1;
+            }
+            continue;
+        }
+        out.copy(data, copy_from, start - copy_from);
+        expand_word(words[s.word], s.mask, reader, out);
+        copy_from = start + 64;
+    }
+    out.copy(data, copy_from, plan.consumed - copy_from);
+    out.finish();
 }
 #endif
 
+// The plan's output, a split rod at a time.
+void write_rod_by_rod(const BitString& data, const BitString& decisions, int64_t decisions_left,
+                      const ReversePlan& plan, BitString& to) {
+    BitWriter out(to, plan.consumed + plan.split_count);
+    size_t copy_from = 0;
+    auto d = static_cast<size_t>(decisions_left);
+    for (const ReversePlan::SplitWord& s : plan.splits) {
+        for (uint64_t mask = s.mask; mask != 0;) {
+            const auto at = static_cast<unsigned>(std::countl_zero(mask));
+            mask &= ~(kTop >> at);
+            const size_t test = 64 * s.word + at;
+            out.copy(data, copy_from, test + 1 - copy_from);
+            out.put(decisions[--d] ? 1 : 0, 1);
+            copy_from = test + 1;
+        }
+    }
+    out.copy(data, copy_from, plan.consumed - copy_from);
+    out.finish();
+}
+
 }  // namespace
 
-bool reverse_rods(const BitString& data, unsigned rod_size, const BitString& decisions,
-                  int64_t& decisions_left, int32_t& high_rods, BitString& restored,
-                  size_t& consumed, bool allow_wide) {
+bool plan_reverse(const BitString& data, unsigned rod_size, int64_t& decisions_left,
+                  int32_t& high_rods, ReversePlan& plan, bool allow_wide) {
+    plan.splits.clear();
+    plan.splits.reserve(data.words().size());
+    plan.consumed = 0;
+    plan.wide = false;
+    const int64_t decisions_before = decisions_left;
     const size_t length = data.size();
     const size_t split = rod_size - 1;
     const auto pass_ends = [&](size_t at) {
@@ -91,25 +271,15 @@ bool reverse_rods(const BitString& data, unsigned rod_size, const BitString& dec
     };
     size_t pos = 0;
 #if defined(__x86_64__)
-    if (allow_wide && rod_size == 2 && have_bmi2()) {
-        bool straddle = false;
-        pos = reverse_pairs(data, decisions, decisions_left, high_rods, restored, straddle);
-        if (straddle) {
-            // The second bit of a whole rod counted already.
-            restored.push_back(data[pos]);
-            pos += 1;
-            if (pass_ends(pos)) {
-                consumed = pos;
-                return true;
-            }
-        }
+    // Beyond 64 a word holds at most one test bit: rod by rod is as quick.
+    if (allow_wide && rod_size <= 64 && have_bmi2()) {
+        plan.wide = true;
+        scan_words(data, rod_size, decisions_left, high_rods, plan, pos);
     }
 #else
     (void)allow_wide;
 #endif
-    // The output is the data with a decision bit put back after every split rod: copy the
-    // stretches between them whole.
-    size_t copy_from = pos;
+    // The rest rod by rod, runs of whole rods in one step.
     bool ok = true;
     for (;;) {
         const size_t left = length - pos;
@@ -118,10 +288,20 @@ bool reverse_rods(const BitString& data, unsigned rod_size, const BitString& dec
                 ok = false;
                 break;
             }
+            --decisions_left;
+            add_split(plan, pos + split - 1);
             pos += split;
-            restored.append_range(data, copy_from, pos - copy_from);
-            restored.push_back(decisions[static_cast<size_t>(--decisions_left)]);
-            copy_from = pos;
+        } else if (left >= rod_size && high_rods > 0) {
+            // Every further rod whose test bit comes before the next 1 is whole too; the run
+            // stops short of the data's end and of the last whole rod, where the pass may end.
+            const size_t test = pos + split - 1;
+            const size_t gap = data.next_one(test + 1) - test;
+            const size_t run = gap <= rod_size
+                                   ? 1
+                                   : std::min({(gap + rod_size - 1) / rod_size, left / rod_size,
+                                               static_cast<size_t>(high_rods)});
+            pos += run * rod_size;
+            high_rods -= static_cast<int32_t>(run);
         } else {
             pos += std::min<size_t>(rod_size, left);
             // Whole rods only ever decrease: once below zero the cycle cannot come out even.
@@ -132,33 +312,58 @@ bool reverse_rods(const BitString& data, unsigned rod_size, const BitString& dec
         }
         if (pass_ends(pos)) break;
     }
-    restored.append_range(data, copy_from, pos - copy_from);
-    consumed = pos;
+    plan.consumed = pos;
+    plan.split_count = static_cast<size_t>(decisions_before - decisions_left);
+    return ok;
+}
+
+void write_reverse(const BitString& data, const BitString& decisions, int64_t decisions_left,
+                   const ReversePlan& plan, BitString& out) {
+#if defined(__x86_64__)
+    if (plan.wide) {
+        write_wide(data, decisions, decisions_left, plan, out);
+        return;
+    }
+#endif
+    write_rod_by_rod(data, decisions, decisions_left, plan, out);
+}
+
+bool reverse_rods(const BitString& data, unsigned rod_size, const BitString& decisions,
+                  int64_t& decisions_left, int32_t& high_rods, BitString& restored,
+                  size_t& consumed, bool allow_wide) {
+    ReversePlan plan;
+    const int64_t d = decisions_left;
+    const bool ok = plan_reverse(data, rod_size, decisions_left, high_rods, plan, allow_wide);
+    consumed = plan.consumed;
+    if (ok) write_reverse(data, decisions, d, plan, restored);
     return ok;
 }
 
 bool ReversePass(RoundState& round, unsigned rod_size, FrontEnd& ui) {
     int64_t d = static_cast<int64_t>(round.DecisionBits.size());
-    BitString restored;
-    restored.reserve(round.DataBits.size() + round.DecisionBits.size() + round.TrailingBits.size());
-    size_t consumed = 0;
-    if (!reverse_rods(round.DataBits, rod_size, round.DecisionBits, d, round.HighRods, restored,
-                      consumed)) {
-        return false;
-    }
-    BitString next;
-    next.reserve(round.DataBits.size() - consumed + round.TrailingBits.size() + restored.size());
-    next.append_range(round.DataBits, consumed, round.DataBits.size() - consumed);
+    ReversePlan& plan = round.plan;
+    if (!plan_reverse(round.DataBits, rod_size, d, round.HighRods, plan)) return false;
+    // The bits no rod took go in front, then the pending trailing bits, then the rods restored:
+    // written once, into the buffer the pass before left behind.
+    const BitString& data = round.DataBits;
+    BitString& next = round.spare;
+    next.clear();
+    next.append_range(data, plan.consumed, data.size() - plan.consumed);
     if (round.TrailingPending) {
         next.append(round.TrailingBits);
         round.TrailingPending = false;
     }
-    next.append(restored);
-    round.DataBits = std::move(next);
+    write_reverse(data, round.DecisionBits, static_cast<int64_t>(round.DecisionBits.size()), plan,
+                  next);
+    std::swap(round.DataBits, next);
     round.BitsOut = checked_i32(round.DataBits.size());
     round.DecisionBits.truncate(static_cast<size_t>(d));
     ui.pump();
     round.PassDepth = std::max(0, round.PassDepth - 1);
+    if (!ui.shows_statistics()) {
+        ui.pump();
+        return true;
+    }
 
     ui.set_label(Label::DecisionsLabel, d > 0 ? std::to_string(d) : std::string(kRestored));
     ui.set_gauge_progress(Gauge::CentriGauge2, std::abs(int64_t{round.LowRods} - d));

@@ -7,11 +7,27 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "engine/bit_string.h"
 #include "engine/front_end.h"
 
 namespace quorvane {
+
+// Where one reverse pass finds its split rods, before any output is written: the test bits of
+// the split rods, one mask per word in stream order (most significant bit first), and the data
+// bits the rods take. An entry without test bits marks a stretch of zero words instead.
+struct ReversePlan {
+    struct SplitWord {
+        size_t word;
+        uint64_t mask;
+        size_t zero_words = 0;  // when mask is 0: the words from word on that are all zero
+    };
+    std::vector<SplitWord> splits;
+    size_t split_count = 0;
+    size_t consumed = 0;
+    bool wide = false;  // found by the word-parallel scan: written a word at a time
+};
 
 // What one round of restoration (the undoing of one packing cycle) works on: the fields its
 // header gave, and what the reverse passes use up. A round starts from a fresh one.
@@ -31,7 +47,24 @@ struct RoundState {
     BitString TrailingBits;  // the stored data's last TrailingBitCount bits
     bool TrailingPending = false;
     int32_t BitsOut = 0;  // length of the last reverse pass's result
+
+    // Kept from pass to pass so that a pass allocates nothing.
+    ReversePlan plan;
+    BitString spare;
 };
+
+// Finds one pass's rods from the data's start. decisions_left counts the decision bits not yet
+// used (a split rod uses the newest); high_rods counts whole rods still to come. False when a
+// split rod finds no decision bit left, or the whole rods run out (the stream is then not one
+// this program wrote). Runs of whole rods are passed over in one step; allow_wide selects the
+// word-parallel scan (rod sizes up to 64) where the processor has one.
+bool plan_reverse(const BitString& data, unsigned rod_size, int64_t& decisions_left,
+                  int32_t& high_rods, ReversePlan& plan, bool allow_wide = true);
+
+// Appends to out the rods plan found in data, each split rod followed by its decision bit;
+// decisions_left is the count before the pass.
+void write_reverse(const BitString& data, const BitString& decisions, int64_t decisions_left,
+                   const ReversePlan& plan, BitString& out);
 
 // Restores one pass's rods from data into restored. decisions_left counts the decision bits of
 // decisions not yet used (they are used from the end); high_rods counts whole rods still to come.

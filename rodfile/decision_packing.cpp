@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "zstream/zlib_buffer.h"
-
 namespace quorvane {
 
 void AddTrailingBitsToDecisionArray(BitString& DecisionArray) {
@@ -15,13 +13,18 @@ void AddTrailingBitsToDecisionArray(BitString& DecisionArray) {
 
 BitString PackDecisionStream(BitString& DecisionArray, bool& DecisionOverflow, bool lz77,
                              FrontEnd& ui) {
+    ZlibCoders fresh;
+    return PackDecisionStream(DecisionArray, DecisionOverflow, lz77, ui, fresh);
+}
+
+BitString PackDecisionStream(BitString& DecisionArray, bool& DecisionOverflow, bool lz77,
+                             FrontEnd& ui, ZlibCoders& zlib) {
     ui.set_gauge_progress(Gauge::CentriGauge1, 100);
     AddTrailingBitsToDecisionArray(DecisionArray);
     BitString stream = DecisionArray;
     if (lz77 && !DecisionOverflow) {
         const std::vector<uint8_t> bytes = DecisionArray.to_bytes();
-        const std::vector<uint8_t> deflated =
-            DeflateBuffer(bytes.data(), bytes.size(), ZCompressionLevel::Default);
+        const std::vector<uint8_t> deflated = zlib.deflater.deflate(bytes.data(), bytes.size());
         if (deflated.size() > kMaxDeflatedDecisionBytes) {
             DecisionOverflow = true;
         } else {
@@ -37,12 +40,18 @@ BitString PackDecisionStream(BitString& DecisionArray, bool& DecisionOverflow, b
 }
 
 BitString UnpackDecisionStream(const BitString& tail, int32_t count, bool lz77, FrontEnd& ui) {
+    ZlibCoders fresh;
+    return UnpackDecisionStream(tail, count, lz77, ui, fresh);
+}
+
+BitString UnpackDecisionStream(const BitString& tail, int32_t count, bool lz77, FrontEnd& ui,
+                               ZlibCoders& zlib) {
     const size_t wanted = count > 0 ? static_cast<size_t>(count) : 0;
     if (!lz77) return tail.substr(0, std::min(wanted, tail.size()));
     const std::vector<uint8_t> bytes = tail.to_bytes();
     // A decision part that inflates beyond the bytes count decisions fill is not one we wrote.
     const std::vector<uint8_t> inflated =
-        InflateBuffer(bytes.data(), bytes.size(), 0, (wanted + 7) / 8);
+        zlib.inflater.inflate(bytes.data(), bytes.size(), 0, (wanted + 7) / 8);
     const auto size = static_cast<int64_t>(inflated.size());
     ui.set_gauge(Gauge::CentriGauge1, size, size > 0 ? size - 1 : 0);
     BitString decisions = BitString::from_bytes(inflated);

@@ -2,6 +2,7 @@
 #include "rodfile/rod_header.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "engine/bit_codecs.h"
 #include "engine/checked_math.h"
@@ -79,8 +80,19 @@ std::optional<RodStream> CreateFileHeader(const CycleCounts& counts, const BitSt
 
 void ReadInFileHeader(RoundState& round, const BitString& StreamBits, int32_t CurrentSize,
                       int32_t BitsIn, bool lz77, FrontEnd& ui) {
+    ZlibCoders fresh;
+    ReadInFileHeader(round, StreamBits, CurrentSize, BitsIn, lz77, ui, fresh);
+}
+
+void ReadInFileHeader(RoundState& round, const BitString& StreamBits, int32_t CurrentSize,
+                      int32_t BitsIn, bool lz77, FrontEnd& ui, ZlibCoders& zlib) {
     const RodHeader header = decode_header(StreamBits);
+    // A fresh round that keeps the buffers its reverse passes reuse.
+    ReversePlan plan = std::move(round.plan);
+    BitString spare = std::move(round.spare);
     round = RoundState{};
+    round.plan = std::move(plan);
+    round.spare = std::move(spare);
     round.CycleCount = header.CycleCount;
     round.PassDepth = header.PassDepth;
     round.HeaderPassDepth = header.PassDepth;
@@ -96,7 +108,7 @@ void ReadInFileHeader(RoundState& round, const BitString& StreamBits, int32_t Cu
     const int64_t decisions_length =
         int64_t{CurrentSize} * 8 - kHeaderBits - round.DataBitCount - pad;
     round.DecisionBits = UnpackDecisionStream(
-        CopyBits(StreamBits, decisions_start, decisions_length), round.LowRods, lz77, ui);
+        CopyBits(StreamBits, decisions_start, decisions_length), round.LowRods, lz77, ui, zlib);
 
     if (round.TrailingBitCount > 0) {
         round.TrailingPending = true;

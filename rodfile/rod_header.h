@@ -10,6 +10,7 @@
 #include "engine/bit_string.h"
 #include "engine/front_end.h"
 #include "engine/reverse_pass.h"
+#include "zstream/zlib_buffer.h"
 
 namespace quorvane {
 
@@ -93,5 +94,8 @@ std::optional<RodStream> CreateFileHeader(const CycleCounts& counts, const BitSt
 // header's statistics (BitsIn: the bits the run read). Every cut is clipped to the stream.
 void ReadInFileHeader(RoundState& round, const BitString& StreamBits, int32_t CurrentSize,
                       int32_t BitsIn, bool lz77, FrontEnd& ui);
+// The same, inflating with the run's zlib state.
+void ReadInFileHeader(RoundState& round, const BitString& StreamBits, int32_t CurrentSize,
+                      int32_t BitsIn, bool lz77, FrontEnd& ui, ZlibCoders& zlib);
 
 }  // namespace quorvane

@@ -3,6 +3,8 @@
 
 #include <array>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "engine/checked_math.h"
 #include "engine/errors.h"
@@ -18,6 +20,19 @@ namespace {
 // earlier pass when the stream of the last one does not restore.
 constexpr int32_t kCandidates = 8;
 
+BitString take_buffer(std::vector<BitString>& pool) {
+    if (pool.empty()) return {};
+    BitString buffer = std::move(pool.back());
+    pool.pop_back();
+    buffer.clear();
+    return buffer;
+}
+
+void give_buffer(std::vector<BitString>& pool, BitString& buffer) {
+    pool.push_back(std::move(buffer));
+    buffer = BitString();
+}
+
 struct PassSnapshot {
     BitString data;
     int32_t low = 0;
@@ -25,26 +40,53 @@ struct PassSnapshot {
     size_t decisions = 0;
 };
 
+// The snapshots move, never copy: the data of the newest pass stays in the cycle, and a pass's
+// input goes into its snapshot once the next pass has replaced it. The buffers come from the
+// run's pool and go back to it, so that a cycle allocates nothing once the run is under way.
 class PassHistory {
   public:
+    explicit PassHistory(std::vector<BitString>& pool) : pool_(pool) {
+        for (PassSnapshot& s : ring_)
+            s.data = take_buffer(pool_);
+    }
+    ~PassHistory() {
+        for (PassSnapshot& s : ring_)
+            give_buffer(pool_, s.data);
+    }
+    PassHistory(const PassHistory&) = delete;
+    PassHistory& operator=(const PassHistory&) = delete;
+
     PassSnapshot& at(int32_t pass) { return ring_[static_cast<size_t>(pass) % ring_.size()]; }
+    // The cycle stands at pass: its counters are kept, its data stays in the cycle.
     void record(int32_t pass, const CycleState& cycle) {
         PassSnapshot& s = at(pass);
-        s.data = cycle.DataBits;
         s.low = cycle.LowRods;
         s.high = cycle.HighRods;
         s.decisions = cycle.DecisionArray.size();
+        live_ = pass;
     }
+    // After a pass: its input, left in spare, becomes the snapshot of the pass before, and the
+    // oldest snapshot's buffer takes the next pass's output.
+    void keep_input(CycleState& cycle) {
+        std::swap(at(live_).data, cycle.spare);
+        live_ = -1;
+    }
+    // Passes are restored newest first, each at most once after the passes have run.
     void restore(int32_t pass, CycleState& cycle) {
         const PassSnapshot& s = at(pass);
-        cycle.DataBits = s.data;
+        if (pass != live_) {
+            cycle.DataBits = std::move(at(pass).data);
+            live_ = pass;
+        }
         cycle.LowRods = s.low;
         cycle.HighRods = s.high;
         cycle.DecisionArray.truncate(s.decisions);
     }
 
   private:
+    std::vector<BitString>& pool_;
     std::array<PassSnapshot, kCandidates + 1> ring_;
+    int32_t live_ = -1;  // the pass whose data is in the cycle
 };
 
 // Shows the pass the cycle keeps after it has undone or passed over later ones: every statistic
@@ -60,11 +102,11 @@ void run_passes(Engine& e, PassHistory& history, int64_t start_length) {
     CycleState& cycle = e.run.cycle;
     for (;;) {
         CentrifugePass(cycle, e.run.RodSize, e.ui);
-        const PassSnapshot& before = history.at(cycle.PassDepth - 1);
+        history.keep_input(cycle);
+        const BitString& before = history.at(cycle.PassDepth - 1).data;
         // A pass that changed nothing would be repeated to the pass limit; a balance beyond
         // the header's field could not be written. Either way the pass before is the last.
-        const bool unchanged =
-            cycle.DataBits.size() == before.data.size() && cycle.DataBits == before.data;
+        const bool unchanged = cycle.DataBits == before;
         const bool unbalanced = int64_t{cycle.HighRods} - cycle.LowRods > e.limits.max_balance;
         if (unchanged || unbalanced) {
             history.restore(cycle.PassDepth - 1, cycle);
@@ -79,14 +121,18 @@ void run_passes(Engine& e, PassHistory& history, int64_t start_length) {
             return;
         }
         cycle.PassDepth += 1;
-        set_depth_label(e, depth_text(e.run.CycleCount, cycle.PassDepth, true));
+        // The depth text is only ever shown: where nothing is shown, it need not be made.
+        if (e.ui.shows_statistics()) {
+            set_depth_label(e, depth_text(e.run.CycleCount, cycle.PassDepth, true));
+        }
     }
 }
 
 // Packs the decisions, catching any failure as an overflow; cancellation still goes through.
 BitString guarded_pack(Engine& e, bool lz77) {
     try {
-        return PackDecisionStream(e.run.cycle.DecisionArray, e.run.DecisionOverflow, lz77, e.ui);
+        return PackDecisionStream(e.run.cycle.DecisionArray, e.run.DecisionOverflow, lz77, e.ui,
+                                  e.run.zlib);
     } catch (const ERunCancelled&) {
         throw;
     } catch (const std::exception&) {
@@ -113,7 +159,10 @@ std::optional<RodStream> build_verified_stream(Engine& e, PassHistory& history,
                                  run.SourceByteCount};
         std::optional<RodStream> stream = CreateFileHeader(counts, cycle.DataBits, decisions, e.ui);
         if (!stream) continue;
-        if (restores_to(stream->StreamBits, start, run.RodSize, lz77, e.ui)) return stream;
+        // A packing run has no round of its own to undo: its round is the scratch.
+        if (restores_to(stream->StreamBits, start, run.RodSize, lz77, e.ui, run.zlib, run.round)) {
+            return stream;
+        }
     }
     return std::nullopt;
 }
@@ -176,11 +225,10 @@ bool target_reached(int32_t level, int32_t original_size, int64_t bytes) {
 }
 
 bool restores_to(const BitString& candidate, const BitString& expected, unsigned rod_size,
-                 bool lz77, FrontEnd& ui) {
+                 bool lz77, FrontEnd& ui, ZlibCoders& zlib, RoundState& round) {
     PumpOnlyFrontEnd quiet(ui);
-    RoundState round;
     try {
-        ReadInFileHeader(round, candidate, checked_i32(candidate.size() / 8), 0, lz77, quiet);
+        ReadInFileHeader(round, candidate, checked_i32(candidate.size() / 8), 0, lz77, quiet, zlib);
         return undo_cycle(round, rod_size, quiet) && round.DataBits == expected;
     } catch (const ERunCancelled&) {
         throw;
@@ -191,15 +239,20 @@ bool restores_to(const BitString& candidate, const BitString& expected, unsigned
 
 CycleEnd CentrifugeCycle(Engine& e) {
     RunState& run = e.run;
-    run.cycle = CycleState{};
     CycleState& cycle = run.cycle;
+    for (BitString* buffer : {&cycle.DataBits, &cycle.DecisionArray, &cycle.spare})
+        give_buffer(run.spare_buffers, *buffer);
+    cycle = CycleState{};
+    cycle.DecisionArray = take_buffer(run.spare_buffers);
+    cycle.spare = take_buffer(run.spare_buffers);
+    cycle.DataBits = take_buffer(run.spare_buffers);
     set_depth_label(e, depth_text(run.CycleCount, 1));
-    cycle.DataBits = run.StreamBits;
+    cycle.DataBits.append(run.StreamBits);
     // Every decision takes a bit of the data: room for all of them at once.
     cycle.DecisionArray.reserve(cycle.DataBits.size());
     const BitString& start = run.StreamBits;
 
-    PassHistory history;
+    PassHistory history(run.spare_buffers);
     history.record(0, cycle);
     run_passes(e, history, static_cast<int64_t>(start.size()));
     run.passes_run = cycle.PassDepth;

@@ -24,9 +24,10 @@ int64_t depth_threshold(int64_t depth, int64_t start_length);
 bool target_reached(int32_t level, int32_t original_size, int64_t bytes);
 
 // Restores candidate (a rod stream) by one cycle with the given rod size and LZ77 setting, and
-// tells whether that gives exactly expected. Only pump() reaches ui.
+// tells whether that gives exactly expected. Only pump() reaches ui; zlib inflates; round is the
+// scratch the restoration runs in (its buffers are reused).
 bool restores_to(const BitString& candidate, const BitString& expected, unsigned rod_size,
-                 bool lz77, FrontEnd& ui);
+                 bool lz77, FrontEnd& ui, ZlibCoders& zlib, RoundState& round);
 
 // One cycle over the run's StreamBits. The stream it keeps or rolls back to is left in
 // StreamBits, HeaderDataBits and DecisionStreamBits.

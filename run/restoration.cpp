@@ -24,10 +24,11 @@ bool undo_cycle(RoundState& round, unsigned rod_size, FrontEnd& ui) {
 }
 
 bool restore_rod_stream(const BitString& stream, int32_t CurrentSize, unsigned rod_size, bool lz77,
-                        int32_t BitsIn, RoundState& round, FrontEnd& ui, RestoredStream& out) {
+                        int32_t BitsIn, RoundState& round, FrontEnd& ui, ZlibCoders& zlib,
+                        RestoredStream& out) {
     out = RestoredStream{};
     out.CurrentSize = CurrentSize;
-    ReadInFileHeader(round, stream, CurrentSize, BitsIn, lz77, ui);
+    ReadInFileHeader(round, stream, CurrentSize, BitsIn, lz77, ui, zlib);
     out.OriginalSize = round.OriginalSize;
     ui.pump();
     const int64_t expected_bits = int64_t{out.OriginalSize} * 8;
@@ -43,7 +44,7 @@ bool restore_rod_stream(const BitString& stream, int32_t CurrentSize, unsigned r
         if (cycle <= 1) break;
         if (static_cast<int64_t>(out.bits.size()) > kMaxRodFileBytes * 8) return false;
         out.CurrentSize = checked_i32(out.bits.size() / 8);
-        ReadInFileHeader(round, out.bits, out.CurrentSize, BitsIn, lz77, ui);
+        ReadInFileHeader(round, out.bits, out.CurrentSize, BitsIn, lz77, ui, zlib);
         out.OriginalSize = round.OriginalSize;
         // Every inner stream was made by the cycle before: its number counts down by one.
         if (round.CycleCount != cycle - 1) return false;
@@ -56,11 +57,12 @@ std::optional<RestoredStream> restore_rod_bytes(std::span<const uint8_t> bytes, 
     if (static_cast<int64_t>(bytes.size()) > kMaxRodFileBytes) return std::nullopt;
     PumpOnlyFrontEnd quiet(ui);
     RoundState round;
+    ZlibCoders zlib;
     RestoredStream out;
     try {
         const BitString stream = BitString::from_bytes(bytes.data(), bytes.size());
         if (restore_rod_stream(stream, static_cast<int32_t>(bytes.size()), rod_size, lz77, 0, round,
-                               quiet, out)) {
+                               quiet, zlib, out)) {
             return out;
         }
     } catch (const ERunCancelled&) {
@@ -96,7 +98,7 @@ bool RestoreStream(Engine& e) {
     RestoredStream out;
     const bool restored =
         restore_rod_stream(stream, run.CurrentSize, run.RodSize, e.settings.lz77_on(), run.BitsIn,
-                           run.round, e.ui, out);
+                           run.round, e.ui, run.zlib, out);
     run.OriginalSize = out.OriginalSize;
     run.CurrentSize = out.CurrentSize;
     if (!restored) {

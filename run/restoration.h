@@ -45,9 +45,11 @@ struct RestoredStream {
 // message shown). Every check applies: bounded reverse passes, inner headers counting down, and
 // exactly 8 x OriginalSize bits at the end. round is the working state (a front end may watch
 // it); ui gets the statistics. A decision part that does not inflate and counters that overflow
-// raise their errors. Touches nothing else, so that several may run at once.
+// raise their errors; zlib is the state the decision parts inflate with. Touches nothing else,
+// so that several may run at once.
 bool restore_rod_stream(const BitString& stream, int32_t CurrentSize, unsigned rod_size, bool lz77,
-                        int32_t BitsIn, RoundState& round, FrontEnd& ui, RestoredStream& out);
+                        int32_t BitsIn, RoundState& round, FrontEnd& ui, ZlibCoders& zlib,
+                        RestoredStream& out);
 
 // The same over the bytes of a rod file, for trying settings: the restored stream, or nullopt
 // when it does not restore under these settings, raised errors included. Only pump() reaches ui,

@@ -14,6 +14,7 @@
 #include "engine/reverse_pass.h"
 #include "rodfile/rod_header.h"
 #include "run/run_settings.h"
+#include "zstream/zlib_buffer.h"
 
 namespace quorvane {
 
@@ -92,10 +93,14 @@ struct RunState {
     int32_t passes_run = 0;      // passes the last cycle ran before it chose its stream
     CycleState cycle;            // the cycle being run
     BestStream best;
+    std::vector<BitString> spare_buffers;  // the cycles' pass buffers, kept from cycle to cycle
 
     // Unpacking.
     RoundState round;              // the packing cycle being undone
     bool content_checked = false;  // the restored bits matched the file's integrity trailer
+
+    // Deflates and inflates the decision parts of every cycle, set up once a run.
+    ZlibCoders zlib;
 
     // The output.
     std::vector<uint8_t> OutputBuffer;

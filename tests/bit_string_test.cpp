@@ -54,6 +54,72 @@ TEST(BitString, AppendsMatchTextConcatenation) {
     }
 }
 
+// Long strings take the word-at-a-time paths: joined words and stretches of zero words.
+TEST(BitString, LongAppendsAndSearchesOverZeroStretches) {
+    std::mt19937 rng(12);
+    for (int round = 0; round < 200; ++round) {
+        const std::string a = test::random_bit_text(rng, rng() % 130);
+        const std::string b = test::zero_heavy_bit_text(rng, rng() % 4000);
+        const size_t pos = b.empty() ? 0 : rng() % b.size();
+        const size_t count = rng() % (b.size() - pos + 1);
+        BitString x = bits(a);
+        x.append_range(bits(b), pos, count);
+        ASSERT_EQ(x.to_text(), a + b.substr(pos, count));
+
+        const BitString y = bits(b);
+        for (size_t from : {size_t{0}, pos, pos + count, b.size(), b.size() + 5}) {
+            const size_t one = b.find('1', from);
+            EXPECT_EQ(y.next_one(from), one == std::string::npos ? b.size() : one) << from;
+        }
+    }
+    // Zero words before a set bit, across every block boundary the search steps over.
+    for (size_t zeros = 0; zeros < 70; ++zeros) {
+        for (size_t bit : {0, 1, 63}) {
+            std::string text(64 * zeros + 64, '0');
+            text[64 * zeros + bit] = '1';
+            EXPECT_EQ(bits(text).next_one(0), 64 * zeros + bit);
+            EXPECT_EQ(bits(text).next_one(64 * zeros + bit + 1), text.size());
+        }
+    }
+}
+
+// The kernels' writer against text appends: every width of put, zero runs and copies across
+// every alignment, starting from strings that end anywhere in a word.
+TEST(BitWriter, MatchesTextAppends) {
+    std::mt19937 rng(21);
+    const std::string source = test::random_bit_text(rng, 3000);
+    const BitString src = bits(source);
+    for (int round = 0; round < 300; ++round) {
+        std::string text = test::random_bit_text(rng, rng() % 150);
+        BitString out = bits(text);
+        const size_t room = 5000;
+        BitWriter writer(out, room);
+        while (text.size() < room - 500) {
+            const uint32_t op = rng() % 3;
+            if (op == 0) {
+                const unsigned count = rng() % 65;
+                const uint64_t value = (uint64_t{rng()} << 32) | rng();
+                writer.put(value, count);
+                for (unsigned i = count; i-- > 0;)
+                    text += ((value >> i) & 1) != 0 ? '1' : '0';
+            } else if (op == 1) {
+                const size_t count = rng() % (round % 2 == 0 ? 70 : 400);
+                writer.put_zeros(count);
+                text.append(count, '0');
+            } else {
+                const size_t pos = rng() % source.size();
+                const size_t count = rng() % std::min<size_t>(source.size() - pos + 1, 450);
+                writer.copy(src, pos, count);
+                text += source.substr(pos, count);
+            }
+            ASSERT_EQ(writer.size(), text.size());
+        }
+        writer.finish();
+        ASSERT_EQ(out.to_text(), text) << round;
+        ASSERT_EQ(out, bits(text));  // also the zero bits past the end
+    }
+}
+
 TEST(BitString, WindowReadsZerosPastTheEnd) {
     const BitString b = bits("1011");
     EXPECT_EQ(b.window(0), uint64_t{0xB} << 60);

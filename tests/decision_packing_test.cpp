@@ -83,6 +83,26 @@ TEST_F(DecisionPacking, RoundTripsUnderBothSettings) {
     }
 }
 
+// A run packs and unpacks every cycle's decisions with one zlib state: the streams and the
+// decisions are those of a fresh state, also after a decision part that failed to inflate.
+TEST_F(DecisionPacking, OneZlibStateForARun) {
+    std::mt19937 rng(6);
+    ZlibCoders zlib;
+    for (size_t n : {9000, 1, 64, 70000, 333, 8}) {
+        const std::string text = test::random_bit_text(rng, n, n % 2 == 0 ? 0.1 : 0.5);
+        DecisionArray = bits(text);
+        const BitString fresh = pack(true);
+        DecisionArray = bits(text);
+        const BitString reused =
+            PackDecisionStream(DecisionArray, DecisionOverflow, true, ui, zlib);
+        ASSERT_EQ(reused, fresh) << n;
+        EXPECT_THROW_MSG(UnpackDecisionStream(bits("1010101000000000"), 9, true, ui, zlib),
+                         EZDecompressionError, "data error");
+        EXPECT_EQ(UnpackDecisionStream(reused, static_cast<int32_t>(n), true, ui, zlib).to_text(),
+                  text);
+    }
+}
+
 // Random bytes barely compress, so their deflated size can be steered to an exact value.
 std::vector<uint8_t> bytes_deflating_to(size_t target) {
     for (size_t n = target - 200; n <= target; ++n) {

@@ -135,6 +135,55 @@ TEST(ReverseRods, MatchesModelOnRandomStates) {
     }
 }
 
+// Zero-heavy data and long stretches, where the word scan passes over zero words in one step and
+// hands the rest to the rod-by-rod loop: the decisions and whole rods may be plentiful (the pass
+// ends at the data's end), run short anywhere, or be exactly those of one forward pass.
+TEST(ReverseRods, MatchesModelOnZeroHeavyStates) {
+    std::mt19937 rng(57);
+    const unsigned rod_sizes[] = {2, 3, 4, 5, 6, 7, 8, 9, 16, 17, 31, 32, 33, 63, 64, 65, 127, 128};
+    for (unsigned r : rod_sizes) {
+        for (int round = 0; round < 60; ++round) {
+            const size_t length = round % 10 == 0 ? r + 64 + round / 10 : rng() % 3000;
+            model::ReverseState m;
+            m.rod_size = static_cast<int>(r);
+            m.data = round % 3 == 2 ? test::random_bit_text(rng, length)
+                                    : test::zero_heavy_bit_text(rng, length);
+            const size_t rods = length / (r - 1) + 2;
+            if (round % 4 == 3) {
+                // Exactly one forward pass's decisions and whole rods.
+                BitString out;
+                BitString decisions;
+                const PassCounts c = centrifuge(bits(m.data), r, out, decisions);
+                m.data = out.to_text();
+                m.decisions = decisions.to_text();
+                m.high_rods = c.high;
+            } else {
+                const bool plenty = round % 4 < 2;
+                m.decisions = test::random_bit_text(rng, plenty ? rods : rng() % rods);
+                m.high_rods = static_cast<long>(plenty ? rods : rng() % (length / r + 3));
+            }
+            model::ReverseState expected = m;
+            model::ReversePass(expected);
+            const bool model_ok = !expected.clipped && expected.high_rods >= 0;
+            for (bool wide : {true, false}) {
+                int64_t d = static_cast<int64_t>(m.decisions.size());
+                auto high = static_cast<int32_t>(m.high_rods);
+                BitString restored;
+                size_t consumed = 0;
+                const bool ok = reverse_rods(bits(m.data), r, bits(m.decisions), d, high, restored,
+                                             consumed, wide);
+                ASSERT_EQ(ok, model_ok) << "R=" << r << " round " << round << " wide " << wide;
+                if (!ok) continue;
+                BitString result = bits(m.data).substr(consumed, m.data.size() - consumed);
+                result.append(restored);
+                ASSERT_EQ(result.to_text(), expected.data) << "R=" << r << " round " << round;
+                ASSERT_EQ(d, static_cast<int64_t>(expected.decisions.size()));
+                ASSERT_EQ(high, expected.high_rods);
+            }
+        }
+    }
+}
+
 // Forward passes undone by reverse passes, through the word-parallel and the rod-by-rod paths.
 TEST(ReverseRods, UndoesForwardPassesOfLongData) {
     std::mt19937 rng(4);

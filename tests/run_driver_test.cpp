@@ -187,6 +187,25 @@ TEST_F(Run, TwoRunsInARowGiveTheSameFile) {
     EXPECT_EQ(test::read_file(path + ".rod"), first);
 }
 
+// A front end that shows nothing spares the passes their texts, and gets the same files; one
+// that shows everything sees the depth of every pass.
+TEST_F(Run, StatisticsShownOrNotGiveTheSameFiles) {
+    const std::string path = put("both.txt", test::sparse_bytes(3000, 5));
+    ui.keep_history = true;
+    ASSERT_TRUE(run(path, false));
+    const auto shown = test::read_file(path + ".rod");
+    EXPECT_GT(ui.history(Label::LoopCountLabel).size(), 10U);
+
+    SilentFrontEnd silent;
+    Engine quiet(settings, silent);
+    ASSERT_EQ(load_file(quiet, path), LoadResult::Accepted);
+    ASSERT_TRUE(ProcessRun(quiet, false).successful());
+    EXPECT_EQ(test::read_file(path + ".rod"), shown);
+    ASSERT_EQ(load_file(quiet, path + ".rod"), LoadResult::Accepted);
+    ASSERT_TRUE(ProcessRun(quiet, true).successful());
+    EXPECT_EQ(test::read_file(path), test::sparse_bytes(3000, 5));
+}
+
 TEST_F(Run, FailedRestorationWritesNothing) {
     const std::string target = put("victim", {1, 2, 3});
     std::vector<uint8_t> junk(200);

@@ -26,6 +26,20 @@ std::string random_bit_text(std::mt19937& rng, size_t count, double ones) {
     return out;
 }
 
+std::string zero_heavy_bit_text(std::mt19937& rng, size_t count) {
+    std::string out(count, '0');
+    for (size_t block = 0; block < count; block += 64) {
+        const size_t length = std::min<size_t>(64, count - block);
+        const uint32_t kind = rng() % 16;
+        if (kind == 0) {
+            out.replace(block, length, random_bit_text(rng, length));
+        } else if (kind == 1) {
+            out[block + rng() % length] = '1';
+        }
+    }
+    return out;
+}
+
 std::string hex(const std::vector<uint8_t>& bytes) {
     static const char* digits = "0123456789ABCDEF";
     std::string out;

@@ -32,6 +32,9 @@ namespace quorvane::test {
 
 std::vector<uint8_t> random_bytes(std::mt19937& rng, size_t count);
 std::string random_bit_text(std::mt19937& rng, size_t count, double ones = 0.5);
+// Bits as the passes over a program see them: mostly zero 64-bit blocks, some random ones, some
+// holding a single 1.
+std::string zero_heavy_bit_text(std::mt19937& rng, size_t count);
 std::string hex(const std::vector<uint8_t>& bytes);
 BitString bits(std::string_view text);
 

@@ -72,6 +72,45 @@ TEST(ZlibBuffer, InflateRefusesMoreThanTheLimit) {
     EXPECT_THROW_MSG(InflateBuffer(z.data(), z.size(), 0, 100), EZDecompressionError, "data error");
 }
 
+// One state for many buffers gives every buffer exactly the bytes and errors of a fresh state,
+// also after a call that failed.
+TEST(ZlibBuffer, ReusedStatesMatchFreshOnes) {
+    std::mt19937 rng(8);
+    const std::vector<std::vector<uint8_t>> inputs = {
+        test::text_bytes(5000),        {},     std::vector<uint8_t>(40000, 0),
+        test::random_bytes(rng, 3000), {0x41}, test::text_bytes(300, 2)};
+    BufferDeflater deflater;
+    BufferInflater inflater;
+    const std::vector<uint8_t> junk = {0x00, 0x01, 0x02, 0x03};
+    for (int round = 0; round < 2; ++round) {
+        for (const auto& in : inputs) {
+            const auto z = deflater.deflate(in.data(), in.size());
+            ASSERT_EQ(z, DeflateBuffer(in.data(), in.size(), ZCompressionLevel::Default));
+            EXPECT_EQ(inflater.inflate(z.data(), z.size(), 0), in);
+            EXPECT_EQ(inflater.inflate(z.data(), z.size(), 7, in.size()), in);
+            // The failures leave nothing behind for the next buffer.
+            EXPECT_THROW_MSG(inflater.inflate(junk.data(), junk.size(), 0), EZDecompressionError,
+                             "data error");
+            if (!z.empty()) {
+                EXPECT_THROW_MSG(inflater.inflate(z.data(), z.size() - 1, 0), EZDecompressionError,
+                                 "buffer error");
+            }
+            if (!in.empty()) {
+                EXPECT_THROW_MSG(inflater.inflate(z.data(), z.size(), 0, in.size() - 1),
+                                 EZDecompressionError, "data error");
+            }
+        }
+    }
+    // A state moves with its owner.
+    BufferDeflater moved = std::move(deflater);
+    const auto& text = inputs[0];
+    EXPECT_EQ(moved.deflate(text.data(), text.size()),
+              DeflateBuffer(text.data(), text.size(), ZCompressionLevel::Default));
+    BufferDeflater fastest(ZCompressionLevel::Fastest);
+    EXPECT_EQ(fastest.deflate(text.data(), text.size()),
+              DeflateBuffer(text.data(), text.size(), ZCompressionLevel::Fastest));
+}
+
 TEST(ZlibErrors, MessageTable) {
     EXPECT_STREQ(zlib_message(Z_NEED_DICT), "need dictionary");
     EXPECT_STREQ(zlib_message(Z_STREAM_END), "stream end");

@@ -4,9 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "zstream/zlib_errors.h"
+
+struct z_stream_s;
 
 namespace quorvane {
 
@@ -20,6 +23,45 @@ std::vector<uint8_t> DeflateBuffer(const uint8_t* input, size_t length, ZCompres
 // failure raises EZDecompressionError with zlib's message.
 std::vector<uint8_t> InflateBuffer(const uint8_t* input, size_t length, size_t size_hint,
                                    size_t max_output = std::numeric_limits<size_t>::max());
+
+// DeflateBuffer with one zlib state kept from call to call: zlib sets up its working memory
+// (some 270 KB) once and is reset, not set up again, for every further buffer. The bytes are
+// exactly DeflateBuffer's.
+class BufferDeflater {
+  public:
+    explicit BufferDeflater(ZCompressionLevel level = ZCompressionLevel::Default);
+    ~BufferDeflater();
+    BufferDeflater(BufferDeflater&&) noexcept;
+    BufferDeflater& operator=(BufferDeflater&&) noexcept;
+
+    std::vector<uint8_t> deflate(const uint8_t* input, size_t length);
+
+  private:
+    ZCompressionLevel level_;
+    std::unique_ptr<z_stream_s> stream_;  // set up at the first use; zlib keeps its address
+};
+
+// InflateBuffer with one zlib state kept from call to call; the results and errors are exactly
+// InflateBuffer's.
+class BufferInflater {
+  public:
+    BufferInflater();
+    ~BufferInflater();
+    BufferInflater(BufferInflater&&) noexcept;
+    BufferInflater& operator=(BufferInflater&&) noexcept;
+
+    std::vector<uint8_t> inflate(const uint8_t* input, size_t length, size_t size_hint,
+                                 size_t max_output = std::numeric_limits<size_t>::max());
+
+  private:
+    std::unique_ptr<z_stream_s> stream_;
+};
+
+// The zlib states a run packs and unpacks its decision parts with.
+struct ZlibCoders {
+    BufferDeflater deflater{ZCompressionLevel::Default};
+    BufferInflater inflater;
+};
 
 // True when bytes begin with a zlib stream header (deflate method, a window of at most 32 KiB,
 // the header check right, no preset dictionary): the decision part of a stream packed with LZ77.
