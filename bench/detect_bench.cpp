@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_samples.h"
 #include "rodfile/rod_header.h"
 #include "run/restoration.h"
 #include "run/rod_detection.h"
@@ -15,27 +16,8 @@
 namespace quorvane {
 namespace {
 
-constexpr size_t kFileSize = 32767;
-
 std::vector<uint8_t> sample(const std::string& kind) {
-    std::mt19937 rng(11);
-    std::vector<uint8_t> bytes(kFileSize);
-    static const char* words[] = {"the ",  "rod ",   "splits ", "into ",  "low ",
-                                  "and ",  "high ",  "bits, ",  "while ", "each ",
-                                  "pass ", "moves ", "heads.\n"};
-    if (kind == "text") {
-        std::string text;
-        while (text.size() < kFileSize)
-            text += words[rng() % 13];
-        std::copy_n(text.begin(), kFileSize, bytes.begin());
-    } else if (kind == "sparse") {
-        for (auto& b : bytes)
-            b = rng() % 50 == 0 ? static_cast<uint8_t>(rng()) : 0;
-    } else {
-        for (auto& b : bytes)
-            b = static_cast<uint8_t>(rng());
-    }
-    return bytes;
+    return sample_file(kind, 11);
 }
 
 // The rod file the default settings make of a sample, packed in memory.

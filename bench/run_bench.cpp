@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_samples.h"
 #include "rodfile/rod_header.h"
 #include "run/restoration.h"
 #include "run/run_driver.h"
@@ -15,27 +16,8 @@
 namespace quorvane {
 namespace {
 
-constexpr size_t kFileSize = 32767;
-
 std::vector<uint8_t> sample(const std::string& kind) {
-    std::mt19937 rng(7);
-    std::vector<uint8_t> bytes(kFileSize);
-    static const char* words[] = {"the ",  "rod ",   "splits ", "into ",  "low ",
-                                  "and ",  "high ",  "bits, ",  "while ", "each ",
-                                  "pass ", "moves ", "heads.\n"};
-    if (kind == "text") {
-        std::string text;
-        while (text.size() < kFileSize)
-            text += words[rng() % 13];
-        std::copy_n(text.begin(), kFileSize, bytes.begin());
-    } else if (kind == "sparse") {
-        for (auto& b : bytes)
-            b = rng() % 50 == 0 ? static_cast<uint8_t>(rng()) : 0;
-    } else {
-        for (auto& b : bytes)
-            b = static_cast<uint8_t>(rng());
-    }
-    return bytes;
+    return sample_file(kind, 7);
 }
 
 std::string write_sample(const std::string& kind) {
@@ -122,7 +104,7 @@ WorstCase worst_case(const std::string& name) {
         c.rod_size = name == "executable_r3" ? 3 : name == "executable_r8" ? 8 : 2;
     } else if (name.rfind("one_bit", 0) == 0) {
         // 32767 bytes, all zero but the first bit. Short: the first 20 of its 80-odd cycles.
-        c.bytes.assign(kFileSize, 0);
+        c.bytes.assign(kSampleSize, 0);
         c.bytes[0] = 0x80;
         c.rod_size = name == "one_bit_r3_short" ? 3 : 2;
         c.max_cycles = 20;
