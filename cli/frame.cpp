@@ -72,41 +72,40 @@ void print_help(std::span<const Subcommand> table, std::FILE* to) {
         "  -v, --verbose      report every file written\n"
         "  -h, --help         show this help\n"
         "  -V, --version      show the version\n");
-    if (!commands_taking(table, kRodOptions).empty()) {
-        text.append("\nOptions of ").append(commands_taking(table, kRodOptions));
-        text.append(
-            " (defaults are the desktop program's):\n"
-            "  -r, --rod-size N   rod size, 2..128 (2)\n"
-            "  -d, --depth N      passes stop at N % of a cycle's start size, 1..60 (1)\n"
-            "  -l, --level N      cycles stop at N % of the original size, 1..100 (1)\n"
-            "  --loops TEXT       cycles before auto stop takes over (2)\n"
-            "  --no-lz77          store the decisions as they are, not deflated\n"
-            "  --single           one cycle only\n"
-            "  --experimental     experimental decision format\n"
-            "  --no-check         pack: no integrity trailer, only the rod stream\n"
-            "A rod file records neither the rod size nor the LZ77 setting: unpack it with the\n"
-            "ones it was packed with, or let --detect find them.\n");
-    }
-    if (!commands_taking(table, kDetectOption).empty()) {
-        text.append("\nOptions of ").append(commands_taking(table, kDetectOption)).append(":\n");
-        text.append(
-            "  --detect           find the rod size and LZ77 setting by trying every one\n");
-    }
-    if (!commands_taking(table, kJsonOption).empty()) {
-        text.append("\nOptions of ").append(commands_taking(table, kJsonOption)).append(":\n");
-        text.append("  --json             one machine-readable document on stdout\n");
-    }
-    if (!commands_taking(table, kStudyOptions).empty()) {
-        text.append("\nOptions of ").append(commands_taking(table, kStudyOptions));
-        text.append(
-            " (a LIST is numbers and ranges: 2,3,8 or 2-16):\n"
-            "  -r, --rod-size LIST  rod sizes, 2..128 (2,3,4,8)\n"
-            "  -d, --depth LIST     depths, 1..60 (1)\n"
-            "  --lz77 WHICH         on, off or both (on)\n"
-            "  --loops LIST         cycles before auto stop takes over, 1..32767 (2)\n"
-            "  --single             one cycle only\n"
-            "  --csv                comma-separated values instead of the table\n"
-            "  -j, --jobs N         files studied at once, 1..256 (one per core)\n");
+    // Each group of options is listed under the commands that take it, if any do.
+    struct OptionGroup {
+        OptionSet set;
+        const char* heading;  // after the command names
+        const char* lines;
+    };
+    static constexpr OptionGroup kGroups[] = {
+        {kRodOptions, " (defaults are the desktop program's):\n",
+         "  -r, --rod-size N   rod size, 2..128 (2)\n"
+         "  -d, --depth N      passes stop at N % of a cycle's start size, 1..60 (1)\n"
+         "  -l, --level N      cycles stop at N % of the original size, 1..100 (1)\n"
+         "  --loops TEXT       cycles before auto stop takes over (2)\n"
+         "  --no-lz77          store the decisions as they are, not deflated\n"
+         "  --single           one cycle only\n"
+         "  --experimental     experimental decision format\n"
+         "  --no-check         pack: no integrity trailer, only the rod stream\n"
+         "A rod file records neither the rod size nor the LZ77 setting: unpack it with the\n"
+         "ones it was packed with, or let --detect find them.\n"},
+        {kDetectOption, ":\n",
+         "  --detect           find the rod size and LZ77 setting by trying every one\n"},
+        {kJsonOption, ":\n", "  --json             one machine-readable document on stdout\n"},
+        {kStudyOptions, " (a LIST is numbers and ranges: 2,3,8 or 2-16):\n",
+         "  -r, --rod-size LIST  rod sizes, 2..128 (2,3,4,8)\n"
+         "  -d, --depth LIST     depths, 1..60 (1)\n"
+         "  --lz77 WHICH         on, off or both (on)\n"
+         "  --loops LIST         cycles before auto stop takes over, 1..32767 (2)\n"
+         "  --single             one cycle only\n"
+         "  --csv                comma-separated values instead of the table\n"
+         "  -j, --jobs N         files studied at once, 1..256 (one per core)\n"},
+    };
+    for (const OptionGroup& group : kGroups) {
+        const std::string names = commands_taking(table, group.set);
+        if (names.empty()) continue;
+        text.append("\nOptions of ").append(names).append(group.heading).append(group.lines);
     }
     text.append(
         "\nInputs are never removed. Exit status: 0 success; 1 packing found nothing worth\n"
