@@ -85,7 +85,7 @@ BENCHMARK_CAPTURE(BM_Detect32K, random, std::string("random"))->Unit(benchmark::
 BENCHMARK_CAPTURE(BM_RestoreOne32K, text, std::string("text"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RestoreOne32K, sparse, std::string("sparse"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RestoreOne32K, random, std::string("random"))->Unit(benchmark::kMillisecond);
-// Seconds to minutes each: one run, whatever --benchmark_repetitions says.
+// Up to seconds each: one run, whatever --benchmark_repetitions says.
 BENCHMARK(BM_DetectHostile)
     ->Arg(4088)
     ->Arg(1 << 19)
