@@ -23,6 +23,9 @@ class EIntOverflow : public EngineError {
 class EConvertError : public EngineError {
   public:
     explicit EConvertError(std::string_view text) : EngineError(message(text)) {}
+    // The same, after the name of the setting whose text it is ("Loops: 'abc' is ...").
+    EConvertError(std::string_view setting, std::string_view text)
+        : EngineError(std::string(setting) + ": " + message(text)) {}
 
   private:
     static std::string message(std::string_view text) {

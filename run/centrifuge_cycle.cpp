@@ -8,7 +8,7 @@
 
 #include "engine/checked_math.h"
 #include "engine/errors.h"
-#include "engine/status_texts.h"
+
 #include "rodfile/decision_packing.h"
 #include "rodfile/rod_header.h"
 #include "run/restoration.h"
@@ -225,7 +225,7 @@ bool target_reached(int32_t level, int32_t original_size, int64_t bytes) {
 }
 
 bool restores_to(const BitString& candidate, const BitString& expected, unsigned rod_size,
-                 bool lz77, FrontEnd& ui, ZlibCoders& zlib, RoundState& round) {
+                 bool lz77, RunObserver& observer, ZlibCoders& zlib, RoundState& round) {
     PumpOnlyFrontEnd quiet(ui);
     try {
         ReadInFileHeader(round, candidate, checked_i32(candidate.size() / 8), 0, lz77, quiet, zlib);
@@ -262,7 +262,7 @@ CycleEnd CentrifugeCycle(Engine& e) {
     if (built && cycle.PassDepth != run.passes_run) show_kept_pass(e);
     // No stream: no low rods, the decisions overflowed, or none could be proven to restore.
     if (!built) e.settings.set(Setting::AutoStop, "S");
-    e.ui.pump();
+    e.checkpoint(observer);
 
     CycleEnd end = CycleEnd::NotSuccessful;
     if (built) {
@@ -274,7 +274,7 @@ CycleEnd CentrifugeCycle(Engine& e) {
         // Only a stream made in this run may be written: the best one, if there is one.
         end = finish_with_best(e);
     }
-    e.ui.pump();
+    e.checkpoint(observer);
     return end;
 }
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "engine/bit_string.h"
-#include "engine/front_end.h"
+#include "engine/run_observer.h"
 #include "run/run_state.h"
 
 namespace quorvane {
@@ -27,7 +27,7 @@ bool target_reached(int32_t level, int32_t original_size, int64_t bytes);
 // tells whether that gives exactly expected. Only pump() reaches ui; zlib inflates; round is the
 // scratch the restoration runs in (its buffers are reused).
 bool restores_to(const BitString& candidate, const BitString& expected, unsigned rod_size,
-                 bool lz77, FrontEnd& ui, ZlibCoders& zlib, RoundState& round);
+                 bool lz77, RunObserver& observer, ZlibCoders& zlib, RoundState& round);
 
 // One cycle over the run's StreamBits. The stream it keeps or rolls back to is left in
 // StreamBits, HeaderDataBits and DecisionStreamBits.

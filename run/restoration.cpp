@@ -12,11 +12,11 @@
 
 namespace quorvane {
 
-bool undo_cycle(RoundState& round, unsigned rod_size, FrontEnd& ui) {
+bool undo_cycle(RoundState& round, unsigned rod_size, RunObserver& observer) {
     const int64_t limit = int64_t{round.PassDepth} + kExtraReversePasses;
     for (int64_t passes = 1;; ++passes) {
         if (!ReversePass(round, rod_size, ui)) return false;
-        ui.pump();
+        checkpoint(observer);
         if (round.HighRods < 0) return false;
         if (round.DecisionBits.empty() && round.HighRods == 0) return true;
         if (passes >= limit) return false;
@@ -24,13 +24,13 @@ bool undo_cycle(RoundState& round, unsigned rod_size, FrontEnd& ui) {
 }
 
 bool restore_rod_stream(const BitString& stream, int32_t CurrentSize, unsigned rod_size, bool lz77,
-                        int32_t BitsIn, RoundState& round, FrontEnd& ui, ZlibCoders& zlib,
+                        int32_t BitsIn, RoundState& round, RunObserver& observer, ZlibCoders& zlib,
                         RestoredStream& out) {
     out = RestoredStream{};
     out.CurrentSize = CurrentSize;
     ReadInFileHeader(round, stream, CurrentSize, BitsIn, lz77, ui, zlib);
     out.OriginalSize = round.OriginalSize;
-    ui.pump();
+    checkpoint(observer);
     const int64_t expected_bits = int64_t{out.OriginalSize} * 8;
     // Packing needs at least one split rod, so no stream ever stands for an empty file.
     if (expected_bits == 0) return false;
@@ -53,7 +53,7 @@ bool restore_rod_stream(const BitString& stream, int32_t CurrentSize, unsigned r
 }
 
 std::optional<RestoredStream> restore_rod_bytes(std::span<const uint8_t> bytes, unsigned rod_size,
-                                                bool lz77, FrontEnd& ui) {
+                                                bool lz77, RunObserver& observer) {
     if (static_cast<int64_t>(bytes.size()) > kMaxRodFileBytes) return std::nullopt;
     PumpOnlyFrontEnd quiet(ui);
     RoundState round;
@@ -114,7 +114,7 @@ bool RestoreStream(Engine& e) {
         run.content_checked = true;
     }
     e.ui.set_gauge_progress(Gauge::ProcessGauge, run.OriginalSize);
-    e.ui.pump();
+    e.checkpoint(observer);
     return true;
 }
 

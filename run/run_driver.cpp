@@ -15,7 +15,7 @@
 #include "engine/bit_codecs.h"
 #include "engine/checked_math.h"
 #include "engine/errors.h"
-#include "engine/status_texts.h"
+
 #include "rodfile/rod_file_names.h"
 #include "rodfile/rod_trailer.h"
 #include "run/centrifuge_cycle.h"
@@ -86,7 +86,7 @@ void read_input(Engine& e) {
         throw;
     }
     input.InputFile.reset();
-    e.ui.pump();
+    e.checkpoint(observer);
 }
 
 void check_loop_count(Engine& e) {
@@ -105,7 +105,7 @@ CycleEnd pack_cycles(Engine& e) {
         end = CentrifugeCycle(e);
         run.NotSuccessful = end == CycleEnd::NotSuccessful;
         e.ui.cycle_finished();
-        e.ui.pump();
+        e.checkpoint(observer);
     } else {
         e.settings.set(Setting::AutoStop, "");
         while (end == CycleEnd::NextCycle) {
@@ -129,7 +129,7 @@ CycleEnd pack_cycles(Engine& e) {
         }
     }
     e.ui.set_gauge_progress(Gauge::LoopProgressBar, run.CycleCount);
-    e.ui.pump();
+    e.checkpoint(observer);
     return end;
 }
 
@@ -175,7 +175,7 @@ RunResult run_steps(Engine& e, const RunOptions& options) {
         result.OutputByteCount = run.OutputByteCount;
         result.write_error = run.write_error;
     }
-    e.ui.pump();
+    e.checkpoint(observer);
     if (!run.unpacking && have_output && run.StreamBits.size() <= kTabletContentBits) {
         e.ui.draw_chip_code(run.StreamBits, run.HeaderDataBits);
     }
@@ -220,7 +220,7 @@ LoadResult load_opened_file(Engine& e, const std::string& path, FileHandle file,
     input.Unpacking = rod;
     input.InputFile = std::move(file);
     const int64_t bytes = input.FileSize;
-    FrontEnd& ui = e.ui;
+    RunObserver& observer = e.ui;
     ui.set_gauge(Gauge::ProcessGauge, bytes, bytes);
     ui.set_gauge(Gauge::CentriGauge1, 100, 100);
     ui.set_gauge(Gauge::CentriGauge2, bytes * 8, bytes * 8);
@@ -229,7 +229,7 @@ LoadResult load_opened_file(Engine& e, const std::string& path, FileHandle file,
     ui.set_label(Label::ModeLabel, mode_text(rod));
     ui.set_label(Label::StreamLabel, kNoData);
     set_depth_label(e, std::string(kNoDepth));
-    ui.pump();
+    checkpoint(observer);
     return LoadResult::Accepted;
 }
 
@@ -249,11 +249,11 @@ RunResult ProcessRun(Engine& e, bool unpacking, const RunOptions& options) {
     run.RodSize = static_cast<uint8_t>(rod_size);
     run.CurrentSize = e.input.FileSize;
     run.OriginalSize = e.input.FileSize;
-    e.ui.pump();
+    e.checkpoint(observer);
     e.ui.set_gauge_max(Gauge::ProcessGauge, run.CurrentSize);
     run.best.BestSize = run.CurrentSize;
     e.ui.set_gauge_max(Gauge::LoopProgressBar, 127);
-    e.ui.pump();
+    e.checkpoint(observer);
     RunResult result;
     try {
         result = run_steps(e, options);
@@ -268,7 +268,7 @@ RunResult ProcessRun(Engine& e, bool unpacking, const RunOptions& options) {
         throw;
     }
     close_run(e, result.outcome == RunOutcome::NotSuccessful);
-    e.ui.pump();
+    e.checkpoint(observer);
     return result;
 }
 

@@ -5,7 +5,7 @@
 
 #include "engine/bit_codecs.h"
 #include "engine/checked_math.h"
-#include "engine/status_texts.h"
+
 #include "rodfile/rod_trailer.h"
 #include "zstream/atomic_file.h"
 
@@ -35,7 +35,7 @@ RunOutcome WriteZivIduvBitsBufferToFile(Engine& e, const std::string& OutputPath
     e.ui.set_label(Label::Label_9, kReady);
     e.ui.set_label(Label::OutputLabel,
                    bits_output_text(static_cast<int64_t>(run.StreamBits.size())));
-    e.ui.pump();
+    e.checkpoint(observer);
     return outcome;
 }
 
@@ -51,7 +51,7 @@ RunOutcome WriteOutputFile(Engine& e, const std::string& OutputPath, const RunOp
         AtomicFile file(OutputPath, output);
         const bool complete = file.write(run.OutputBuffer.data(), count) == count;
         // A cancel while the file is pending leaves nothing behind.
-        e.ui.pump();
+        e.checkpoint(observer);
         if (complete) {
             file.commit();
         } else {
@@ -64,7 +64,7 @@ RunOutcome WriteOutputFile(Engine& e, const std::string& OutputPath, const RunOp
     } else {
         e.ui.set_label(Label::ModeLabel, run.unpacking ? kModeTestingOnly : kModeSuccessful);
     }
-    e.ui.pump();
+    e.checkpoint(observer);
     return outcome;
 }
 

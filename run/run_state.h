@@ -10,7 +10,7 @@
 
 #include "engine/bit_string.h"
 #include "engine/centrifuge_pass.h"
-#include "engine/front_end.h"
+#include "engine/run_observer.h"
 #include "engine/reverse_pass.h"
 #include "rodfile/rod_header.h"
 #include "run/run_settings.h"
@@ -141,7 +141,7 @@ struct Engine {
     Engine(RunSettings& run_settings, FrontEnd& front_end)
         : settings(run_settings), ui(front_end) {}
     RunSettings& settings;
-    FrontEnd& ui;
+    RunObserver& observer;
     EngineLimits limits;
     LoadedInput input;
     RunState run;
