@@ -11,7 +11,6 @@
 #include "engine/checked_math.h"
 #include "engine/cpu_features.h"
 
-
 namespace quorvane {
 namespace {
 

@@ -23,7 +23,8 @@ class EIntOverflow : public EngineError {
 class EConvertError : public EngineError {
   public:
     explicit EConvertError(std::string_view text) : EngineError(message(text)) {}
-    // The same, after the name of the setting whose text it is ("Loops: 'abc' is ...").
+
+  protected:
     EConvertError(std::string_view setting, std::string_view text)
         : EngineError(std::string(setting) + ": " + message(text)) {}
 
@@ -34,6 +35,13 @@ class EConvertError : public EngineError {
         m.append("'").append(text).append("' is not a valid integer value");
         return m;
     }
+};
+
+// A setting's text is not a whole decimal number: the message names the setting first
+// ("Loops: 'abc' is not a valid integer value"), so that the user knows which one to mend.
+class ESettingError : public EConvertError {
+  public:
+    ESettingError(std::string_view setting, std::string_view text) : EConvertError(setting, text) {}
 };
 
 // A bit weight of 2^31 or more was formed (a decoded string longer than 31 bits).

@@ -12,7 +12,6 @@
 #include "engine/checked_math.h"
 #include "engine/cpu_features.h"
 
-
 namespace quorvane {
 namespace {
 

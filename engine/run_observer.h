@@ -32,7 +32,7 @@ struct PassRecord {
     int64_t depth_threshold = 0;  // the cycle's passes stop at this many bits
     int64_t level_bits = 0;       // the run stops once a stream is this small
     PassFate fate = PassFate::Ran;
-    bool last = false;            // the cycle runs no further pass
+    bool last = false;  // the cycle runs no further pass
 };
 
 // What a packing cycle ended with.
@@ -45,10 +45,10 @@ enum class CycleFate {
 
 struct CycleRecord {
     int32_t cycle = 0;
-    int32_t passes = 0;          // passes kept in the cycle's stream
-    int64_t start_bits = 0;      // the stream the cycle started from
-    int64_t stream_bits = 0;     // the stream it built (0: none)
-    int64_t best_bits = 0;       // the best stream of the run so far (0: none yet)
+    int32_t passes = 0;       // passes kept in the cycle's stream
+    int64_t start_bits = 0;   // the stream the cycle started from
+    int64_t stream_bits = 0;  // the stream it built (0: none)
+    int64_t best_bits = 0;    // the best stream of the run so far (0: none yet)
     int32_t low_rods = 0;
     int32_t high_rods = 0;
     CycleFate fate = CycleFate::Kept;

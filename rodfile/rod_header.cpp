@@ -50,7 +50,8 @@ RodHeader decode_header(const BitString& stream) {
 }
 
 std::optional<RodStream> CreateFileHeader(const CycleCounts& counts, const BitString& DataBits,
-                                          const BitString& DecisionStreamBits, RunObserver& observer) {
+                                          const BitString& DecisionStreamBits,
+                                          RunObserver& observer) {
     RodHeader header;
     header.CycleCount = counts.CycleCount;
     header.PassDepth = counts.PassDepth;

@@ -8,8 +8,8 @@
 #include <optional>
 
 #include "engine/bit_string.h"
-#include "engine/run_observer.h"
 #include "engine/reverse_pass.h"
+#include "engine/run_observer.h"
 #include "zstream/zlib_buffer.h"
 
 namespace quorvane {
@@ -87,7 +87,8 @@ struct RodStream {
 // Builds the rod stream of a cycle from its counts, its data and its decision part. nullopt,
 // without a message, when a value does not fit its field.
 std::optional<RodStream> CreateFileHeader(const CycleCounts& counts, const BitString& DataBits,
-                                          const BitString& DecisionStreamBits, RunObserver& observer);
+                                          const BitString& DecisionStreamBits,
+                                          RunObserver& observer);
 
 // Parses the rod stream (CurrentSize bytes long) into a fresh round: the fields, DataBits less
 // its trailing bits, TrailingBits, and the decision bits (inflated when lz77 is on); shows the

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "engine/bit_string.h"
-#include "engine/run_observer.h"
 #include "engine/reverse_pass.h"
+#include "engine/run_observer.h"
 #include "run/run_state.h"
 
 namespace quorvane {
@@ -37,7 +37,7 @@ struct RestoredStream {
 // in; true with the restored bits in out, or false for a stream that does not restore (no
 // message shown). Every check applies: bounded reverse passes, inner headers counting down, and
 // exactly 8 x OriginalSize bits at the end. round is the working state (a front end may watch
-// it); ui gets the statistics. A decision part that does not inflate and counters that overflow
+// it); observer gets the records. A decision part that does not inflate and counters that overflow
 // raise their errors; zlib is the state the decision parts inflate with. Touches nothing else,
 // so that several may run at once.
 bool restore_rod_stream(const BitString& stream, int32_t CurrentSize, unsigned rod_size, bool lz77,
@@ -45,16 +45,16 @@ bool restore_rod_stream(const BitString& stream, int32_t CurrentSize, unsigned r
                         RestoredStream& out);
 
 // The same over the bytes of a rod file, for trying settings: the restored stream, or nullopt
-// when it does not restore under these settings, raised errors included. Only pump() reaches ui,
-// which may throw ERunCancelled to stop it.
+// when it does not restore under these settings, raised errors included. Only proceed() reaches
+// observer, which may throw ERunCancelled to stop it.
 std::optional<RestoredStream> restore_rod_bytes(std::span<const uint8_t> bytes, unsigned rod_size,
                                                 bool lz77, RunObserver& observer);
 std::optional<RestoredStream> restore_rod_bytes(std::span<const uint8_t> bytes, unsigned rod_size,
                                                 bool lz77);
 
 // Restores the rod stream in StreamBits (CurrentSize bytes) down to the bits that were packed,
-// reading the inner headers as it goes. On failure shows the failure message, empties
-// StreamBits and returns false. A file that ends in an integrity trailer is restored from the
+// reading the inner headers as it goes. On failure empties StreamBits and returns false (the
+// caller reports the outcome). A file that ends in an integrity trailer is restored from the
 // stream before it, and the result is checked against it (content_checked); a trailer that does
 // not match raises ECorruptData "checksum mismatch".
 bool RestoreStream(Engine& e);

@@ -14,8 +14,8 @@ std::string_view setting_label_name(Setting setting) {
 
 std::string_view setting_caption(Setting setting) {
     static constexpr std::array<std::string_view, kSettingCount> captions = {
-        "Rodsize", "Depth", "Level", "Lz77", "Auto stop", "Loop mode", "Experimental", "Code",
-        "Loops"};
+        "Rodsize",   "Depth",        "Level", "Lz77", "Auto stop",
+        "Loop mode", "Experimental", "Code",  "Loops"};
     return captions[static_cast<size_t>(setting)];
 }
 
@@ -32,26 +32,19 @@ int32_t SettingTexts::integer(Setting setting) const {
     try {
         return strict_decimal(text(setting));
     } catch (const EConvertError&) {
-        throw EConvertError(setting_caption(setting), text(setting));
+        throw ESettingError(setting_caption(setting), text(setting));
     }
-}
-
-Settings SettingTexts::start_settings() const {
-    Settings s;
-    const int32_t rod_size = integer(Setting::RodSize);
-    const std::string problem = rod_size_problem(rod_size);
-    if (!problem.empty()) throw EngineError(problem);
-    s.rod_size = static_cast<unsigned>(rod_size);
-    s.lz77 = lz77_on();
-    s.single = single_cycle();
-    s.auto_stop = auto_stop_on();
-    s.experimental = experimental_on();
-    // The numbers below are parsed where the run reads them, as the run goes.
-    return s;
 }
 
 void SettingTexts::read(LiveSetting which, Settings& s) const {
     switch (which) {
+        case LiveSetting::RodSize: {
+            const int32_t rod_size = integer(Setting::RodSize);
+            const std::string problem = rod_size_problem(rod_size);
+            if (!problem.empty()) throw EngineError(problem);
+            s.rod_size = static_cast<unsigned>(rod_size);
+            break;
+        }
         case LiveSetting::Depth:
             s.depth = integer(Setting::Depth);
             break;

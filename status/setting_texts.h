@@ -56,10 +56,9 @@ class SettingTexts {
     bool single_cycle() const { return text(Setting::LoopMode) == kSingleCycles; }
     bool experimental_on() const { return text(Setting::Experimental) != kExperimentalNo; }
 
-    // The settings a run starts with; raises the conversion error of a text that is no number
-    // and EngineError for a rod size outside its limits.
-    Settings start_settings() const;
-    // Puts the current value of one setting into settings (the engine asks at each use).
+    // Puts the current value of one setting into settings (the engine asks at each use): raises
+    // the conversion error of a text that is no number, and EngineError for a rod size outside
+    // its limits.
     void read(LiveSetting which, Settings& settings) const;
     // Writes a setting the run changed into its text.
     void write(LiveSetting which, const Settings& settings);

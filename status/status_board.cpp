@@ -141,8 +141,6 @@ void StatusBoard::status(RunStatus status) {
         case RunStatus::WriteFailed:
             view_.set_label(Label::ModeLabel, kModeFailed);
             break;
-        case RunStatus::Loaded:
-        case RunStatus::Running:
         case RunStatus::NotSuccessful:
         case RunStatus::Stopped:
             break;

@@ -40,9 +40,9 @@ class StatusBoard : public RunObserver {
     void show_pass(const PassRecord& pass);
 
     StatusView& view_;
-    bool unpacking_ = false;   // the direction of the run under way
-    std::string depth_text_;   // what the depth label shows for a packing cycle
-    std::string best_depth_;   // ... and showed when the best stream was kept
+    bool unpacking_ = false;  // the direction of the run under way
+    std::string depth_text_;  // what the depth label shows for a packing cycle
+    std::string best_depth_;  // ... and showed when the best stream was kept
 };
 
 }  // namespace quorvane
