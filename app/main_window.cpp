@@ -20,8 +20,8 @@
 #include "app/about_box.h"
 #include "app/pie_gauge.h"
 #include "engine/errors.h"
-#include "engine/status_texts.h"
-#include "run/run_driver.h"
+#include "run/run_files.h"
+#include "status/status_texts.h"
 #include "ui/chip_images.h"
 #include "ui/fonts.h"
 #include "ui/message_boxes.h"
@@ -86,8 +86,8 @@ PieGauge* make_pie(QWidget* parent, const QString& name, const QRect& where, con
 TZivIduv::TZivIduv(QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      front_end_(*this),
-      engine_(settings_, front_end_),
+      front_end_(*this, settings_),
+      engine_(front_end_),
       Snippet1(blank_mono_image(kTabletWidth, kTabletHeight)),
       DirazTImage(blank_mono_image(kTabletWidth, kTabletHeight)),
       Chip1(blank_mono_image(kChipSide, kChipSide)) {
@@ -359,10 +359,11 @@ void TZivIduv::load_input_file(const QString& path) {
     front_end_.flush();
     // Nothing is open for a run after a refused load.
     if (result == LoadResult::Refused) {
+        show_engine_message(message_text(Message::SizeLimit));
         StartButton->setEnabled(false);
         return;
     }
-    if (engine_.input.Unpacking) {
+    if (engine_.input.unpack_next) {
         ModeButton->setText(kUnpackCaption);
         ModeButton->setToolTip(kUnpackHint);
         ModeButton->show();
@@ -402,8 +403,13 @@ void TZivIduv::StartButtonClick() {
     front_end_.clear_cancel();
     RunResult result;
     QString error_text;
+    bool setting_error = false;
     try {
-        result = ProcessRun(engine_, engine_.input.Unpacking);
+        result = ProcessRun(engine_, engine_.input.unpack_next);
+    } catch (const ESettingError& error) {
+        // The setting at fault is named; the input file has nothing to do with it.
+        error_text = QString::fromStdString(error.what());
+        setting_error = true;
     } catch (const std::exception& error) {
         error_text = QString::fromStdString(error.what());
         if (error_text.isEmpty()) error_text = QStringLiteral("Error");
@@ -419,7 +425,11 @@ void TZivIduv::StartButtonClick() {
         return;
     }
     if (!error_text.isEmpty()) {
-        show_error_report(this, error_text, QFile::decodeName(engine_.input.InputPath.c_str()));
+        show_error_report(
+            this, error_text,
+            setting_error ? QString() : QFile::decodeName(engine_.input.InputPath.c_str()));
+    } else if (result.outcome == RunOutcome::RestoreFailed) {
+        show_engine_message(message_text(Message::RestoreFailed));
     } else if (!result.successful()) {
         show_message_box(this, QStringLiteral("ERROR IN LOOP"));
     }
@@ -526,6 +536,7 @@ void TZivIduv::draw_engine_chip(const BitString& stream, const BitString& header
     BitString stream_bits = stream;
     BitString header_bits = header_data;
     const ChipPictures pictures = draw_chip_bits(stream_bits, header_bits, TabletBits, front_end_);
+    front_end_.show_chip_sizes(pictures.header_data_bits, pictures.decision_bits);
     Chip1 = chip_bitmap(pictures.chip);
     Snippet1 = stream_picture(pictures.stream);
     front_end_.flush();

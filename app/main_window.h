@@ -8,8 +8,8 @@
 #include <functional>
 
 #include "app/window_front_end.h"
-#include "run/run_settings.h"
-#include "run/run_state.h"
+#include "status/setting_texts.h"
+#include "run/run_files.h"
 
 class QAction;
 class QLabel;
@@ -49,7 +49,7 @@ class TZivIduv : public QMainWindow, private WindowFrontEnd::Host {
     void load_input_file(const QString& path);
 
     Engine& engine() { return engine_; }
-    RunSettings& settings() { return settings_; }
+    SettingTexts& settings() { return settings_; }
     WindowFrontEnd& front_end() { return front_end_; }
     bool running() const { return running_; }
     TFractalSet* settings_dialog() const { return FractalSet; }
@@ -88,7 +88,7 @@ class TZivIduv : public QMainWindow, private WindowFrontEnd::Host {
     void end_program();
     static void pump_messages();
 
-    RunSettings settings_;
+    SettingTexts settings_;
     WindowFrontEnd front_end_;
     Engine engine_;
     bool running_ = false;

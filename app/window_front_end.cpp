@@ -1,11 +1,9 @@
-// window_front_end.cpp -- storing engine values and pushing them into the widgets.
+// window_front_end.cpp -- storing the board's values and pushing them into the widgets.
 #include "app/window_front_end.h"
 
 #include <QCoreApplication>
 #include <algorithm>
 #include <climits>
-
-#include "engine/errors.h"
 
 namespace quorvane {
 
@@ -42,12 +40,12 @@ void WindowFrontEnd::set_gauge_progress(Gauge gauge, int64_t value) {
     slot.dirty = true;
 }
 
-void WindowFrontEnd::show_message(std::string_view text) {
+void WindowFrontEnd::message(Message message) {
     flush();
-    host_.show_engine_message(text);
+    host_.show_engine_message(message_text(message));
 }
 
-void WindowFrontEnd::pump() {
+bool WindowFrontEnd::proceed() {
     ++pumps_;
     const Clock::time_point now = Clock::now();
     if (now - last_events_ >= interval_) {
@@ -55,12 +53,20 @@ void WindowFrontEnd::pump() {
         QCoreApplication::processEvents();
         last_events_ = Clock::now();
     }
-    if (cancel_) throw ERunCancelled();
+    return !cancel_;
 }
 
-void WindowFrontEnd::draw_chip_code(const BitString& stream, const BitString& header_data) {
+void WindowFrontEnd::chip_ready(const BitString& stream, const BitString& header_data) {
     flush();
     host_.draw_engine_chip(stream, header_data);
+}
+
+void WindowFrontEnd::read_setting(LiveSetting which, Settings& settings) {
+    settings_.read(which, settings);
+}
+
+void WindowFrontEnd::setting_changed(LiveSetting which, const Settings& settings) {
+    settings_.write(which, settings);
 }
 
 void WindowFrontEnd::flush() {

@@ -1,5 +1,5 @@
-// window_front_end.h -- the engine's front end in the main window: values kept cheaply, shown on
-// a throttled pump.
+// window_front_end.h -- the engine's observer in the main window: the status board's values kept
+// cheaply and shown on a throttled step, the settings read from the window's setting labels.
 #pragma once
 
 #include <QLabel>
@@ -8,11 +8,13 @@
 #include <functional>
 #include <string>
 
-#include "engine/front_end.h"
+#include "status/setting_texts.h"
+#include "status/status_board.h"
+#include "status/status_view.h"
 
 namespace quorvane {
 
-class WindowFrontEnd final : public FrontEnd {
+class WindowFrontEnd final : public StatusView, public StatusBoard {
   public:
     // What only the window can do for the engine.
     class Host {
@@ -26,7 +28,8 @@ class WindowFrontEnd final : public FrontEnd {
     using GaugeView = std::function<void(int maximum, int progress)>;
     using Clock = std::chrono::steady_clock;
 
-    explicit WindowFrontEnd(Host& host) : host_(host) {}
+    WindowFrontEnd(Host& host, SettingTexts& settings)
+        : StatusBoard(static_cast<StatusView&>(*this)), host_(host), settings_(settings) {}
 
     void bind_label(Label label, QLabel* widget);
     void bind_gauge(Gauge gauge, GaugeView view, int64_t maximum);
@@ -34,11 +37,13 @@ class WindowFrontEnd final : public FrontEnd {
     void set_label(Label label, std::string_view text) override;
     void set_gauge_max(Gauge gauge, int64_t value) override;
     void set_gauge_progress(Gauge gauge, int64_t value) override;
-    void show_message(std::string_view text) override;
-    // Processes pending window events at most once per interval; throws ERunCancelled once a
-    // cancel has been requested.
-    void pump() override;
-    void draw_chip_code(const BitString& stream, const BitString& header_data) override;
+    void message(Message message) override;
+    // Processes pending window events at most once per interval; false once a cancel has been
+    // requested.
+    bool proceed() override;
+    void chip_ready(const BitString& stream, const BitString& header_data) override;
+    void read_setting(LiveSetting which, Settings& settings) override;
+    void setting_changed(LiveSetting which, const Settings& settings) override;
 
     // Shows every value that changed since the last time.
     void flush();
@@ -52,7 +57,7 @@ class WindowFrontEnd final : public FrontEnd {
     const std::string& label_text(Label label) const { return labels_[index(label)].text; }
     int64_t gauge_max(Gauge gauge) const { return gauges_[index(gauge)].maximum; }
     int64_t gauge_progress(Gauge gauge) const { return gauges_[index(gauge)].progress; }
-    // How often the engine has pumped (the run's heartbeat).
+    // How often the engine has asked to go on (the run's heartbeat).
     int64_t pump_count() const { return pumps_; }
 
   private:
@@ -73,6 +78,7 @@ class WindowFrontEnd final : public FrontEnd {
     };
 
     Host& host_;
+    SettingTexts& settings_;
     std::array<LabelSlot, kLabelCount> labels_{};
     std::array<GaugeSlot, kGaugeCount> gauges_{};
     Clock::duration interval_ = std::chrono::milliseconds(30);

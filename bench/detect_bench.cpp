@@ -10,7 +10,7 @@
 #include "rodfile/rod_header.h"
 #include "run/restoration.h"
 #include "run/rod_detection.h"
-#include "run/run_driver.h"
+#include "run/run_files.h"
 #include "zstream/zlib_buffer.h"
 
 namespace quorvane {
@@ -22,14 +22,11 @@ std::vector<uint8_t> sample(const std::string& kind) {
 
 // The rod file the default settings make of a sample, packed in memory.
 std::vector<uint8_t> rod_of(const std::string& kind) {
-    std::vector<uint8_t> input = sample(kind);
-    RunSettings settings;
-    SilentFrontEnd ui;
-    Engine e(settings, ui);
-    FileHandle file(::fmemopen(input.data(), input.size(), "rb"));
-    load_opened_file(e, "sample", std::move(file), static_cast<int64_t>(input.size()));
-    if (ProcessRun(e, false, RunOptions{"", true}).outcome != RunOutcome::Tested) return {};
-    return e.run.StreamBits.to_bytes();
+    const std::vector<uint8_t> input = sample(kind);
+    SilentObserver ui;
+    RunResult result = pack_buffer(input, Settings{}, ui, false);
+    if (result.outcome != RunOutcome::Tested) return {};
+    return std::move(result.bytes);
 }
 
 // Zero data of data_bits bits under a header that promises the most whole rods the fields can

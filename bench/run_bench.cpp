@@ -11,7 +11,7 @@
 #include "bench/bench_samples.h"
 #include "rodfile/rod_header.h"
 #include "run/restoration.h"
-#include "run/run_driver.h"
+#include "run/run_files.h"
 
 namespace quorvane {
 namespace {
@@ -32,10 +32,9 @@ std::string write_sample(const std::string& kind) {
 // Pack (with every cycle's verification) to a rod file.
 void BM_Pack32K(benchmark::State& state, const std::string& kind) {
     const std::string path = write_sample(kind);
-    RunSettings settings;
-    SilentFrontEnd ui;
+    SilentObserver ui;
     for (auto _ : state) {
-        Engine e(settings, ui);
+        Engine e(ui);
         load_file(e, path);
         benchmark::DoNotOptimize(ProcessRun(e, false));
     }
@@ -46,14 +45,13 @@ void BM_Pack32K(benchmark::State& state, const std::string& kind) {
 // Restore a rod stream in memory (reading the file and writing the output excluded).
 void BM_Restore32K(benchmark::State& state, const std::string& kind) {
     const std::string path = write_sample(kind);
-    RunSettings settings;
-    SilentFrontEnd ui;
-    Engine packer(settings, ui);
+    SilentObserver ui;
+    Engine packer(ui);
     load_file(packer, path);
     ProcessRun(packer, false);
     const BitString stream = packer.run.StreamBits;
     for (auto _ : state) {
-        Engine e(settings, ui);
+        Engine e(ui);
         e.run.RodSize = 2;
         e.run.StreamBits = stream;
         e.run.CurrentSize = static_cast<int32_t>(stream.size() / 8);
@@ -122,9 +120,9 @@ WorstCase worst_case(const std::string& name) {
 }
 
 Engine& prepared(Engine& e, const WorstCase& c, const std::string& path) {
-    e.settings.set(Setting::RodSize, std::to_string(c.rod_size));
-    e.settings.set(Setting::Lz77, c.lz77 ? "Z" : "");
-    e.settings.set(Setting::LoopCount, c.loops);
+    e.settings.rod_size = static_cast<unsigned>(c.rod_size);
+    e.settings.lz77 = c.lz77;
+    e.settings.loop_count = strict_decimal(c.loops);
     e.limits.max_cycles = c.max_cycles;
     load_file(e, path);
     return e;
@@ -142,10 +140,9 @@ std::string write_bytes(const std::string& name, const std::vector<uint8_t>& byt
 void BM_PackWorst(benchmark::State& state, const std::string& name) {
     const WorstCase c = worst_case(name);
     const std::string path = write_bytes(name, c.bytes);
-    SilentFrontEnd ui;
+    SilentObserver ui;
     for (auto _ : state) {
-        RunSettings settings;
-        Engine e(settings, ui);
+        Engine e(ui);
         if (!ProcessRun(prepared(e, c, path), false).successful()) state.SkipWithError("no stream");
     }
     std::filesystem::remove(path);
@@ -156,13 +153,12 @@ void BM_PackWorst(benchmark::State& state, const std::string& name) {
 void BM_RestoreWorst(benchmark::State& state, const std::string& name) {
     const WorstCase c = worst_case(name);
     const std::string path = write_bytes(name, c.bytes);
-    SilentFrontEnd ui;
-    RunSettings settings;
-    Engine packer(settings, ui);
+    SilentObserver ui;
+    Engine packer(ui);
     ProcessRun(prepared(packer, c, path), false);
     const BitString stream = packer.run.StreamBits;
     for (auto _ : state) {
-        Engine e(settings, ui);
+        Engine e(ui);
         e.run.RodSize = static_cast<uint8_t>(c.rod_size);
         e.run.StreamBits = stream;
         e.run.CurrentSize = static_cast<int32_t>(stream.size() / 8);

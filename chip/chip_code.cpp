@@ -15,13 +15,13 @@ BitString tablet_bits_from_pixels(const BitString& pixels) {
 }
 
 ChipPictures draw_chip_bits(BitString& stream, BitString& header_data, const BitString& tablet,
-                            FrontEnd& ui) {
+                            RunObserver& observer) {
     const int32_t hl = checked_i32(header_data.size());
     const int32_t sl = checked_i32(stream.size());
     BitString l16;
     BitString l10;
-    DecimalToBits(sl, 16, l16, ui);
-    DecimalToBits(hl, 10, l10, ui);
+    DecimalToBits(sl, 16, l16, observer);
+    DecimalToBits(hl, 10, l10, observer);
     stream.append_repeated(
         true, sl < kTabletContentBits ? static_cast<size_t>(kTabletContentBits - sl) : 0);
     stream.append(l16);
@@ -51,8 +51,6 @@ ChipPictures draw_chip_bits(BitString& stream, BitString& header_data, const Bit
         }
         if (zero) out.stream[static_cast<size_t>(p)] = colour;
     }
-    ui.set_label(Label::ChipSizeLabel, std::to_string(hl));
-    ui.set_label(Label::DirazSizeLabel, std::to_string(sl - hl));
     return out;
 }
 

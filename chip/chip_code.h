@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/bit_string.h"
-#include "engine/front_end.h"
+#include "engine/run_observer.h"
 
 namespace quorvane {
 
@@ -35,6 +35,6 @@ BitString tablet_bits_from_pixels(const BitString& pixels);
 // computes both pictures. A length too large for its field shows "Decimal value to high" and
 // leaves that field out.
 ChipPictures draw_chip_bits(BitString& stream, BitString& header_data, const BitString& tablet,
-                            FrontEnd& ui);
+                            RunObserver& observer);
 
 }  // namespace quorvane

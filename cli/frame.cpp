@@ -13,7 +13,7 @@
 #include <exception>
 
 #include "engine/errors.h"
-#include "run/run_settings.h"
+#include "status/setting_texts.h"
 #include "zstream/atomic_file.h"
 #include "zstream/zlib_errors.h"
 

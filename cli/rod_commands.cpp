@@ -9,69 +9,84 @@
 
 #include "cli/detect_command.h"
 #include "cli/progress_line.h"
-#include "engine/status_texts.h"
 #include "rodfile/rod_file_names.h"
-#include "run/run_driver.h"
-#include "run/run_state.h"
+#include "run/run_files.h"
+#include "status/setting_texts.h"
+#include "status/status_board.h"
+#include "status/status_texts.h"
 
 namespace quorvane::cli {
 namespace {
 
-// The statistics of the window, printed with -v at the end of every cycle.
-constexpr std::array<Label, 7> kStatistics = {
-    Label::InputLabel,  Label::OutputLabel,    Label::ModeLabel, Label::LoopCountLabel,
-    Label::StreamLabel, Label::DecisionsLabel, Label::Label_9};
+// The statistics labels printed with -v, the rod counts aside.
+constexpr std::array<Label, 5> kStatistics = {Label::InputLabel, Label::OutputLabel,
+                                              Label::ModeLabel, Label::LoopCountLabel,
+                                              Label::StreamLabel};
 
-// The command line's face for the engine: messages become the error of the file at hand, the
-// statistics are printed with -v, and the progress line shows cycle, pass and bits.
-class CommandLineFrontEnd : public SilentFrontEnd {
+// The command line's face for the engine: the window's statistics texts (from the status board)
+// with the rod counts as numbers, printed with -v at the end of every cycle, and a progress line
+// with cycle, pass and bits.
+class CommandLineObserver final : public StatusView, public StatusBoard {
   public:
-    CommandLineFrontEnd(const Options& options, std::string input)
-        : verbose_(options.verbose && !options.quiet),
+    CommandLineObserver(const Options& options, std::string input, const Settings& settings)
+        : StatusBoard(static_cast<StatusView&>(*this)),
+          verbose_(options.verbose && !options.quiet),
           progress_(!options.quiet),
-          input_(printable(input)) {}
-
-    void attach(const Engine& engine) { engine_ = &engine; }
+          input_(printable(input)),
+          settings_(settings) {}
 
     void set_label(Label label, std::string_view text) override {
         labels_[static_cast<size_t>(label)] = std::string(text);
     }
-    void show_message(std::string_view text) override { messages_.emplace_back(text); }
-    // Only -v prints the statistics; without it the passes need not make their texts.
-    bool shows_statistics() const override { return verbose_; }
-    void pump() override {
-        if (engine_ == nullptr || !progress_.due()) return;
-        const RunState& run = engine_->run;
-        std::string line(input_);
-        line.append(": cycle ").append(std::to_string(run.CycleCount));
-        line.append(", pass ").append(std::to_string(run.pass()));
-        line.append(", ").append(std::to_string(run.working_bits())).append(" bits");
-        progress_.draw(std::move(line));
+    void set_gauge_max(Gauge, int64_t) override {}
+    void set_gauge_progress(Gauge, int64_t) override {}
+
+    void pass_done(const PassRecord& pass) override {
+        StatusBoard::pass_done(pass);
+        cycle_ = pass.cycle;
+        pass_ = pass.pass;
+        bits_ = pass.bits_out;
     }
-    // The statistics of a cycle are printed when the next one ends; those of the last cycle give
-    // way to the final ones, printed by finish() once the output is written.
-    void cycle_finished() override {
+    void cycle_done(const CycleRecord& cycle) override {
+        StatusBoard::cycle_done(cycle);
+        // A rolled-back run writes the stream of the last cycle it kept.
+        if (cycle.fate != CycleFate::RolledBack && cycle.fate != CycleFate::NotSuccessful) {
+            low_ = cycle.low_rods;
+            high_ = cycle.high_rods;
+        }
+        // The statistics of a cycle are printed when the next one ends; those of the last
+        // cycle give way to the final ones, printed by finish() once the output is written.
         if (!verbose_) return;
         if (!pending_.empty()) print(pending_);
         pending_ = statistics();
+    }
+    void round_started(const RoundRecord& round) override {
+        StatusBoard::round_started(round);
+        // The rods of the first packing cycle, whose round is undone last.
+        low_ = round.low_rods;
+        high_ = round.high_rods;
+        cycle_ = round.cycle;
+    }
+    void reverse_pass_done(const ReversePassRecord& pass) override {
+        StatusBoard::reverse_pass_done(pass);
+        pass_ = pass.passes - pass.passes_left;
+        bits_ = pass.bits_out;
+    }
+    bool proceed() override {
+        if (progress_.due()) {
+            std::string line(input_);
+            line.append(": cycle ").append(std::to_string(cycle_));
+            line.append(", pass ").append(std::to_string(pass_));
+            line.append(", ").append(std::to_string(bits_)).append(" bits");
+            progress_.draw(std::move(line));
+        }
+        return true;
     }
 
     // Ends the progress line and prints the final statistics.
     void finish() {
         progress_.clear();
         if (verbose_) print(statistics());
-    }
-    // The messages shown so far, on one line.
-    std::string messages() const {
-        std::string all;
-        for (const auto& m : messages_) {
-            if (!all.empty()) all.append(" ");
-            for (char c : m) {
-                if (c == '\r') continue;
-                all.push_back(c == '\n' ? ' ' : c);
-            }
-        }
-        return all;
     }
 
   private:
@@ -80,14 +95,14 @@ class CommandLineFrontEnd : public SilentFrontEnd {
         block.append(":\n");
         for (Label l : kStatistics) {
             const std::string& text = labels_[static_cast<size_t>(l)];
-            if (text.empty()) continue;
-            block.append("  ");
-            if (l == Label::DecisionsLabel) block.append("Low rods     : ");
-            if (l == Label::Label_9) block.append("High rods    : ");
-            block.append(text).append("\n");
+            if (!text.empty()) block.append("  ").append(text).append("\n");
         }
-        block.append("  ").append(engine_->settings.text(Setting::LoopMode)).append("\n");
-        block.append("  ").append(engine_->settings.text(Setting::Experimental)).append("\n");
+        block.append("  Low rods     : ").append(std::to_string(low_)).append("\n");
+        block.append("  High rods    : ").append(std::to_string(high_)).append("\n");
+        block.append("  ").append(settings_.single ? kSingleCycles : kNonstopCycles).append("\n");
+        block.append("  ")
+            .append(settings_.experimental ? kExperimentalYes : kExperimentalNo)
+            .append("\n");
         return block;
     }
     void print(const std::string& block) {
@@ -98,29 +113,35 @@ class CommandLineFrontEnd : public SilentFrontEnd {
     bool verbose_;
     ProgressLine progress_;
     std::string input_;
-    const Engine* engine_ = nullptr;
+    const Settings& settings_;
     std::string pending_;
     std::array<std::string, kLabelCount> labels_{};
-    std::vector<std::string> messages_;
+    int32_t cycle_ = 1;
+    int32_t pass_ = 0;
+    int64_t bits_ = 0;
+    int64_t low_ = 0;
+    int64_t high_ = 0;
 };
 
-void apply(const RodSettings& rod, RunSettings& settings) {
-    if (rod.rod_size) settings.set(Setting::RodSize, std::to_string(*rod.rod_size));
-    if (rod.depth) settings.set(Setting::Depth, std::to_string(*rod.depth));
-    if (rod.level) settings.set(Setting::CompressionLevel, std::to_string(*rod.level));
-    if (rod.loops) settings.set(Setting::LoopCount, *rod.loops);
-    if (rod.no_lz77) settings.set(Setting::Lz77, "");
-    if (rod.single) settings.set(Setting::LoopMode, std::string(kSingleCycles));
-    if (rod.experimental) settings.set(Setting::Experimental, std::string(kExperimentalYes));
+Settings settings_of(const RodSettings& rod) {
+    Settings settings;
+    if (rod.rod_size) settings.rod_size = static_cast<unsigned>(*rod.rod_size);
+    if (rod.depth) settings.depth = *rod.depth;
+    if (rod.level) settings.level = *rod.level;
+    if (rod.loops) settings.loop_count = strict_decimal(*rod.loops);
+    settings.lz77 = !rod.no_lz77;
+    settings.single = rod.single;
+    settings.experimental = rod.experimental;
+    return settings;
 }
 
 enum class Direction { Pack, Unpack, Test };
 
 // What a failed restoration used: a rod file records neither, so a wrong one is the likely cause.
-std::string restoration_settings(const RunSettings& settings) {
+std::string restoration_settings(const Settings& settings) {
     std::string line("restored with rod size ");
-    line.append(settings.text(Setting::RodSize));
-    line.append(" and LZ77 ").append(settings.lz77_on() ? "on" : "off");
+    line.append(std::to_string(settings.rod_size));
+    line.append(" and LZ77 ").append(settings.lz77 ? "on" : "off");
     line.append("; a rod file records neither: try the settings it was packed with");
     return line;
 }
@@ -142,18 +163,18 @@ void run_one(const Options& options, const std::string& input, Direction directi
             options.output ? *options.output : rod_output_name(input, unpacking);
         check_output(options, input, run_options.output_path);
     }
-    RunSettings settings;
-    apply(options.rod, settings);
+    Settings settings = settings_of(options.rod);
     if (options.detect) {
         const RodSettingsPair found = detect_settings_of(options, input);
-        settings.set(Setting::RodSize, std::to_string(found.rod_size));
-        settings.set(Setting::Lz77, found.lz77 ? "Z" : "");
+        settings.rod_size = found.rod_size;
+        settings.lz77 = found.lz77;
     }
-    CommandLineFrontEnd ui(options, input);
-    Engine engine(settings, ui);
-    ui.attach(engine);
+    CommandLineObserver ui(options, input, settings);
+    Engine engine(ui, settings);
 
-    if (load_file(engine, input) == LoadResult::Refused) throw Refusal(input, ui.messages());
+    if (load_file(engine, input) == LoadResult::Refused) {
+        throw Refusal(input, std::string(message_text(Message::SizeLimit)));
+    }
     const RunResult result = ProcessRun(engine, unpacking, run_options);
     ui.finish();
     switch (result.outcome) {
@@ -163,7 +184,7 @@ void run_one(const Options& options, const std::string& input, Direction directi
         case RunOutcome::NotSuccessful:
             throw Refusal(input, std::string(kModeNotSuccessful), kExitBadData);
         case RunOutcome::RestoreFailed:
-            report(input, ui.messages());
+            report(input, one_line(message_text(Message::RestoreFailed)));
             throw Refusal(input, restoration_settings(settings), kExitBadData);
         case RunOutcome::DeviceFull:
             throw Refusal(result.OutputPath,
@@ -178,8 +199,8 @@ void run_one(const Options& options, const std::string& input, Direction directi
         std::string message = std::to_string(result.SourceByteCount);
         message.append(" -> ").append(std::to_string(result.OutputByteCount)).append(" bytes");
         if (options.detect) {
-            message.append(", with -r ").append(settings.text(Setting::RodSize));
-            if (!settings.lz77_on()) message.append(" --no-lz77");
+            message.append(", with -r ").append(std::to_string(settings.rod_size));
+            if (!settings.lz77) message.append(" --no-lz77");
         }
         if (result.outcome == RunOutcome::Tested) {
             message.append(", restores");

@@ -16,10 +16,10 @@ BitString CopyBits(const BitString& bits, int64_t start, int64_t count) {
                        static_cast<size_t>(count < available ? count : available));
 }
 
-bool DecimalToBits(int32_t value, int32_t width, BitString& destination, FrontEnd& ui) {
+bool DecimalToBits(int32_t value, int32_t width, BitString& destination, RunObserver& observer) {
     if (width < 0 || width > 30) throw EInvalidOp();
     if (!fits_width(value, width)) {
-        ui.show_message(kDecimalTooHigh);
+        observer.message(Message::DecimalTooHigh);
         return false;
     }
     BitString out;

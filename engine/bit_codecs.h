@@ -5,11 +5,9 @@
 #include <vector>
 
 #include "engine/bit_string.h"
-#include "engine/front_end.h"
+#include "engine/run_observer.h"
 
 namespace quorvane {
-
-inline constexpr const char* kDecimalTooHigh = "Decimal value to high";
 
 // The substring rule every step relies on: an empty source or a start past its end gives the
 // empty string, a start below 1 counts as 1 without reducing the count, a negative count gives
@@ -19,7 +17,7 @@ BitString CopyBits(const BitString& bits, int64_t start, int64_t count);
 // Replaces destination by value in exactly width (0..30) bits. A value of 2^width or more is
 // refused: the message "Decimal value to high" is shown and destination is left as it was (the
 // result is then false). A negative value gives width zeros without a message.
-bool DecimalToBits(int32_t value, int32_t width, BitString& destination, FrontEnd& ui);
+bool DecimalToBits(int32_t value, int32_t width, BitString& destination, RunObserver& observer);
 
 // True when DecimalToBits would accept value at this width without a message.
 inline bool fits_width(int64_t value, int32_t width) {

@@ -10,7 +10,6 @@
 
 #include "engine/checked_math.h"
 #include "engine/cpu_features.h"
-#include "engine/status_texts.h"
 
 namespace quorvane {
 namespace {
@@ -108,28 +107,13 @@ PassCounts centrifuge(const BitString& data, unsigned rod_size, BitString& out,
     return counts;
 }
 
-void CentrifugePass(CycleState& cycle, unsigned rod_size, FrontEnd& ui) {
+void CentrifugePass(CycleState& cycle, unsigned rod_size, RunObserver& observer) {
     const PassCounts counts =
         centrifuge(cycle.DataBits, rod_size, cycle.spare, cycle.DecisionArray);
     cycle.LowRods = checked_add(cycle.LowRods, counts.low);
     cycle.HighRods = checked_add(cycle.HighRods, counts.high);
     std::swap(cycle.DataBits, cycle.spare);
-    ui.pump();
-    UpdateInfoStrings(cycle, ui);
-}
-
-void UpdateInfoStrings(const CycleState& cycle, FrontEnd& ui) {
-    if (!ui.shows_statistics()) {
-        ui.pump();
-        return;
-    }
-    const auto n = static_cast<int64_t>(cycle.DataBits.size());
-    ui.set_gauge_progress(Gauge::CentriGauge2, n);
-    ui.set_label(Label::DecisionsLabel, std::to_string(cycle.LowRods));
-    ui.set_label(Label::OutputLabel, bits_output_text(n));
-    ui.set_label(Label::StreamLabel, data_text(n / 8));
-    ui.set_label(Label::Label_9, std::to_string(cycle.HighRods));
-    ui.pump();
+    checkpoint(observer);
 }
 
 }  // namespace quorvane

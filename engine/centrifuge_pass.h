@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "engine/bit_string.h"
-#include "engine/front_end.h"
+#include "engine/run_observer.h"
 
 namespace quorvane {
 
@@ -46,11 +46,7 @@ PassCounts centrifuge(const BitString& data, unsigned rod_size, BitString& out,
                       BitString& decisions, bool allow_wide = true);
 
 // One pass over DataBits: adds the decisions to DecisionArray and the rods to LowRods and
-// HighRods (overflow-checked), then shows the statistics. The data before the pass is left in
-// spare.
-void CentrifugePass(CycleState& cycle, unsigned rod_size, FrontEnd& ui);
-
-// Shows the DataBits length and the rod counts.
-void UpdateInfoStrings(const CycleState& cycle, FrontEnd& ui);
+// HighRods (overflow-checked). The data before the pass is left in spare. The caller reports it.
+void CentrifugePass(CycleState& cycle, unsigned rod_size, RunObserver& observer);
 
 }  // namespace quorvane

@@ -24,6 +24,10 @@ class EConvertError : public EngineError {
   public:
     explicit EConvertError(std::string_view text) : EngineError(message(text)) {}
 
+  protected:
+    EConvertError(std::string_view setting, std::string_view text)
+        : EngineError(std::string(setting) + ": " + message(text)) {}
+
   private:
     static std::string message(std::string_view text) {
         std::string m;
@@ -31,6 +35,13 @@ class EConvertError : public EngineError {
         m.append("'").append(text).append("' is not a valid integer value");
         return m;
     }
+};
+
+// A setting's text is not a whole decimal number: the message names the setting first
+// ("Loops: 'abc' is not a valid integer value"), so that the user knows which one to mend.
+class ESettingError : public EConvertError {
+  public:
+    ESettingError(std::string_view setting, std::string_view text) : EConvertError(setting, text) {}
 };
 
 // A bit weight of 2^31 or more was formed (a decoded string longer than 31 bits).

@@ -11,7 +11,6 @@
 
 #include "engine/checked_math.h"
 #include "engine/cpu_features.h"
-#include "engine/status_texts.h"
 
 namespace quorvane {
 namespace {
@@ -339,7 +338,7 @@ bool reverse_rods(const BitString& data, unsigned rod_size, const BitString& dec
     return ok;
 }
 
-bool ReversePass(RoundState& round, unsigned rod_size, FrontEnd& ui) {
+bool ReversePass(RoundState& round, unsigned rod_size, RunObserver& observer) {
     int64_t d = static_cast<int64_t>(round.DecisionBits.size());
     ReversePlan& plan = round.plan;
     if (!plan_reverse(round.DataBits, rod_size, d, round.HighRods, plan)) return false;
@@ -358,23 +357,18 @@ bool ReversePass(RoundState& round, unsigned rod_size, FrontEnd& ui) {
     std::swap(round.DataBits, next);
     round.BitsOut = checked_i32(round.DataBits.size());
     round.DecisionBits.truncate(static_cast<size_t>(d));
-    ui.pump();
+    checkpoint(observer);
     round.PassDepth = std::max(0, round.PassDepth - 1);
-    if (!ui.shows_statistics()) {
-        ui.pump();
-        return true;
-    }
-
-    ui.set_label(Label::DecisionsLabel, d > 0 ? std::to_string(d) : std::string(kRestored));
-    ui.set_gauge_progress(Gauge::CentriGauge2, std::abs(int64_t{round.LowRods} - d));
-    ui.set_label(Label::Label_9,
-                 round.HighRods > 0 ? std::to_string(round.HighRods) : std::string(kRestored));
-    ui.set_label(Label::OutputLabel, bits_output_text(round.BitsOut));
-    ui.set_label(Label::LoopCountLabel, depth_text(round.CycleCount, round.PassDepth));
-    ui.set_gauge_progress(Gauge::LoopProgressBar, int64_t{round.HeaderPassDepth} - round.PassDepth);
-    ui.set_label(Label::MarkerLabel, std::to_string(round.BitsOut % 8));
-    ui.set_label(Label::StreamLabel, data_text(round.BitsOut / 8));
-    ui.pump();
+    ReversePassRecord record;
+    record.cycle = round.CycleCount;
+    record.passes_left = round.PassDepth;
+    record.passes = round.HeaderPassDepth;
+    record.bits_out = round.BitsOut;
+    record.decisions_left = d;
+    record.low_rods = round.LowRods;
+    record.high_rods_left = round.HighRods;
+    observer.reverse_pass_done(record);
+    checkpoint(observer);
     return true;
 }
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/bit_string.h"
-#include "engine/front_end.h"
+#include "engine/run_observer.h"
 
 namespace quorvane {
 
@@ -75,6 +75,6 @@ bool reverse_rods(const BitString& data, unsigned rod_size, const BitString& dec
                   size_t& consumed, bool allow_wide = true);
 
 // One reverse pass over DataBits, with its statistics. False when the stream proves corrupt.
-bool ReversePass(RoundState& round, unsigned rod_size, FrontEnd& ui);
+bool ReversePass(RoundState& round, unsigned rod_size, RunObserver& observer);
 
 }  // namespace quorvane

@@ -4,18 +4,17 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
-#include "run/run_settings.h"
+#include "engine/settings.h"
 
 namespace quorvane::fuzz {
 
-inline constexpr std::array<int, 8> kRodSizes = {2, 3, 4, 5, 8, 17, 64, 128};
+inline constexpr std::array<unsigned, 8> kRodSizes = {2, 3, 4, 5, 8, 17, 64, 128};
 
 // Rod size and LZ77 setting from one byte: bits 0-2 the rod size, bit 3 LZ77 off.
-inline void apply_setting_byte(uint8_t byte, RunSettings& settings) {
-    settings.set(Setting::RodSize, std::to_string(kRodSizes[byte & 7]));
-    settings.set(Setting::Lz77, (byte & 8) != 0 ? "" : "Z");
+inline void apply_setting_byte(uint8_t byte, Settings& settings) {
+    settings.rod_size = kRodSizes[byte & 7];
+    settings.lz77 = (byte & 8) == 0;
 }
 
 }  // namespace quorvane::fuzz

@@ -12,11 +12,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace quorvane;
     if (size < 1) return 0;
-    RunSettings settings;
+    Settings settings;
     fuzz::apply_setting_byte(data[0], settings);
-    SilentFrontEnd ui;
-    Engine e(settings, ui);
-    e.run.RodSize = static_cast<uint8_t>(settings.integer(Setting::RodSize));
+    SilentObserver ui;
+    Engine e(ui, settings);
+    e.run.RodSize = static_cast<uint8_t>(settings.rod_size);
     e.run.StreamBits = BitString::from_bytes(data + 1, size - 1);
     e.run.CurrentSize = static_cast<int32_t>(size - 1);
     const bool has_trailer =

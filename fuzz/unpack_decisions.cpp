@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "engine/errors.h"
-#include "engine/front_end.h"
+#include "engine/run_observer.h"
 #include "rodfile/decision_packing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -14,10 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto count = static_cast<int32_t>(
         (uint32_t{data[1]} << 24 | uint32_t{data[2]} << 16 | uint32_t{data[3]} << 8 | data[4]) &
         ((1U << 27) - 1));
-    SilentFrontEnd ui;
     try {
         const BitString decisions =
-            UnpackDecisionStream(BitString::from_bytes(data + 5, size - 5), count, lz77, ui);
+            UnpackDecisionStream(BitString::from_bytes(data + 5, size - 5), count, lz77);
         if (decisions.size() > static_cast<size_t>(count)) std::abort();
     } catch (const EngineError&) {
     }

@@ -12,14 +12,13 @@ void AddTrailingBitsToDecisionArray(BitString& DecisionArray) {
 }
 
 BitString PackDecisionStream(BitString& DecisionArray, bool& DecisionOverflow, bool lz77,
-                             FrontEnd& ui) {
+                             RunObserver& observer) {
     ZlibCoders fresh;
-    return PackDecisionStream(DecisionArray, DecisionOverflow, lz77, ui, fresh);
+    return PackDecisionStream(DecisionArray, DecisionOverflow, lz77, observer, fresh);
 }
 
 BitString PackDecisionStream(BitString& DecisionArray, bool& DecisionOverflow, bool lz77,
-                             FrontEnd& ui, ZlibCoders& zlib) {
-    ui.set_gauge_progress(Gauge::CentriGauge1, 100);
+                             RunObserver& observer, ZlibCoders& zlib) {
     AddTrailingBitsToDecisionArray(DecisionArray);
     BitString stream = DecisionArray;
     if (lz77 && !DecisionOverflow) {
@@ -31,29 +30,26 @@ BitString PackDecisionStream(BitString& DecisionArray, bool& DecisionOverflow, b
             stream = BitString::from_bytes(deflated);
         }
     }
-    if (DecisionOverflow) return {};
-    const auto bytes = static_cast<int64_t>(stream.size() / 8);
-    ui.set_gauge(Gauge::CentriGauge1, bytes, bytes);
-    // The gauge counts down once per byte; only its final value is worth showing.
-    if (bytes > 0) ui.set_gauge_progress(Gauge::CentriGauge1, 1);
+    if (DecisionOverflow) {
+        observer.decisions_packed(-1);
+        return {};
+    }
+    observer.decisions_packed(static_cast<int64_t>(stream.size() / 8));
     return stream;
 }
 
-BitString UnpackDecisionStream(const BitString& tail, int32_t count, bool lz77, FrontEnd& ui) {
+BitString UnpackDecisionStream(const BitString& tail, int32_t count, bool lz77) {
     ZlibCoders fresh;
-    return UnpackDecisionStream(tail, count, lz77, ui, fresh);
+    return UnpackDecisionStream(tail, count, lz77, fresh);
 }
 
-BitString UnpackDecisionStream(const BitString& tail, int32_t count, bool lz77, FrontEnd& ui,
-                               ZlibCoders& zlib) {
+BitString UnpackDecisionStream(const BitString& tail, int32_t count, bool lz77, ZlibCoders& zlib) {
     const size_t wanted = count > 0 ? static_cast<size_t>(count) : 0;
     if (!lz77) return tail.substr(0, std::min(wanted, tail.size()));
     const std::vector<uint8_t> bytes = tail.to_bytes();
     // A decision part that inflates beyond the bytes count decisions fill is not one we wrote.
     const std::vector<uint8_t> inflated =
         zlib.inflater.inflate(bytes.data(), bytes.size(), 0, (wanted + 7) / 8);
-    const auto size = static_cast<int64_t>(inflated.size());
-    ui.set_gauge(Gauge::CentriGauge1, size, size > 0 ? size - 1 : 0);
     BitString decisions = BitString::from_bytes(inflated);
     decisions.truncate(wanted);
     return decisions;

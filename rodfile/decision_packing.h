@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "engine/bit_string.h"
-#include "engine/front_end.h"
+#include "engine/run_observer.h"
 #include "zstream/zlib_buffer.h"
 
 namespace quorvane {
@@ -23,17 +23,16 @@ void AddTrailingBitsToDecisionArray(BitString& DecisionArray);
 // empty string) when the deflated decisions exceed 32768 bytes; once set in a run it stays set
 // and every later call returns the empty string.
 BitString PackDecisionStream(BitString& DecisionArray, bool& DecisionOverflow, bool lz77,
-                             FrontEnd& ui);
+                             RunObserver& observer);
 // The same, deflating with the run's zlib state.
 BitString PackDecisionStream(BitString& DecisionArray, bool& DecisionOverflow, bool lz77,
-                             FrontEnd& ui, ZlibCoders& zlib);
+                             RunObserver& observer, ZlibCoders& zlib);
 
 // The first count decision bits held in tail (fewer when tail holds fewer). With LZ77 on, tail
 // is inflated first; a tail that is not a zlib stream raises EZDecompressionError, and so does
 // one that inflates to more bytes than count bits can use.
-BitString UnpackDecisionStream(const BitString& tail, int32_t count, bool lz77, FrontEnd& ui);
+BitString UnpackDecisionStream(const BitString& tail, int32_t count, bool lz77);
 // The same, inflating with the run's zlib state.
-BitString UnpackDecisionStream(const BitString& tail, int32_t count, bool lz77, FrontEnd& ui,
-                               ZlibCoders& zlib);
+BitString UnpackDecisionStream(const BitString& tail, int32_t count, bool lz77, ZlibCoders& zlib);
 
 }  // namespace quorvane

@@ -6,7 +6,7 @@
 
 #include "engine/bit_codecs.h"
 #include "engine/checked_math.h"
-#include "engine/status_texts.h"
+
 #include "rodfile/decision_packing.h"
 
 namespace quorvane {
@@ -50,7 +50,8 @@ RodHeader decode_header(const BitString& stream) {
 }
 
 std::optional<RodStream> CreateFileHeader(const CycleCounts& counts, const BitString& DataBits,
-                                          const BitString& DecisionStreamBits, FrontEnd& ui) {
+                                          const BitString& DecisionStreamBits,
+                                          RunObserver& observer) {
     RodHeader header;
     header.CycleCount = counts.CycleCount;
     header.PassDepth = counts.PassDepth;
@@ -67,25 +68,25 @@ std::optional<RodStream> CreateFileHeader(const CycleCounts& counts, const BitSt
     stream = std::move(*header_bits);
     stream.reserve(kHeaderBits + DataBits.size() + 8 + DecisionStreamBits.size());
     stream.append(DataBits);
-    ui.pump();
+    checkpoint(observer);
     stream.append_repeated(false, static_cast<size_t>(pad_bits(header.DataBitCount)));
-    ui.pump();
+    checkpoint(observer);
     out.HeaderDataBits = stream;
     out.DecisionStreamBits = DecisionStreamBits;
     stream.append(DecisionStreamBits);
-    ui.set_gauge_progress(Gauge::ProcessGauge, static_cast<int64_t>(stream.size() / 8));
-    ui.pump();
+    observer.stream_built(static_cast<int64_t>(stream.size() / 8));
+    checkpoint(observer);
     return out;
 }
 
 void ReadInFileHeader(RoundState& round, const BitString& StreamBits, int32_t CurrentSize,
-                      int32_t BitsIn, bool lz77, FrontEnd& ui) {
+                      int32_t BitsIn, bool lz77, RunObserver& observer) {
     ZlibCoders fresh;
-    ReadInFileHeader(round, StreamBits, CurrentSize, BitsIn, lz77, ui, fresh);
+    ReadInFileHeader(round, StreamBits, CurrentSize, BitsIn, lz77, observer, fresh);
 }
 
 void ReadInFileHeader(RoundState& round, const BitString& StreamBits, int32_t CurrentSize,
-                      int32_t BitsIn, bool lz77, FrontEnd& ui, ZlibCoders& zlib) {
+                      int32_t BitsIn, bool lz77, RunObserver& observer, ZlibCoders& zlib) {
     const RodHeader header = decode_header(StreamBits);
     // A fresh round that keeps the buffers its reverse passes reuse.
     ReversePlan plan = std::move(round.plan);
@@ -108,7 +109,7 @@ void ReadInFileHeader(RoundState& round, const BitString& StreamBits, int32_t Cu
     const int64_t decisions_length =
         int64_t{CurrentSize} * 8 - kHeaderBits - round.DataBitCount - pad;
     round.DecisionBits = UnpackDecisionStream(
-        CopyBits(StreamBits, decisions_start, decisions_length), round.LowRods, lz77, ui, zlib);
+        CopyBits(StreamBits, decisions_start, decisions_length), round.LowRods, lz77, zlib);
 
     if (round.TrailingBitCount > 0) {
         round.TrailingPending = true;
@@ -119,18 +120,17 @@ void ReadInFileHeader(RoundState& round, const BitString& StreamBits, int32_t Cu
             static_cast<size_t>(std::max<int64_t>(0, length - round.TrailingBitCount)));
     }
 
-    ui.set_label(Label::InputLabel, bits_input_text(BitsIn));
-    ui.set_label(Label::OutputLabel, bits_output_text(round.DataBitCount));
-    ui.set_label(Label::LoopCountLabel, depth_text(round.CycleCount, round.PassDepth));
-    ui.set_gauge(Gauge::ProcessGauge, round.OriginalSize, CurrentSize);
-    ui.set_gauge(Gauge::CentriGauge1, 100, 0);
-    ui.set_gauge(Gauge::CentriGauge2, round.LowRods, 0);
-    ui.set_gauge_progress(Gauge::LoopProgressBar, 0);
-    ui.set_gauge_max(Gauge::LoopProgressBar, round.PassDepth);
-    ui.set_label(Label::StreamLabel, data_text(CurrentSize));
-    ui.set_label(Label::DecisionsLabel, std::to_string(round.LowRods));
-    ui.set_label(Label::Label_9, std::to_string(round.HighRods));
-    ui.pump();
+    RoundRecord record;
+    record.cycle = round.CycleCount;
+    record.passes = round.PassDepth;
+    record.stream_bytes = CurrentSize;
+    record.data_bits = round.DataBitCount;
+    record.low_rods = round.LowRods;
+    record.high_rods = round.HighRods;
+    record.original_bytes = round.OriginalSize;
+    record.bits_in = BitsIn;
+    observer.round_started(record);
+    checkpoint(observer);
 }
 
 }  // namespace quorvane

@@ -8,8 +8,8 @@
 #include <optional>
 
 #include "engine/bit_string.h"
-#include "engine/front_end.h"
 #include "engine/reverse_pass.h"
+#include "engine/run_observer.h"
 #include "zstream/zlib_buffer.h"
 
 namespace quorvane {
@@ -87,15 +87,16 @@ struct RodStream {
 // Builds the rod stream of a cycle from its counts, its data and its decision part. nullopt,
 // without a message, when a value does not fit its field.
 std::optional<RodStream> CreateFileHeader(const CycleCounts& counts, const BitString& DataBits,
-                                          const BitString& DecisionStreamBits, FrontEnd& ui);
+                                          const BitString& DecisionStreamBits,
+                                          RunObserver& observer);
 
 // Parses the rod stream (CurrentSize bytes long) into a fresh round: the fields, DataBits less
 // its trailing bits, TrailingBits, and the decision bits (inflated when lz77 is on); shows the
 // header's statistics (BitsIn: the bits the run read). Every cut is clipped to the stream.
 void ReadInFileHeader(RoundState& round, const BitString& StreamBits, int32_t CurrentSize,
-                      int32_t BitsIn, bool lz77, FrontEnd& ui);
+                      int32_t BitsIn, bool lz77, RunObserver& observer);
 // The same, inflating with the run's zlib state.
 void ReadInFileHeader(RoundState& round, const BitString& StreamBits, int32_t CurrentSize,
-                      int32_t BitsIn, bool lz77, FrontEnd& ui, ZlibCoders& zlib);
+                      int32_t BitsIn, bool lz77, RunObserver& observer, ZlibCoders& zlib);
 
 }  // namespace quorvane

@@ -8,7 +8,7 @@
 
 #include "engine/checked_math.h"
 #include "engine/errors.h"
-#include "engine/status_texts.h"
+
 #include "rodfile/decision_packing.h"
 #include "rodfile/rod_header.h"
 #include "run/restoration.h"
@@ -89,19 +89,32 @@ class PassHistory {
     int32_t live_ = -1;  // the pass whose data is in the cycle
 };
 
-// Shows the pass the cycle keeps after it has undone or passed over later ones: every statistic
-// reads as it did when the passes stood at that pass.
-void show_kept_pass(Engine& e) {
-    const CycleState& cycle = e.run.cycle;
-    set_depth_label(e, depth_text(e.run.CycleCount, cycle.PassDepth, cycle.PassDepth > 1));
-    UpdateInfoStrings(cycle, e.ui);
+// The record of the pass the cycle stands at.
+PassRecord pass_record(const Engine& e, int64_t bits_in, int64_t threshold, PassFate fate) {
+    const RunState& run = e.run;
+    const CycleState& cycle = run.cycle;
+    PassRecord r;
+    r.cycle = run.CycleCount;
+    r.pass = cycle.PassDepth;
+    r.bits_in = bits_in;
+    r.bits_out = static_cast<int64_t>(cycle.DataBits.size());
+    r.decision_bits = static_cast<int64_t>(cycle.DecisionArray.size());
+    r.low_rods = cycle.LowRods;
+    r.high_rods = cycle.HighRods;
+    r.depth_threshold = threshold;
+    r.level_bits = int64_t{e.settings.level} * run.OriginalSize * 8 / 100;
+    r.fate = fate;
+    return r;
 }
 
-// Runs the passes; returns with PassDepth the number of the last pass kept.
-void run_passes(Engine& e, PassHistory& history, int64_t start_length) {
+// Runs the passes; returns with PassDepth the number of the last pass kept, and the depth
+// threshold that applied.
+int64_t run_passes(Engine& e, PassHistory& history, int64_t start_length) {
     CycleState& cycle = e.run.cycle;
+    int64_t threshold = 0;
     for (;;) {
-        CentrifugePass(cycle, e.run.RodSize, e.ui);
+        const auto bits_in = static_cast<int64_t>(cycle.DataBits.size());
+        CentrifugePass(cycle, e.run.RodSize, e.observer);
         history.keep_input(cycle);
         const BitString& before = history.at(cycle.PassDepth - 1).data;
         // A pass that changed nothing would be repeated to the pass limit; a balance beyond
@@ -109,30 +122,33 @@ void run_passes(Engine& e, PassHistory& history, int64_t start_length) {
         const bool unchanged = cycle.DataBits == before;
         const bool unbalanced = int64_t{cycle.HighRods} - cycle.LowRods > e.limits.max_balance;
         if (unchanged || unbalanced) {
+            PassRecord undone = pass_record(e, bits_in, threshold, PassFate::Ran);
+            undone.last = true;
+            e.observer.pass_done(undone);
+            undone.fate = PassFate::Undone;
+            e.observer.pass_done(undone);
             history.restore(cycle.PassDepth - 1, cycle);
             cycle.PassDepth -= 1;
-            show_kept_pass(e);
-            return;
+            e.observer.pass_done(pass_record(e, -1, threshold, PassFate::Fallback));
+            return threshold;
         }
         history.record(cycle.PassDepth, cycle);
-        const int64_t threshold = depth_threshold(e.settings.integer(Setting::Depth), start_length);
-        if (threshold >= static_cast<int64_t>(cycle.DataBits.size()) ||
-            cycle.PassDepth >= e.limits.max_passes) {
-            return;
-        }
+        threshold = depth_threshold(e.live(LiveSetting::Depth).depth, start_length);
+        PassRecord ran = pass_record(e, bits_in, threshold, PassFate::Ran);
+        ran.last = threshold >= static_cast<int64_t>(cycle.DataBits.size()) ||
+                   cycle.PassDepth >= e.limits.max_passes;
+        e.observer.pass_done(ran);
+        checkpoint(e.observer);
+        if (ran.last) return threshold;
         cycle.PassDepth += 1;
-        // The depth text is only ever shown: where nothing is shown, it need not be made.
-        if (e.ui.shows_statistics()) {
-            set_depth_label(e, depth_text(e.run.CycleCount, cycle.PassDepth, true));
-        }
     }
 }
 
 // Packs the decisions, catching any failure as an overflow; cancellation still goes through.
 BitString guarded_pack(Engine& e, bool lz77) {
     try {
-        return PackDecisionStream(e.run.cycle.DecisionArray, e.run.DecisionOverflow, lz77, e.ui,
-                                  e.run.zlib);
+        return PackDecisionStream(e.run.cycle.DecisionArray, e.run.DecisionOverflow, lz77,
+                                  e.observer, e.run.zlib);
     } catch (const ERunCancelled&) {
         throw;
     } catch (const std::exception&) {
@@ -147,7 +163,7 @@ std::optional<RodStream> build_verified_stream(Engine& e, PassHistory& history,
                                                const BitString& start) {
     RunState& run = e.run;
     CycleState& cycle = run.cycle;
-    const bool lz77 = e.settings.lz77_on();
+    const bool lz77 = e.live(LiveSetting::Lz77).lz77;
     const int32_t last = cycle.PassDepth;
     for (int32_t pass = last; pass >= 1 && pass > last - kCandidates; --pass) {
         history.restore(pass, cycle);
@@ -157,59 +173,62 @@ std::optional<RodStream> build_verified_stream(Engine& e, PassHistory& history,
         if (run.DecisionOverflow) return std::nullopt;
         const CycleCounts counts{run.CycleCount, cycle.PassDepth, cycle.LowRods, cycle.HighRods,
                                  run.SourceByteCount};
-        std::optional<RodStream> stream = CreateFileHeader(counts, cycle.DataBits, decisions, e.ui);
+        std::optional<RodStream> stream =
+            CreateFileHeader(counts, cycle.DataBits, decisions, e.observer);
         if (!stream) continue;
-        // A packing run has no round of its own to undo: its round is the scratch.
-        if (restores_to(stream->StreamBits, start, run.RodSize, lz77, e.ui, run.zlib, run.round)) {
+        if (restores_to(stream->StreamBits, start, run.RodSize, lz77, e.observer, run.zlib,
+                        run.proof)) {
             return stream;
         }
     }
     return std::nullopt;
 }
 
-void roll_back(Engine& e) {
-    RunState& run = e.run;
-    run.StreamBits = run.best.BestStreamBits;
-    run.DecisionStreamBits = run.best.BestDecisionStreamBits;
-    run.HeaderDataBits = run.best.BestHeaderDataBits;
-    set_depth_label(e, run.best.BestDepthText);
-    e.ui.set_label(Label::DecisionsLabel, kLastPass);
-    e.ui.set_label(Label::Label_9, kLastPass);
-}
-
 // Finalises the best stream kept in this run, or declares the run not successful.
 CycleEnd finish_with_best(Engine& e) {
-    if (e.run.best.BestStreamBits.empty()) return CycleEnd::NotSuccessful;
-    roll_back(e);
-    return CycleEnd::Finalised;
+    RunState& run = e.run;
+    if (run.best.BestStreamBits.empty()) return CycleEnd::NotSuccessful;
+    run.StreamBits = run.best.BestStreamBits;
+    run.HeaderDataBits = run.best.BestHeaderDataBits;
+    return CycleEnd::RolledBack;
 }
 
-CycleEnd keep_as_best(Engine& e) {
+CycleEnd keep_as_best(Engine& e, int32_t size) {
     RunState& run = e.run;
     run.best.BestStreamBits = run.StreamBits;
-    run.best.BestDecisionStreamBits = run.DecisionStreamBits;
     run.best.BestHeaderDataBits = run.HeaderDataBits;
-    run.best.BestSize = run.CycleSize;
-    run.best.BestDepthText = run.DepthText;
-    e.ui.set_label(Label::DecisionsLabel, kNextPass);
-    e.ui.set_label(Label::Label_9, kNextPass);
+    run.best.BestSize = size;
     return CycleEnd::NextCycle;
 }
 
 // What the run does after a cycle that built a stream.
 CycleEnd decide(Engine& e) {
     RunState& run = e.run;
-    if (e.settings.single_cycle()) return CycleEnd::Finalised;
+    if (e.live(LiveSetting::Single).single) return CycleEnd::Finalised;
     const auto bytes = static_cast<int64_t>(run.StreamBits.size() / 8);
-    if (target_reached(e.settings.integer(Setting::CompressionLevel), run.OriginalSize, bytes) ||
+    if (target_reached(e.live(LiveSetting::Level).level, run.OriginalSize, bytes) ||
         run.CycleCount >= e.limits.max_cycles) {
         return CycleEnd::Finalised;
     }
-    run.CycleSize = checked_i32(bytes);
-    if (e.settings.auto_stop_on() && run.best.BestSize <= run.CycleSize) {
+    const int32_t size = checked_i32(bytes);
+    if (e.live(LiveSetting::AutoStop).auto_stop && run.best.BestSize <= size) {
         return finish_with_best(e);
     }
-    return keep_as_best(e);
+    return keep_as_best(e, size);
+}
+
+CycleFate fate_of(CycleEnd end) {
+    switch (end) {
+        case CycleEnd::NextCycle:
+            return CycleFate::Kept;
+        case CycleEnd::Finalised:
+            return CycleFate::Finalised;
+        case CycleEnd::RolledBack:
+            return CycleFate::RolledBack;
+        case CycleEnd::NotSuccessful:
+            break;
+    }
+    return CycleFate::NotSuccessful;
 }
 
 }  // namespace
@@ -225,8 +244,8 @@ bool target_reached(int32_t level, int32_t original_size, int64_t bytes) {
 }
 
 bool restores_to(const BitString& candidate, const BitString& expected, unsigned rod_size,
-                 bool lz77, FrontEnd& ui, ZlibCoders& zlib, RoundState& round) {
-    PumpOnlyFrontEnd quiet(ui);
+                 bool lz77, RunObserver& observer, ZlibCoders& zlib, RoundState& round) {
+    ProceedOnlyObserver quiet(observer);
     try {
         ReadInFileHeader(round, candidate, checked_i32(candidate.size() / 8), 0, lz77, quiet, zlib);
         return undo_cycle(round, rod_size, quiet) && round.DataBits == expected;
@@ -246,7 +265,7 @@ CycleEnd CentrifugeCycle(Engine& e) {
     cycle.DecisionArray = take_buffer(run.spare_buffers);
     cycle.spare = take_buffer(run.spare_buffers);
     cycle.DataBits = take_buffer(run.spare_buffers);
-    set_depth_label(e, depth_text(run.CycleCount, 1));
+    e.observer.cycle_started(run.CycleCount, static_cast<int64_t>(run.StreamBits.size()));
     cycle.DataBits.append(run.StreamBits);
     // Every decision takes a bit of the data: room for all of them at once.
     cycle.DecisionArray.reserve(cycle.DataBits.size());
@@ -254,27 +273,42 @@ CycleEnd CentrifugeCycle(Engine& e) {
 
     PassHistory history(run.spare_buffers);
     history.record(0, cycle);
-    run_passes(e, history, static_cast<int64_t>(start.size()));
+    const int64_t threshold = run_passes(e, history, static_cast<int64_t>(start.size()));
     run.passes_run = cycle.PassDepth;
 
     std::optional<RodStream> built;
     if (cycle.LowRods > 0) built = build_verified_stream(e, history, start);
-    if (built && cycle.PassDepth != run.passes_run) show_kept_pass(e);
+    if (built && cycle.PassDepth != run.passes_run) {
+        // The passes after the one kept were undone: their streams did not restore.
+        PassRecord r = pass_record(e, -1, threshold, PassFate::Undone);
+        for (r.pass = run.passes_run; r.pass > cycle.PassDepth; --r.pass)
+            e.observer.pass_done(r);
+        e.observer.pass_done(pass_record(e, -1, threshold, PassFate::Fallback));
+    }
     // No stream: no low rods, the decisions overflowed, or none could be proven to restore.
-    if (!built) e.settings.set(Setting::AutoStop, "S");
-    e.ui.pump();
+    if (!built) e.set_auto_stop(true);
+    checkpoint(e.observer);
 
+    CycleRecord record;
+    record.cycle = run.CycleCount;
+    record.passes = cycle.PassDepth;
+    record.start_bits = static_cast<int64_t>(start.size());
+    record.low_rods = cycle.LowRods;
+    record.high_rods = cycle.HighRods;
     CycleEnd end = CycleEnd::NotSuccessful;
     if (built) {
+        record.stream_bits = static_cast<int64_t>(built->StreamBits.size());
         run.StreamBits = std::move(built->StreamBits);
         run.HeaderDataBits = std::move(built->HeaderDataBits);
-        run.DecisionStreamBits = std::move(built->DecisionStreamBits);
         end = decide(e);
-    } else if (!e.settings.single_cycle()) {
+    } else if (!e.live(LiveSetting::Single).single) {
         // Only a stream made in this run may be written: the best one, if there is one.
         end = finish_with_best(e);
     }
-    e.ui.pump();
+    record.best_bits = static_cast<int64_t>(run.best.BestStreamBits.size());
+    record.fate = fate_of(end);
+    run.last_cycle = record;
+    checkpoint(e.observer);
     return end;
 }
 

@@ -12,11 +12,11 @@
 
 namespace quorvane {
 
-bool undo_cycle(RoundState& round, unsigned rod_size, FrontEnd& ui) {
+bool undo_cycle(RoundState& round, unsigned rod_size, RunObserver& observer) {
     const int64_t limit = int64_t{round.PassDepth} + kExtraReversePasses;
     for (int64_t passes = 1;; ++passes) {
-        if (!ReversePass(round, rod_size, ui)) return false;
-        ui.pump();
+        if (!ReversePass(round, rod_size, observer)) return false;
+        checkpoint(observer);
         if (round.HighRods < 0) return false;
         if (round.DecisionBits.empty() && round.HighRods == 0) return true;
         if (passes >= limit) return false;
@@ -24,13 +24,13 @@ bool undo_cycle(RoundState& round, unsigned rod_size, FrontEnd& ui) {
 }
 
 bool restore_rod_stream(const BitString& stream, int32_t CurrentSize, unsigned rod_size, bool lz77,
-                        int32_t BitsIn, RoundState& round, FrontEnd& ui, ZlibCoders& zlib,
+                        int32_t BitsIn, RoundState& round, RunObserver& observer, ZlibCoders& zlib,
                         RestoredStream& out) {
     out = RestoredStream{};
     out.CurrentSize = CurrentSize;
-    ReadInFileHeader(round, stream, CurrentSize, BitsIn, lz77, ui, zlib);
+    ReadInFileHeader(round, stream, CurrentSize, BitsIn, lz77, observer, zlib);
     out.OriginalSize = round.OriginalSize;
-    ui.pump();
+    checkpoint(observer);
     const int64_t expected_bits = int64_t{out.OriginalSize} * 8;
     // Packing needs at least one split rod, so no stream ever stands for an empty file.
     if (expected_bits == 0) return false;
@@ -38,13 +38,13 @@ bool restore_rod_stream(const BitString& stream, int32_t CurrentSize, unsigned r
         const int32_t cycle = round.CycleCount;
         out.cycles += 1;
         out.passes += round.HeaderPassDepth;
-        if (!undo_cycle(round, rod_size, ui)) return false;
+        if (!undo_cycle(round, rod_size, observer)) return false;
         out.bits = std::move(round.DataBits);
         round.DataBits.clear();
         if (cycle <= 1) break;
         if (static_cast<int64_t>(out.bits.size()) > kMaxRodFileBytes * 8) return false;
         out.CurrentSize = checked_i32(out.bits.size() / 8);
-        ReadInFileHeader(round, out.bits, out.CurrentSize, BitsIn, lz77, ui, zlib);
+        ReadInFileHeader(round, out.bits, out.CurrentSize, BitsIn, lz77, observer, zlib);
         out.OriginalSize = round.OriginalSize;
         // Every inner stream was made by the cycle before: its number counts down by one.
         if (round.CycleCount != cycle - 1) return false;
@@ -53,9 +53,9 @@ bool restore_rod_stream(const BitString& stream, int32_t CurrentSize, unsigned r
 }
 
 std::optional<RestoredStream> restore_rod_bytes(std::span<const uint8_t> bytes, unsigned rod_size,
-                                                bool lz77, FrontEnd& ui) {
+                                                bool lz77, RunObserver& observer) {
     if (static_cast<int64_t>(bytes.size()) > kMaxRodFileBytes) return std::nullopt;
-    PumpOnlyFrontEnd quiet(ui);
+    ProceedOnlyObserver quiet(observer);
     RoundState round;
     ZlibCoders zlib;
     RestoredStream out;
@@ -76,7 +76,7 @@ std::optional<RestoredStream> restore_rod_bytes(std::span<const uint8_t> bytes, 
 
 std::optional<RestoredStream> restore_rod_bytes(std::span<const uint8_t> bytes, unsigned rod_size,
                                                 bool lz77) {
-    SilentFrontEnd silent;
+    SilentObserver silent;
     return restore_rod_bytes(bytes, rod_size, lz77, silent);
 }
 
@@ -97,14 +97,13 @@ bool RestoreStream(Engine& e) {
     run.StreamBits.clear();
     RestoredStream out;
     const bool restored =
-        restore_rod_stream(stream, run.CurrentSize, run.RodSize, e.settings.lz77_on(), run.BitsIn,
-                           run.round, e.ui, run.zlib, out);
+        restore_rod_stream(stream, run.CurrentSize, run.RodSize, e.live(LiveSetting::Lz77).lz77,
+                           run.BitsIn, run.round, e.observer, run.zlib, out);
     run.OriginalSize = out.OriginalSize;
     run.CurrentSize = out.CurrentSize;
-    if (!restored) {
-        e.ui.show_message(kRestoreFailedMessage);
-        return false;
-    }
+    run.cycles_undone = out.cycles;
+    run.passes_undone = out.passes;
+    if (!restored) return false;
     run.StreamBits = std::move(out.bits);
     if (scan.state == TrailerState::Valid) {
         if (!trailer_matches(scan.trailer, run.StreamBits.to_bytes())) {
@@ -113,8 +112,8 @@ bool RestoreStream(Engine& e) {
         }
         run.content_checked = true;
     }
-    e.ui.set_gauge_progress(Gauge::ProcessGauge, run.OriginalSize);
-    e.ui.pump();
+    e.observer.restored(run.OriginalSize);
+    checkpoint(e.observer);
     return true;
 }
 

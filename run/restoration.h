@@ -7,18 +7,11 @@
 #include <string_view>
 
 #include "engine/bit_string.h"
-#include "engine/front_end.h"
 #include "engine/reverse_pass.h"
+#include "engine/run_observer.h"
 #include "run/run_state.h"
 
 namespace quorvane {
-
-// The four lines shown when a stream cannot be restored.
-inline constexpr std::string_view kRestoreFailedMessage =
-    "This attempt to restore a fractalized file has failed\r\n"
-    "You either used a corrupted file or did something illegal\r\n"
-    "This vexion mechanism can not see ramdomly created wholes\r\n"
-    "Please contakt Korrindal for details to resolve this problem";
 
 // A rod file whose integrity trailer does not match it or what it restores to.
 inline constexpr std::string_view kChecksumMismatch = "checksum mismatch";
@@ -29,7 +22,7 @@ inline constexpr int32_t kExtraReversePasses = 64;
 // Runs reverse passes until the round's header is used up: its decisions and whole rods. The
 // restored bits are left in DataBits. False when the stream proves corrupt or needs more than
 // PassDepth + 64 passes.
-bool undo_cycle(RoundState& round, unsigned rod_size, FrontEnd& ui);
+bool undo_cycle(RoundState& round, unsigned rod_size, RunObserver& observer);
 
 // What a restoration found besides the restored bits.
 struct RestoredStream {
@@ -44,24 +37,24 @@ struct RestoredStream {
 // in; true with the restored bits in out, or false for a stream that does not restore (no
 // message shown). Every check applies: bounded reverse passes, inner headers counting down, and
 // exactly 8 x OriginalSize bits at the end. round is the working state (a front end may watch
-// it); ui gets the statistics. A decision part that does not inflate and counters that overflow
+// it); observer gets the records. A decision part that does not inflate and counters that overflow
 // raise their errors; zlib is the state the decision parts inflate with. Touches nothing else,
 // so that several may run at once.
 bool restore_rod_stream(const BitString& stream, int32_t CurrentSize, unsigned rod_size, bool lz77,
-                        int32_t BitsIn, RoundState& round, FrontEnd& ui, ZlibCoders& zlib,
+                        int32_t BitsIn, RoundState& round, RunObserver& observer, ZlibCoders& zlib,
                         RestoredStream& out);
 
 // The same over the bytes of a rod file, for trying settings: the restored stream, or nullopt
-// when it does not restore under these settings, raised errors included. Only pump() reaches ui,
-// which may throw ERunCancelled to stop it.
+// when it does not restore under these settings, raised errors included. Only proceed() reaches
+// observer, which may throw ERunCancelled to stop it.
 std::optional<RestoredStream> restore_rod_bytes(std::span<const uint8_t> bytes, unsigned rod_size,
-                                                bool lz77, FrontEnd& ui);
+                                                bool lz77, RunObserver& observer);
 std::optional<RestoredStream> restore_rod_bytes(std::span<const uint8_t> bytes, unsigned rod_size,
                                                 bool lz77);
 
 // Restores the rod stream in StreamBits (CurrentSize bytes) down to the bits that were packed,
-// reading the inner headers as it goes. On failure shows the failure message, empties
-// StreamBits and returns false. A file that ends in an integrity trailer is restored from the
+// reading the inner headers as it goes. On failure empties StreamBits and returns false (the
+// caller reports the outcome). A file that ends in an integrity trailer is restored from the
 // stream before it, and the result is checked against it (content_checked); a trailer that does
 // not match raises ECorruptData "checksum mismatch".
 bool RestoreStream(Engine& e);

@@ -30,13 +30,11 @@ struct Trial {
 };
 
 // Lets a restoration run only while its setting is still wanted.
-class TrialFrontEnd : public SilentFrontEnd {
+class TrialObserver : public SilentObserver {
   public:
-    TrialFrontEnd(const std::atomic<int32_t>& last_wanted, int32_t index)
+    TrialObserver(const std::atomic<int32_t>& last_wanted, int32_t index)
         : last_wanted_(last_wanted), index_(index) {}
-    void pump() override {
-        if (index_ > last_wanted_.load(std::memory_order_relaxed)) throw ERunCancelled();
-    }
+    bool proceed() override { return index_ <= last_wanted_.load(std::memory_order_relaxed); }
 
   private:
     const std::atomic<int32_t>& last_wanted_;
@@ -107,10 +105,10 @@ class Detection {
 
     Trial attempt(int32_t i) {
         const RodSettingsPair setting = order_[static_cast<size_t>(i)];
-        TrialFrontEnd ui(last_wanted_, i);
+        TrialObserver observer(last_wanted_, i);
         Trial trial;
         std::optional<RestoredStream> restored =
-            restore_rod_bytes(bytes_, setting.rod_size, setting.lz77, ui);
+            restore_rod_bytes(bytes_, setting.rod_size, setting.lz77, observer);
         if (!restored) return trial;
         trial.restored = restored->bits.to_bytes();
         trial.cycles = restored->cycles;

@@ -10,10 +10,9 @@
 #include <span>
 #include <vector>
 
-namespace quorvane {
+#include "engine/settings.h"
 
-inline constexpr unsigned kMinRodSize = 2;
-inline constexpr unsigned kMaxRodSize = 128;
+namespace quorvane {
 
 struct RodSettingsPair {
     unsigned rod_size = 2;

@@ -1,22 +1,12 @@
-// run_driver.cpp -- Load File and ProcessRun.
+// run_driver.cpp -- a run from its input's bytes to its output's bytes, in either direction.
 #include "run/run_driver.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <array>
-#include <cerrno>
-#include <climits>
-#include <cstdio>
-#include <cstring>
-#include <span>
 
 #include "chip/chip_code.h"
 #include "engine/bit_codecs.h"
 #include "engine/checked_math.h"
 #include "engine/errors.h"
-#include "engine/status_texts.h"
-#include "rodfile/rod_file_names.h"
 #include "rodfile/rod_trailer.h"
 #include "run/centrifuge_cycle.h"
 #include "run/restoration.h"
@@ -27,97 +17,47 @@ namespace {
 
 constexpr size_t kReadBlock = 1024;
 
-int64_t modified_ns(const struct stat& st) {
-    return int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
-}
-
-// A regular input must still be what Load File saw: otherwise the bytes read may be torn between
-// two versions of it, and a rod file's size would not be the one its stream was measured by.
-void check_unchanged(const LoadedInput& input, int32_t bytes_read) {
-    struct stat st {};
-    if (!input.regular || ::fstat(::fileno(input.InputFile.get()), &st) != 0) return;
-    if (bytes_read != input.byte_size || static_cast<int64_t>(st.st_size) != input.byte_size ||
-        modified_ns(st) != input.modified_ns) {
-        throw EInOutError("file changed while reading");
-    }
-}
-
-void show_read_counts(Engine& e) {
-    const RunState& run = e.run;
-    e.ui.set_label(Label::InputLabel, bits_input_text(run.BitsIn));
-    e.ui.set_label(Label::OutputLabel, bits_output_text(run.BitsIn));
-    e.ui.set_label(Label::StreamLabel, data_text(run.SourceByteCount));
-}
-
-// Reads the whole input file into StreamBits, a block at a time.
-void read_input(Engine& e) {
+// Adds one block of the input to StreamBits.
+void take_block(Engine& e, std::span<const uint8_t> block) {
     RunState& run = e.run;
-    LoadedInput& input = e.input;
-    // Both a second Start without Load File and a refused load leave no file open.
-    if (!input.InputFile) throw EInOutError("I/O error 103: file not open");
-    std::array<uint8_t, kReadBlock> block{};
-    for (;;) {
-        const size_t got = std::fread(block.data(), 1, block.size(), input.InputFile.get());
-        if (got == 0) {
-            if (std::ferror(input.InputFile.get())) {
-                input.InputFile.reset();
-                throw EInOutError("Cannot read file " + input.InputPath);
-            }
-            break;
-        }
-        run.BlockByteCount = static_cast<int32_t>(got);
-        run.SourceByteCount = checked_add(run.SourceByteCount, run.BlockByteCount);
-        if (run.SourceByteCount > kMaxRodFileBytes) {
-            input.InputFile.reset();
-            throw ECorruptData("File larger than 16 MiB: " + input.InputPath);
-        }
-        run.BitsIn = checked_mul(run.SourceByteCount, 8);
-        run.source_crc = crc32_of(std::span(block).first(got), run.source_crc);
-        e.ui.set_gauge_progress(Gauge::ProcessGauge, run.SourceByteCount);
-        for (size_t i = 0; i < got; ++i)
-            ByteToBits(block[i], run.StreamBits);
-        // The labels show the block's totals; they were rewritten for every byte of it.
-        show_read_counts(e);
+    run.SourceByteCount = checked_add(run.SourceByteCount, checked_i32(block.size()));
+    if (run.SourceByteCount > kMaxRodFileBytes) {
+        throw ECorruptData("File larger than 16 MiB");
     }
-    try {
-        check_unchanged(input, run.SourceByteCount);
-    } catch (...) {
-        input.InputFile.reset();
-        throw;
-    }
-    input.InputFile.reset();
-    e.ui.pump();
+    run.BitsIn = checked_mul(run.SourceByteCount, 8);
+    run.source_crc = crc32_of(block, run.source_crc);
+    for (const uint8_t byte : block)
+        ByteToBits(byte, run.StreamBits);
+    e.observer.input_read(run.SourceByteCount);
 }
 
 void check_loop_count(Engine& e) {
-    if (e.settings.integer(Setting::LoopCount) == e.run.CycleCount) {
-        e.settings.set(Setting::AutoStop, "S");
-    }
+    if (e.live(LiveSetting::LoopCount).loop_count == e.run.CycleCount) e.set_auto_stop(true);
 }
 
-// The cycles of a packing run; Finalised leaves the stream to write in StreamBits.
+// Reports a cycle once the run has counted it.
+void report_cycle(Engine& e) {
+    e.run.last_cycle.cycles_counted = e.run.CycleCount;
+    e.observer.cycle_done(e.run.last_cycle);
+}
+
+// The cycles of a packing run; Finalised or RolledBack leave the stream to write in StreamBits.
 CycleEnd pack_cycles(Engine& e) {
     RunState& run = e.run;
     run.CurrentSize = run.SourceByteCount;
-    e.ui.set_gauge(Gauge::CentriGauge2, run.BitsIn, run.BitsIn);
     CycleEnd end = CycleEnd::NextCycle;
-    if (e.settings.single_cycle()) {
+    if (e.live(LiveSetting::Single).single) {
         end = CentrifugeCycle(e);
-        run.NotSuccessful = end == CycleEnd::NotSuccessful;
-        e.ui.cycle_finished();
-        e.ui.pump();
+        report_cycle(e);
+        checkpoint(e.observer);
     } else {
-        e.settings.set(Setting::AutoStop, "");
+        e.set_auto_stop(false);
         while (end == CycleEnd::NextCycle) {
             try {
                 run.CurrentSize = checked_i32(run.StreamBits.size() / 8);
-                const auto length = static_cast<int64_t>(run.StreamBits.size());
-                e.ui.set_gauge(Gauge::CentriGauge2, length, length);
                 end = CentrifugeCycle(e);
-                run.NotSuccessful = end == CycleEnd::NotSuccessful;
-                e.ui.cycle_finished();
-                if (!run.NotSuccessful) run.CycleCount = checked_add(run.CycleCount, 1);
-                e.ui.set_gauge_progress(Gauge::LoopProgressBar, run.CycleCount);
+                if (end != CycleEnd::NotSuccessful) run.CycleCount = checked_add(run.CycleCount, 1);
+                report_cycle(e);
             } catch (const ERunCancelled&) {
                 throw;
             } catch (...) {
@@ -128,148 +68,104 @@ CycleEnd pack_cycles(Engine& e) {
             check_loop_count(e);
         }
     }
-    e.ui.set_gauge_progress(Gauge::LoopProgressBar, run.CycleCount);
-    e.ui.pump();
+    checkpoint(e.observer);
     return end;
 }
 
-// The closing steps, also of a run that an error ended.
-void close_run(Engine& e, bool not_successful) {
-    RunState& run = e.run;
-    run.NotSuccessful = false;
-    if (not_successful) {
-        e.ui.set_label(Label::ModeLabel, kModeNotSuccessful);
-        e.ui.set_label(Label::OutputLabel, bits_output_text(run.BitsIn));
-        e.ui.set_label(Label::StreamLabel, data_text(run.SourceByteCount, true));
-        set_depth_label(e, std::string(kNoDepth));
-        e.ui.set_label(Label::DecisionsLabel, kError);
-        e.ui.set_label(Label::Label_9, kError);
-    }
-    e.ui.set_gauge_progress(Gauge::LoopProgressBar, 0);
-    e.ui.set_gauge_progress(Gauge::CentriGauge1, 0);
-    e.ui.set_gauge_progress(Gauge::CentriGauge2, 0);
-}
-
 // Everything between reading the rod size and the closing steps.
-RunResult run_steps(Engine& e, const RunOptions& options) {
+void run_steps(Engine& e, const InputFeed& read, const OutputWrite& write, bool integrity_check,
+               RunResult& result) {
     RunState& run = e.run;
-    RunResult result;
-    result.OutputPath = options.output_path.empty()
-                            ? rod_output_name(e.input.InputPath, run.unpacking)
-                            : options.output_path;
-    const bool lz77 = e.settings.lz77_on();
-    e.ui.set_label(Label::ModeLabel, mode_text(run.unpacking, lz77));
-    read_input(e);
+    e.observer.run_started(run.unpacking, e.live(LiveSetting::Lz77).lz77, run.CurrentSize);
+    read([&e](std::span<const uint8_t> block) { take_block(e, block); });
+    checkpoint(e.observer);
     result.SourceByteCount = run.SourceByteCount;
+    if (!run.unpacking &&
+        (run.SourceByteCount < kMinInputSize || run.SourceByteCount > kMaxInputSize)) {
+        throw EngineError(std::string(kSizeLimitMessage));
+    }
     bool have_output = false;
     if (run.unpacking) {
+        run.CurrentSize = run.SourceByteCount;
         have_output = RestoreStream(e);
         if (!have_output) result.outcome = RunOutcome::RestoreFailed;
         result.content_checked = run.content_checked;
+        result.cycles = run.cycles_undone;
+        result.passes = run.passes_undone;
     } else {
-        have_output = pack_cycles(e) == CycleEnd::Finalised;
+        const CycleEnd end = pack_cycles(e);
+        have_output = end == CycleEnd::Finalised || end == CycleEnd::RolledBack;
         if (!have_output) result.outcome = RunOutcome::NotSuccessful;
+        if (have_output) result.cycles = decode_header(run.StreamBits).CycleCount;
     }
-    if (have_output) {
-        result.outcome = WriteZivIduvBitsBufferToFile(e, result.OutputPath, options);
-        result.OutputByteCount = run.OutputByteCount;
-        result.write_error = run.write_error;
-    }
-    e.ui.pump();
+    if (have_output) WriteZivIduvBitsBufferToFile(e, write, integrity_check, result);
+    checkpoint(e.observer);
     if (!run.unpacking && have_output && run.StreamBits.size() <= kTabletContentBits) {
-        e.ui.draw_chip_code(run.StreamBits, run.HeaderDataBits);
+        e.observer.chip_ready(run.StreamBits, run.HeaderDataBits);
     }
-    return result;
+}
+
+void close_run(Engine& e, bool not_successful) {
+    e.observer.run_closed(not_successful, e.run.BitsIn, e.run.SourceByteCount);
+}
+
+// Feeds bytes in the blocks a file is read in, so that every caller sees the same progress.
+InputFeed feed_of(std::span<const uint8_t> bytes) {
+    return [bytes](const std::function<void(std::span<const uint8_t>)>& take) {
+        for (size_t at = 0; at < bytes.size(); at += kReadBlock)
+            take(bytes.subspan(at, std::min(kReadBlock, bytes.size() - at)));
+    };
 }
 
 }  // namespace
 
-LoadResult load_file(Engine& e, const std::string& path) {
-    e.input.InputPath = path;
-    e.input.InputFile.reset();
-    FileHandle file(std::fopen(path.c_str(), "rb"));
-    struct stat info {};
-    if (!file || ::fstat(::fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
-        const int error = file && S_ISDIR(info.st_mode) ? EISDIR : errno;
-        throw EInOutError("Cannot open file " + path + ": " + std::strerror(error));
-    }
-    const LoadResult result = load_opened_file(e, path, std::move(file), info.st_size);
-    LoadedInput& input = e.input;
-    input.regular = S_ISREG(info.st_mode);
-    input.byte_size = static_cast<int64_t>(info.st_size);
-    input.modified_ns = modified_ns(info);
-    input.permissions = input.regular ? static_cast<int>(info.st_mode & 0777) : -1;
-    return result;
-}
-
-LoadResult load_opened_file(Engine& e, const std::string& path, FileHandle file, int64_t size) {
-    LoadedInput& input = e.input;
-    input.InputPath = path;
-    input.InputFile.reset();
-    input.regular = false;
-    input.permissions = -1;
-    const bool rod = is_rod_name(path);
-    if (rod && size > kMaxRodFileBytes) {
-        throw ECorruptData("Rod file larger than 16 MiB: " + path);
-    }
-    input.FileSize = static_cast<int32_t>(std::min<int64_t>(size, INT32_MAX));
-    if (!rod && (size > kMaxInputSize || size < kMinInputSize)) {
-        e.ui.show_message(kSizeLimitMessage);
-        return LoadResult::Refused;
-    }
-    input.Unpacking = rod;
-    input.InputFile = std::move(file);
-    const int64_t bytes = input.FileSize;
-    FrontEnd& ui = e.ui;
-    ui.set_gauge(Gauge::ProcessGauge, bytes, bytes);
-    ui.set_gauge(Gauge::CentriGauge1, 100, 100);
-    ui.set_gauge(Gauge::CentriGauge2, bytes * 8, bytes * 8);
-    ui.set_label(Label::InputLabel, kNoBitsInput);
-    ui.set_label(Label::OutputLabel, kNoBitsOutput);
-    ui.set_label(Label::ModeLabel, mode_text(rod));
-    ui.set_label(Label::StreamLabel, kNoData);
-    set_depth_label(e, std::string(kNoDepth));
-    ui.pump();
-    return LoadResult::Accepted;
-}
-
-void set_direction(Engine& e, bool unpacking) {
-    e.input.Unpacking = unpacking;
-    e.ui.set_label(Label::ModeLabel, mode_text(unpacking));
-}
-
-RunResult ProcessRun(Engine& e, bool unpacking, const RunOptions& options) {
-    const int32_t rod_size = e.settings.integer(Setting::RodSize);
-    if (rod_size < 2 || rod_size > 128) {
-        throw EngineError("Rod size must be 2 to 128, not " + std::to_string(rod_size));
-    }
+RunResult run_engine(Engine& e, bool unpacking, int64_t input_size, const InputFeed& read,
+                     const OutputWrite& write, bool integrity_check) {
+    e.live(LiveSetting::RodSize);
+    const std::string problem = rod_size_problem(e.settings.rod_size);
+    if (!problem.empty()) throw EngineError(problem);
     e.run = RunState{};
     RunState& run = e.run;
     run.unpacking = unpacking;
-    run.RodSize = static_cast<uint8_t>(rod_size);
-    run.CurrentSize = e.input.FileSize;
-    run.OriginalSize = e.input.FileSize;
-    e.ui.pump();
-    e.ui.set_gauge_max(Gauge::ProcessGauge, run.CurrentSize);
+    run.RodSize = static_cast<uint8_t>(e.settings.rod_size);
+    run.CurrentSize = static_cast<int32_t>(std::clamp<int64_t>(input_size, 0, INT32_MAX));
+    run.OriginalSize = run.CurrentSize;
     run.best.BestSize = run.CurrentSize;
-    e.ui.set_gauge_max(Gauge::LoopProgressBar, 127);
-    e.ui.pump();
+    checkpoint(e.observer);
     RunResult result;
     try {
-        result = run_steps(e, options);
+        run_steps(e, read, write, integrity_check, result);
     } catch (const ERunCancelled&) {
-        e.input.InputFile.reset();
         close_run(e, false);
-        result.outcome = RunOutcome::Cancelled;
-        return result;
+        e.observer.status(RunStatus::Stopped);
+        RunResult cancelled;
+        cancelled.outcome = RunOutcome::Cancelled;
+        return cancelled;
     } catch (...) {
-        e.input.InputFile.reset();
-        close_run(e, run.NotSuccessful);
+        // A run that a cycle found not successful shows it also when an error ends it after.
+        close_run(e, !run.unpacking && run.last_cycle.fate == CycleFate::NotSuccessful);
         throw;
     }
-    close_run(e, result.outcome == RunOutcome::NotSuccessful);
-    e.ui.pump();
+    const bool not_successful = result.outcome == RunOutcome::NotSuccessful;
+    close_run(e, not_successful);
+    if (not_successful) e.observer.status(RunStatus::NotSuccessful);
     return result;
+}
+
+RunResult pack_buffer(std::span<const uint8_t> input, const Settings& settings,
+                      RunObserver& observer, bool integrity_check) {
+    Engine e(observer, settings);
+    return run_engine(e, false, static_cast<int64_t>(input.size()), feed_of(input), {},
+                      integrity_check);
+}
+
+RunResult unpack_buffer(std::span<const uint8_t> rod, const Settings& settings,
+                        RunObserver& observer) {
+    if (static_cast<int64_t>(rod.size()) > kMaxRodFileBytes) {
+        throw ECorruptData("Rod file larger than 16 MiB");
+    }
+    Engine e(observer, settings);
+    return run_engine(e, true, static_cast<int64_t>(rod.size()), feed_of(rod), {}, false);
 }
 
 }  // namespace quorvane

@@ -1,20 +1,14 @@
-// run_output.h -- the one place a run's output file is written, in either direction.
+// run_output.h -- the output a run makes, in either direction, and where it goes.
 #pragma once
 
-#include "run/run_state.h"
+#include "run/run_driver.h"
 
 namespace quorvane {
 
-// Turns StreamBits into OutputBuffer/OutputByteCount (a packed stream followed by its integrity
-// trailer when options ask for it), writes the output (WriteOutputFile; nothing in a dry run),
-// and shows "Ready". Returns Written, Tested (dry run) or DeviceFull.
-RunOutcome WriteZivIduvBitsBufferToFile(Engine& e, const std::string& OutputPath,
-                                        const RunOptions& options);
-
-// Writes OutputByteCount bytes of OutputBuffer to OutputPath (or options' descriptor),
-// atomically, with the loaded file's permissions: a full device leaves the old file (if any) as
-// it was, keeps the reason in write_error and shows "Vexion Mode  : Failed !". Without
-// options.replace an existing file is never replaced, also not one that appeared during the run.
-RunOutcome WriteOutputFile(Engine& e, const std::string& OutputPath, const RunOptions& options);
+// Turns StreamBits into the output's bytes (a packed stream followed by its integrity trailer
+// when integrity_check is set), hands them to write (absent: nothing is written, the outcome is
+// Tested), reports the outcome and "Ready", and fills result's outcome, bytes and counts.
+void WriteZivIduvBitsBufferToFile(Engine& e, const OutputWrite& write, bool integrity_check,
+                                  RunResult& result);
 
 }  // namespace quorvane

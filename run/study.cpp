@@ -5,12 +5,12 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "engine/errors.h"
+#include "rodfile/rod_trailer.h"
 #include "run/restoration.h"
 #include "run/run_driver.h"
 #include "zstream/file_stream.h"
@@ -25,13 +25,13 @@ double ms_since(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-RunSettings settings_of(const StudySetting& setting) {
-    RunSettings settings;
-    settings.set(Setting::RodSize, std::to_string(setting.rod_size));
-    settings.set(Setting::Depth, std::to_string(setting.depth));
-    settings.set(Setting::Lz77, setting.lz77 ? "Z" : "");
-    if (setting.single) settings.set(Setting::LoopMode, std::string(kSingleCycles));
-    settings.set(Setting::LoopCount, std::to_string(setting.loops));
+Settings settings_of(const StudySetting& setting) {
+    Settings settings;
+    settings.rod_size = static_cast<unsigned>(setting.rod_size);
+    settings.depth = setting.depth;
+    settings.lz77 = setting.lz77;
+    settings.single = setting.single;
+    settings.loop_count = setting.loops;
     return settings;
 }
 
@@ -67,24 +67,17 @@ StudyMeasurement study_file(std::span<const uint8_t> bytes, const StudySetting& 
     if (study_skip_reason(static_cast<int64_t>(bytes.size()))) {
         throw EngineError("cannot study " + std::to_string(bytes.size()) + " bytes");
     }
-    RunSettings settings = settings_of(setting);
-    SilentFrontEnd ui;
-    Engine e(settings, ui);
-    // The run reads its input from a stream over a copy of the bytes: nothing touches the disk.
-    std::vector<uint8_t> copy(bytes.begin(), bytes.end());
-    FileHandle input(::fmemopen(copy.data(), copy.size(), "rb"));
-    if (!input) throw EInOutError("Cannot open the bytes in memory");
-
+    SilentObserver observer;
     StudyMeasurement m;
     const Clock::time_point pack_start = Clock::now();
-    load_opened_file(e, "study", std::move(input), static_cast<int64_t>(copy.size()));
-    const RunResult result = ProcessRun(e, false, RunOptions{"", true});
+    const RunResult result = pack_buffer(bytes, settings_of(setting), observer);
     m.pack_ms = ms_since(pack_start);
     if (result.outcome != RunOutcome::Tested) return m;
 
-    const std::vector<uint8_t> rod = e.run.StreamBits.to_bytes();
     // What pack writes: the rod stream and its integrity trailer.
     m.rod_bytes = result.OutputByteCount;
+    const std::span<const uint8_t> rod =
+        std::span(result.bytes).first(result.bytes.size() - kTrailerBytes);
     const Clock::time_point restore_start = Clock::now();
     const std::optional<RestoredStream> restored =
         restore_rod_bytes(rod, static_cast<unsigned>(setting.rod_size), setting.lz77);
@@ -93,7 +86,7 @@ StudyMeasurement study_file(std::span<const uint8_t> bytes, const StudySetting& 
     if (restored) {
         m.cycles = restored->cycles;
         m.passes = restored->passes;
-        if (restored->bits.to_bytes() == copy) m.outcome = StudyOutcome::Packed;
+        if (std::ranges::equal(restored->bits.to_bytes(), bytes)) m.outcome = StudyOutcome::Packed;
     }
     return m;
 }

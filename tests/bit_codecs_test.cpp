@@ -49,7 +49,7 @@ TEST(DecimalToBits, EncodesAndRefuses) {
         {82, 24, "000000000000000001010010"},
     };
     for (const auto& c : cases) {
-        RecordingFrontEnd ui;
+        RecordingObserver ui;
         BitString dest = bits("10101010101");  // another length, to see it kept on refusal
         const bool accepted = DecimalToBits(c.value, c.width, dest, ui);
         if (c.expected == nullptr) {
@@ -62,7 +62,7 @@ TEST(DecimalToBits, EncodesAndRefuses) {
             EXPECT_TRUE(ui.messages.empty());
         }
     }
-    RecordingFrontEnd ui;
+    RecordingObserver ui;
     BitString dest;
     EXPECT_THROW(DecimalToBits(1, 31, dest, ui), EInvalidOp);
 }

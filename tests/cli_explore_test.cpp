@@ -20,7 +20,7 @@ using test::Json;
 using test::usage_error;
 
 const Bytes kSparse = test::sparse_bytes(1500, 8);
-const Bytes kSparseR5Raw = test::pack_bytes(kSparse, [](RunSettings& s) {
+const Bytes kSparseR5Raw = test::pack_bytes(kSparse, [](SettingTexts& s) {
     s.set(Setting::RodSize, "5");
     s.set(Setting::Lz77, "");
 });
@@ -219,7 +219,7 @@ TEST_F(CliExploreJson, StudyAgainstSeparatePacks) {
             const Json& r = results[i];
             EXPECT_EQ(r["rod_size"].integer(), i < 2 ? 2 : 5);
             EXPECT_EQ(r["lz77"].boolean, i % 2 == 0);
-            const Bytes rod = test::pack_bytes(input, [&](RunSettings& s) {
+            const Bytes rod = test::pack_bytes(input, [&](SettingTexts& s) {
                 s.set(Setting::RodSize, std::to_string(r["rod_size"].integer()));
                 s.set(Setting::Lz77, r["lz77"].boolean ? "Z" : "");
             });

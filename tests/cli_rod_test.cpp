@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "rodfile/rod_trailer.h"
-#include "run/run_driver.h"
+#include "run/run_files.h"
 #include "tests/cli_support.h"
 #include "tests/test_support.h"
 
@@ -19,13 +19,13 @@ using test::Files;
 using test::usage_error;
 
 // The rod file the engine itself writes for input under the given settings.
-Bytes rod_of(const Bytes& input, const std::function<void(RunSettings&)>& tweak = {}) {
+Bytes rod_of(const Bytes& input, const std::function<void(SettingTexts&)>& tweak = {}) {
     test::TempDir dir;
     test::write_file(dir / "in", input);
-    RunSettings settings;
+    SettingTexts settings;
     if (tweak) tweak(settings);
-    SilentFrontEnd ui;
-    Engine e(settings, ui);
+    QuietObserver ui;
+    Engine e(ui.reading(settings));
     EXPECT_EQ(load_file(e, (dir / "in").string()), LoadResult::Accepted);
     EXPECT_TRUE(ProcessRun(e, false).successful());
     return test::read_file(dir / "in.rod");
@@ -33,7 +33,7 @@ Bytes rod_of(const Bytes& input, const std::function<void(RunSettings&)>& tweak 
 
 const Bytes kSparse = test::sparse_bytes(3000, 21);
 const Bytes kSparseRod = rod_of(kSparse);
-const Bytes kSparseRodR5Raw = rod_of(kSparse, [](RunSettings& s) {
+const Bytes kSparseRodR5Raw = rod_of(kSparse, [](SettingTexts& s) {
     s.set(Setting::RodSize, "5");
     s.set(Setting::Lz77, "");
     s.set(Setting::LoopMode, "Algorithm    : Single cycles");

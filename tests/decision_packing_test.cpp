@@ -14,8 +14,8 @@ using test::bits;
 
 class DecisionPacking : public ::testing::Test {
   protected:
-    RunSettings settings;
-    RecordingFrontEnd ui;
+    SettingTexts settings;
+    RecordingObserver ui;
     BitString DecisionArray;
     bool DecisionOverflow = false;
 
@@ -24,7 +24,7 @@ class DecisionPacking : public ::testing::Test {
     }
     BitString pack() { return pack(settings.lz77_on()); }
     BitString unpack(const BitString& tail, int32_t count, bool lz77) {
-        return UnpackDecisionStream(tail, count, lz77, ui);
+        return UnpackDecisionStream(tail, count, lz77);
     }
     BitString unpack(const BitString& tail, int32_t count) {
         return unpack(tail, count, settings.lz77_on());
@@ -96,9 +96,9 @@ TEST_F(DecisionPacking, OneZlibStateForARun) {
         const BitString reused =
             PackDecisionStream(DecisionArray, DecisionOverflow, true, ui, zlib);
         ASSERT_EQ(reused, fresh) << n;
-        EXPECT_THROW_MSG(UnpackDecisionStream(bits("1010101000000000"), 9, true, ui, zlib),
+        EXPECT_THROW_MSG(UnpackDecisionStream(bits("1010101000000000"), 9, true, zlib),
                          EZDecompressionError, "data error");
-        EXPECT_EQ(UnpackDecisionStream(reused, static_cast<int32_t>(n), true, ui, zlib).to_text(),
+        EXPECT_EQ(UnpackDecisionStream(reused, static_cast<int32_t>(n), true, zlib).to_text(),
                   text);
     }
 }

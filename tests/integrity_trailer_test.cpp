@@ -8,7 +8,7 @@
 #include "engine/errors.h"
 #include "rodfile/rod_trailer.h"
 #include "run/restoration.h"
-#include "run/run_driver.h"
+#include "run/run_files.h"
 #include "tests/test_support.h"
 
 namespace quorvane {
@@ -26,9 +26,9 @@ Bytes with_trailer(Bytes stream, const Bytes& content) {
 class TrailerRun : public ::testing::Test {
   protected:
     test::TempDir dir;
-    RunSettings settings;
-    SilentFrontEnd ui;
-    Engine e{settings, ui};
+    SettingTexts settings;
+    QuietObserver ui;
+    Engine e{ui.reading(settings)};
 
     RunResult run(const std::string& name, bool unpacking, const RunOptions& options = {}) {
         EXPECT_EQ(load_file(e, (dir / name).string()), LoadResult::Accepted);
@@ -53,7 +53,7 @@ TEST_P(EveryBitFlip, NeverRestoresToWrongData) {
     for (size_t bit = 0; bit < rod.size() * 8; ++bit) {
         Bytes flipped = rod;
         flipped[bit / 8] ^= static_cast<uint8_t>(0x80 >> (bit % 8));
-        Engine r(settings, ui);
+        Engine r(ui.reading(settings));
         r.run.StreamBits = BitString::from_bytes(flipped);
         r.run.CurrentSize = static_cast<int32_t>(flipped.size());
         try {

@@ -18,9 +18,9 @@ using test::bits;
 
 class Restoration : public ::testing::Test {
   protected:
-    RunSettings settings;
-    RecordingFrontEnd ui;
-    Engine e{settings, ui};
+    SettingTexts settings;
+    RecordingObserver ui;
+    Engine e{ui.reading(settings)};
     RoundState round;
     unsigned rod_size = 2;
 
@@ -257,14 +257,10 @@ TEST_F(RestoreStreamTest, NestedCyclesAndTheirChecks) {
     const BitString wrong_size = stream(1, 1, bits("000000000000001"), bits("0"), 1, 7, 3);
     EXPECT_FALSE(restore(wrong_size));
     EXPECT_TRUE(e.run.StreamBits.empty());
-    ASSERT_EQ(ui.messages.size(), 1U);
-    EXPECT_EQ(ui.messages[0], std::string(kRestoreFailedMessage));
-    EXPECT_EQ(std::count(ui.messages[0].begin(), ui.messages[0].end(), '\n'), 3);
+    EXPECT_TRUE(ui.messages.empty());  // the outcome is the one report
 
     // Whole rods that run out (the balance says 5 where there are 7).
-    ui.messages.clear();
     EXPECT_FALSE(restore(stream(1, 1, bits("000000000000001"), bits("0"), 1, 5, 2)));
-    EXPECT_EQ(ui.messages.size(), 1U);
 }
 
 TEST_F(RestoreStreamTest, InnerHeadersMustCountDown) {
@@ -297,7 +293,6 @@ TEST_F(RestoreStreamTest, GivesUpWhenPassesNeverEnd) {
     // moves bits around. Bounded by the header's passes + 64.
     const BitString endless = stream(1, 3, bits("0101010101"), bits(""), 0, 1000, 2);
     EXPECT_FALSE(restore(endless));
-    EXPECT_EQ(ui.messages.size(), 1U);
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ class Detect : public testing::TestWithParam<RodSettingsPair> {};
 TEST_P(Detect, FindsThePackingSettings) {
     const RodSettingsPair packed_with = GetParam();
     const std::vector<uint8_t> input = test::sparse_bytes(700, packed_with.rod_size);
-    const std::vector<uint8_t> rod = test::pack_bytes(input, [&](RunSettings& s) {
+    const std::vector<uint8_t> rod = test::pack_bytes(input, [&](SettingTexts& s) {
         s.set(Setting::RodSize, std::to_string(packed_with.rod_size));
         s.set(Setting::Lz77, packed_with.lz77 ? "Z" : "");
     });

@@ -14,7 +14,7 @@ using test::bits;
 
 class RodHeader : public ::testing::Test {
   protected:
-    RecordingFrontEnd ui;
+    RecordingObserver ui;
     test::CycleFields cycle;
     RodStream built;  // the last stream CreateFileHeader built
     RoundState parsed;

@@ -6,8 +6,8 @@
 
 #include "chip/chip_code.h"
 #include "engine/errors.h"
-#include "engine/status_texts.h"
-#include "run/run_driver.h"
+#include "run/run_files.h"
+#include "status/status_texts.h"
 #include "tests/test_support.h"
 
 namespace quorvane {
@@ -16,9 +16,9 @@ namespace {
 class Run : public ::testing::Test {
   protected:
     test::TempDir dir;
-    RunSettings settings;
-    RecordingFrontEnd ui;
-    Engine e{settings, ui};
+    SettingTexts settings;
+    RecordingObserver ui;
+    Engine e{ui.reading(settings)};
 
     std::string put(const std::string& name, const std::vector<uint8_t>& bytes) {
         const auto path = dir / name;
@@ -54,15 +54,14 @@ TEST_F(Run, LoadFileSizeLimitAndRodNames) {
         const LoadResult result = load_file(e, path);
         EXPECT_EQ(result == LoadResult::Accepted, c.accepted) << c.name;
         EXPECT_EQ(e.input.InputPath, path);
-        EXPECT_EQ(e.input.FileSize, static_cast<int32_t>(c.size));
+        EXPECT_EQ(e.input.size, static_cast<int32_t>(c.size));
         if (c.accepted) {
             EXPECT_TRUE(ui.messages.empty());
-            EXPECT_EQ(e.input.Unpacking, c.unpacking) << c.name;
+            EXPECT_EQ(e.input.unpack_next, c.unpacking) << c.name;
             EXPECT_EQ(ui.label(Label::ModeLabel),
                       c.unpacking ? "Vexion Mode  : UnPacking" : "Vexion Mode  : Packing");
             EXPECT_TRUE(e.input.InputFile);
         } else {
-            EXPECT_EQ(ui.messages, std::vector<std::string>{std::string(kSizeLimitMessage)});
             EXPECT_FALSE(e.input.InputFile);
         }
     }
@@ -104,13 +103,17 @@ TEST_F(Run, ReadingStepLabelsAndBlocks) {
     EXPECT_EQ(e.run.SourceByteCount, 82);
 
     settings.set(Setting::Lz77, "");
+    ui.reads.clear();
     for (size_t size : {1024, 1025}) {
         const std::string rod =
             put("blocks" + std::to_string(size) + ".rod", std::vector<uint8_t>(size, 0));
         ASSERT_EQ(load_file(e, rod), LoadResult::Accepted);
         last = ProcessRun(e, true);  // not a stream that restores, but it is read whole
         EXPECT_EQ(e.run.SourceByteCount, static_cast<int32_t>(size));
-        EXPECT_EQ(e.run.BlockByteCount, size == 1024 ? 1024 : 1);
+        const std::vector<int64_t> blocks =
+            size == 1024 ? std::vector<int64_t>{1024} : std::vector<int64_t>{1024, 1025};
+        EXPECT_EQ(ui.reads, blocks);
+        ui.reads.clear();
     }
 }
 
@@ -145,7 +148,6 @@ TEST_F(Run, NotSuccessfulRun) {
     EXPECT_EQ(ui.label(Label::LoopCountLabel), "Vexion Depth : 0");
     EXPECT_EQ(ui.label(Label::DecisionsLabel), "Error");
     EXPECT_EQ(ui.label(Label::Label_9), "Error");
-    EXPECT_FALSE(e.run.NotSuccessful);  // cleared for the next run
     EXPECT_EQ(ui.gauge_progress(Gauge::LoopProgressBar), 0);
     EXPECT_EQ(ui.chip_draws, 0);
     // Single-cycle mode: the input's own bits are never written as a rod file.
@@ -168,7 +170,8 @@ TEST_F(Run, MultiCycleAutoStopAndLoopCount) {
     // A loop count that is no number is reported after the first cycle; the run still closes.
     settings.set(Setting::LoopCount, "abc");
     ASSERT_EQ(load_file(e, path), LoadResult::Accepted);
-    EXPECT_THROW_MSG(ProcessRun(e, false), EConvertError, "'abc' is not a valid integer value");
+    EXPECT_THROW_MSG(ProcessRun(e, false), EConvertError,
+                     "Loops: 'abc' is not a valid integer value");
     EXPECT_EQ(ui.gauge_progress(Gauge::CentriGauge2), 0);
     EXPECT_FALSE(e.input.InputFile);
 }
@@ -196,8 +199,8 @@ TEST_F(Run, StatisticsShownOrNotGiveTheSameFiles) {
     const auto shown = test::read_file(path + ".rod");
     EXPECT_GT(ui.history(Label::LoopCountLabel).size(), 10U);
 
-    SilentFrontEnd silent;
-    Engine quiet(settings, silent);
+    QuietObserver silent;
+    Engine quiet(silent.reading(settings));
     ASSERT_EQ(load_file(quiet, path), LoadResult::Accepted);
     ASSERT_TRUE(ProcessRun(quiet, false).successful());
     EXPECT_EQ(test::read_file(path + ".rod"), shown);
@@ -215,7 +218,7 @@ TEST_F(Run, FailedRestorationWritesNothing) {
     EXPECT_TRUE(last.outcome == RunOutcome::RestoreFailed);
     EXPECT_FALSE(last.outcome == RunOutcome::Written);
     EXPECT_EQ(test::read_file(target), (std::vector<uint8_t>{1, 2, 3}));
-    EXPECT_EQ(ui.messages.size(), 1U);
+    EXPECT_TRUE(ui.messages.empty());  // the outcome is the one report
     EXPECT_EQ(dir.files(), (std::vector<std::string>{"victim", "victim.rod"}));
 }
 
@@ -358,9 +361,10 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 // Keeps the statistics as they stand at the end of the (last) cycle.
-class CycleEndFrontEnd : public RecordingFrontEnd {
+class CycleEndObserver : public RecordingObserver {
   public:
-    void cycle_finished() override {
+    void cycle_done(const CycleRecord& cycle) override {
+        RecordingObserver::cycle_done(cycle);
         at_end = labels;
         data_at_end = gauge_progress(Gauge::CentriGauge2);
     }
@@ -369,7 +373,7 @@ class CycleEndFrontEnd : public RecordingFrontEnd {
 };
 
 // The highest pass the depth label named: the last pass the cycles ran.
-int32_t highest_pass_shown(const RecordingFrontEnd& ui) {
+int32_t highest_pass_shown(const RecordingObserver& ui) {
     int32_t highest = 0;
     for (const std::string& text : ui.history(Label::LoopCountLabel)) {
         const size_t bar = text.rfind(" | ");
@@ -379,7 +383,7 @@ int32_t highest_pass_shown(const RecordingFrontEnd& ui) {
     return highest;
 }
 
-void expect_statistics_of(const CycleEndFrontEnd& ui, const RodHeader& h) {
+void expect_statistics_of(const CycleEndObserver& ui, const RodHeader& h) {
     const auto shown = [&](Label l) { return ui.at_end[static_cast<size_t>(l)]; };
     EXPECT_EQ(shown(Label::LoopCountLabel), depth_text(h.CycleCount, h.PassDepth, h.PassDepth > 1));
     EXPECT_EQ(shown(Label::OutputLabel), bits_output_text(h.DataBitCount));
@@ -401,13 +405,13 @@ TEST(KeptPass, StatisticsShowThePassTheWrittenFileRecords) {
         test::TempDir dir;
         test::write_file(dir / "in", round % 3 == 0 ? test::text_bytes(200 + rng() % 800, rng())
                                                     : test::random_bytes(rng, 82 + rng() % 300));
-        RunSettings settings;
+        SettingTexts settings;
         settings.set(Setting::RodSize, std::to_string(2 + rng() % 4));
         settings.set(Setting::Depth, std::to_string(1 + rng() % 20));
         if (single) settings.set(Setting::LoopMode, std::string(kSingleCycles));
-        CycleEndFrontEnd ui;
+        CycleEndObserver ui;
         ui.keep_history = true;
-        Engine e(settings, ui);
+        Engine e(ui.reading(settings));
         // A lowered cap on the balance undoes the pass that crosses it.
         if (round % 3 == 0) e.limits.max_balance = 200 + static_cast<int32_t>(rng() % 400);
         ASSERT_EQ(load_file(e, (dir / "in").string()), LoadResult::Accepted);
@@ -425,10 +429,10 @@ TEST(KeptPass, StatisticsShowThePassTheWrittenFileRecords) {
     // All zeros: the first pass changes nothing and is undone; the cycle keeps no pass.
     test::TempDir dir;
     test::write_file(dir / "zeros", std::vector<uint8_t>(400, 0));
-    RunSettings settings;
+    SettingTexts settings;
     settings.set(Setting::LoopMode, std::string(kSingleCycles));
-    CycleEndFrontEnd ui;
-    Engine e(settings, ui);
+    CycleEndObserver ui;
+    Engine e(ui.reading(settings));
     ASSERT_EQ(load_file(e, (dir / "zeros").string()), LoadResult::Accepted);
     EXPECT_FALSE(ProcessRun(e, false).successful());
     expect_statistics_of(ui, RodHeader{1, 0, 0, 0, 0, 3200, 400});

@@ -2,14 +2,14 @@
 #include <gtest/gtest.h>
 
 #include "engine/errors.h"
-#include "run/run_settings.h"
+#include "status/setting_texts.h"
 #include "tests/test_support.h"
 
 namespace quorvane {
 namespace {
 
-TEST(RunSettings, Defaults) {
-    const RunSettings s;
+TEST(SettingTexts, Defaults) {
+    const SettingTexts s;
     EXPECT_EQ(s.integer(Setting::RodSize), 2);
     EXPECT_EQ(s.integer(Setting::Depth), 1);
     EXPECT_EQ(s.integer(Setting::CompressionLevel), 1);
@@ -22,8 +22,8 @@ TEST(RunSettings, Defaults) {
     EXPECT_EQ(s.text(Setting::LoopMode), "Algorithm    : Nonstop cycles");
 }
 
-TEST(RunSettings, ExactTextComparisons) {
-    RunSettings s;
+TEST(SettingTexts, ExactTextComparisons) {
+    SettingTexts s;
     const std::pair<const char*, bool> auto_stop[] = {
         {"S", true}, {" ", false}, {"", false}, {"s", false}, {"S ", false}};
     for (const auto& [text, on] : auto_stop) {
@@ -66,8 +66,8 @@ TEST(strict_decimal, StrictDecimal) {
     }
 }
 
-TEST(RunSettings, ListenerSeesEveryChange) {
-    RunSettings s;
+TEST(SettingTexts, ListenerSeesEveryChange) {
+    SettingTexts s;
     std::vector<std::pair<Setting, std::string>> seen;
     s.set_listener([&](Setting id, const std::string& text) { seen.emplace_back(id, text); });
     s.set(Setting::AutoStop, " ");

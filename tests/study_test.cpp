@@ -12,7 +12,7 @@ namespace quorvane {
 namespace {
 
 std::vector<uint8_t> pack_as(const std::vector<uint8_t>& input, const StudySetting& s) {
-    return test::pack_bytes(input, [&](RunSettings& settings) {
+    return test::pack_bytes(input, [&](SettingTexts& settings) {
         settings.set(Setting::RodSize, std::to_string(s.rod_size));
         settings.set(Setting::Depth, std::to_string(s.depth));
         settings.set(Setting::Lz77, s.lz77 ? "Z" : "");

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "run/run_driver.h"
+#include "run/run_files.h"
 
 namespace quorvane::test {
 
@@ -55,27 +55,27 @@ BitString bits(std::string_view text) {
     return BitString::from_text(text);
 }
 
-std::optional<RodStream> create_header(const CycleFields& fields, FrontEnd& ui) {
+std::optional<RodStream> create_header(const CycleFields& fields, RunObserver& ui) {
     const CycleCounts counts{fields.cycle, fields.passes, fields.low, fields.high,
                              fields.source_bytes};
     return CreateFileHeader(counts, fields.data, fields.decision_stream, ui);
 }
 
 std::vector<uint8_t> pack_bytes(const std::vector<uint8_t>& input,
-                                const std::function<void(RunSettings&)>& tweak) {
+                                const std::function<void(SettingTexts&)>& tweak) {
     TempDir dir;
     write_file(dir / "in", input);
-    RunSettings settings;
+    SettingTexts settings;
     if (tweak) tweak(settings);
-    SilentFrontEnd ui;
-    Engine e(settings, ui);
+    QuietObserver ui;
+    Engine e(ui.reading(settings));
     EXPECT_EQ(load_file(e, (dir / "in").string()), LoadResult::Accepted);
     if (ProcessRun(e, false).outcome != RunOutcome::Written) return {};
     return read_file(dir / "in.rod");
 }
 
 std::vector<uint8_t> rod_bytes(const CycleFields& fields) {
-    SilentFrontEnd ui;
+    QuietObserver ui;
     const std::optional<RodStream> stream = create_header(fields, ui);
     EXPECT_TRUE(stream);
     return stream ? stream->StreamBits.to_bytes() : std::vector<uint8_t>{};

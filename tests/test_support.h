@@ -13,7 +13,7 @@
 #include "engine/bit_string.h"
 #include "rodfile/rod_header.h"
 #include "run/run_state.h"
-#include "tests/recording_front_end.h"
+#include "tests/recording_observer.h"
 
 namespace quorvane::test {
 
@@ -48,12 +48,12 @@ struct CycleFields {
     int32_t source_bytes;
     BitString decision_stream;
 };
-std::optional<RodStream> create_header(const CycleFields& fields, FrontEnd& ui);
+std::optional<RodStream> create_header(const CycleFields& fields, RunObserver& ui);
 
 // The rod file the engine writes for input under the default settings changed by tweak; empty
 // when packing is not successful.
 std::vector<uint8_t> pack_bytes(const std::vector<uint8_t>& input,
-                                const std::function<void(RunSettings&)>& tweak = {});
+                                const std::function<void(SettingTexts&)>& tweak = {});
 
 // The bytes of a hand-made rod stream.
 std::vector<uint8_t> rod_bytes(const CycleFields& fields);

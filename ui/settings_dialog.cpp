@@ -52,7 +52,7 @@ QString percent(int value) {
 
 }  // namespace
 
-TFractalSet::TFractalSet(RunSettings& settings, QWidget* parent)
+TFractalSet::TFractalSet(SettingTexts& settings, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       settings_(settings) {
     setObjectName(QStringLiteral("FractalSet"));

@@ -3,7 +3,7 @@
 
 #include <QDialog>
 
-#include "run/run_settings.h"
+#include "status/setting_texts.h"
 
 class QCheckBox;
 class QLabel;
@@ -17,7 +17,7 @@ class TFractalSet : public QDialog {
     Q_OBJECT
 
   public:
-    explicit TFractalSet(RunSettings& settings, QWidget* parent = nullptr);
+    explicit TFractalSet(SettingTexts& settings, QWidget* parent = nullptr);
 
     // Loads the controls from the settings; runs each time the dialog is shown.
     void FormActivate();
@@ -38,7 +38,7 @@ class TFractalSet : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
-    RunSettings& settings_;
+    SettingTexts& settings_;
     QSlider* RodSizeBar;
     QLabel* Rod;
     QSlider* TrackBar1;

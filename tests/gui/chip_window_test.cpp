@@ -63,7 +63,7 @@ Drawn Draw(TZivIduv& window, int hl, int sl, unsigned seed = 3) {
         }
         return true;
     });
-    window.front_end().draw_chip_code(d.stream, d.header);
+    window.front_end().chip_ready(d.stream, d.header);
     d.messages = answer.messages();
     return d;
 }
@@ -194,7 +194,7 @@ void ChipWindowTest::dialogShowsTheDrawing() {
     const BitString header = RandomBits(rng, 400);
     BitString stream = header;
     stream.append(RandomBits(rng, 1000));
-    window->front_end().draw_chip_code(stream, header);
+    window->front_end().chip_ready(stream, header);
     TSnippet* snippet = window->snippet_dialog();
     QCOMPARE(snippet->windowTitle(), QStringLiteral("Chipcode + Tablet"));
     QCOMPARE(snippet->size(), QSize(294, 248));
@@ -220,7 +220,7 @@ void ChipWindowTest::savedBitmapHasOneBitPerPixel() {
     BitString stream = header;
     stream.append(RandomBits(rng, 700));
     ModalAnswerer answer;  // presses OK with the box ticked
-    window->front_end().draw_chip_code(stream, header);
+    window->front_end().chip_ready(stream, header);
     QCOMPARE(answer.count(QStringLiteral("quorvane::TSnippet")), 1);
 
     const QByteArray bmp = ReadAll(input + ".bmp");
@@ -272,8 +272,8 @@ void ChipWindowTest::untickedBoxSavesNothing() {
         }
         return true;
     });
-    window->front_end().draw_chip_code(stream, header);
-    window->front_end().draw_chip_code(stream, header);
+    window->front_end().chip_ready(stream, header);
+    window->front_end().chip_ready(stream, header);
     QCOMPARE(showings, 2);
     QVERIFY(!ticked_second_time);
     QVERIFY(!QFile::exists(input + ".bmp"));

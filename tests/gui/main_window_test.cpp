@@ -191,14 +191,14 @@ void MainWindowTest::loadFile() {
     Child<QPushButton>(window.get(), "FLoadButton")->click();
     QCOMPARE(titles, (QStringList{" Load file into Quorvane", " Load file into Quorvane"}));
     QCOMPARE(window->open_dialog_file_name(), path);
-    QCOMPARE(window->engine().input.FileSize, size);
+    QCOMPARE(window->engine().input.size, size);
     QCOMPARE(start->isEnabled(), accepted);
     if (!accepted) {
         QCOMPARE(answer.messages(), QStringList{"Quorvane Limit: 83 Bytes < File > 32 KBytes"});
         return;
     }
     QVERIFY(answer.seen.isEmpty());
-    QCOMPARE(window->engine().input.Unpacking, unpacking);
+    QCOMPARE(window->engine().input.unpack_next, unpacking);
     QCOMPARE(mode->isVisible(), unpacking);
     const auto* mode_label = Child<QLabel>(window.get(), "ModeLabel");
     QCOMPARE(mode_label->text(), unpacking ? QStringLiteral("Vexion Mode  : UnPacking")
@@ -244,14 +244,14 @@ void MainWindowTest::modeButtonToggles() {
         QCOMPARE(mode->text(), QString::fromLatin1(e.caption));
         QCOMPARE(mode->toolTip(), QString::fromLatin1(e.hint));
         QCOMPARE(mode_label->text(), QString::fromLatin1(e.text));
-        QCOMPARE(window->engine().input.Unpacking, e.unpacking);
+        QCOMPARE(window->engine().input.unpack_next, e.unpacking);
         QTest::mouseClick(mode, Qt::LeftButton);
     }
     // An ordinary file after a rod file hides the button and packs.
     window->choose_file = [&](const QString&) { return plain; };
     window->FLoadButtonClick();
     QVERIFY(!mode->isVisible());
-    QVERIFY(!window->engine().input.Unpacking);
+    QVERIFY(!window->engine().input.unpack_next);
     QCOMPARE(mode_label->text(), QStringLiteral("Vexion Mode  : Packing"));
 }
 
@@ -358,7 +358,7 @@ void MainWindowTest::dropLoadsFile() {
     QApplication::sendEvent(window.get(), &drop);
     QVERIFY(drop.isAccepted());
     QCOMPARE(window->engine().input.InputPath, path.toStdString());
-    QCOMPARE(window->engine().input.Unpacking, unpacking);
+    QCOMPARE(window->engine().input.unpack_next, unpacking);
     QVERIFY(Child<QPushButton>(window.get(), "StartButton")->isEnabled());
     QCOMPARE(Child<QPushButton>(window.get(), "ModeButton")->isVisible(), unpacking);
 

@@ -151,8 +151,8 @@ void RunWindowTest::errorInRunReenablesButtons() {
     window->settings().set(Setting::LoopCount, "abc");
     window->load_input_file(input);
     Child<QPushButton>(window.get(), "StartButton")->click();
-    // The report names the run's file on a second line.
-    QCOMPARE(answer.messages(), QStringList{"'abc' is not a valid integer value.\n" + input});
+    // The report names the setting at fault, not the run's file.
+    QCOMPARE(answer.messages(), QStringList{"Loops: 'abc' is not a valid integer value."});
     QCOMPARE(answer.seen.front().type, QStringLiteral("QMessageBox"));
     QCOMPARE(RunButtons(window.get()), kAfterRun);
     QVERIFY(!window->running());
@@ -310,15 +310,15 @@ void RunWindowTest::labelsWaitForThePump() {
     auto window = ShowMainWindow();
     WindowFrontEnd& ui = window->front_end();
     ui.set_pump_interval(std::chrono::hours(1));
-    ui.pump();  // the interval starts now
+    ui.proceed();  // the interval starts now
     ui.set_label(Label::InputLabel, "Bits Input   : 8");
     ui.set_gauge(Gauge::LoopProgressBar, 127, 300);
-    ui.pump();
+    ui.proceed();
     // Stored, not yet shown.
     QCOMPARE(Text(window.get(), "InputLabel"), QStringLiteral("Bits Input   : 0"));
     QCOMPARE(ui.label_text(Label::InputLabel), std::string("Bits Input   : 8"));
     ui.set_pump_interval(std::chrono::milliseconds(0));
-    ui.pump();
+    ui.proceed();
     QCOMPARE(Text(window.get(), "InputLabel"), QStringLiteral("Bits Input   : 8"));
     // Progress beyond the maximum shows as full.
     QCOMPARE(Child<QProgressBar>(window.get(), "LoopProgressBar")->value(), 127);

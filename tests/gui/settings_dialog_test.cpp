@@ -19,7 +19,7 @@ namespace {
 
 // The dialog over its own settings store, shown as Options shows it (without blocking).
 struct Shown {
-    RunSettings settings;
+    SettingTexts settings;
     TFractalSet dialog{settings};
 
     Shown() = default;

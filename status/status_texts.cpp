@@ -1,5 +1,5 @@
 // status_texts.cpp -- building the statistics texts.
-#include "engine/status_texts.h"
+#include "status/status_texts.h"
 
 namespace quorvane {
 namespace {

@@ -1,7 +1,8 @@
-// run_settings.h -- the nine setting texts that steer a run, read afresh at every use.
+// setting_texts.h -- the nine settings as the window holds them: texts in its setting labels.
 //
-// A setting is a text, exactly as the desktop window shows it in its label; numeric settings are
-// converted by a strict decimal conversion each time a step reads them. A front end that shows the
+// The window keeps each setting as the text its label shows and parses it at the moment the
+// engine reads it, so that a change made during a run takes effect at the next step that reads
+// it and a text that is no number raises its conversion error there. A front end that shows the
 // texts registers a listener and so mirrors every change, including the ones a run makes itself.
 #pragma once
 
@@ -10,6 +11,8 @@
 #include <functional>
 #include <string>
 #include <string_view>
+
+#include "engine/settings.h"
 
 namespace quorvane {
 
@@ -34,25 +37,31 @@ inline constexpr std::string_view kExperimentalYes = "Experimental : Yes";
 
 // The desktop window's control name of the label that holds a setting ("ZIPLabel", ...).
 std::string_view setting_label_name(Setting setting);
+// The setting's name as the settings dialog captions it ("Loops", "Rod size", ...).
+std::string_view setting_caption(Setting setting);
 
-// Strict decimal conversion: an optional sign and at least one digit, within the signed 32-bit
-// range; anything else raises "'%s' is not a valid integer value".
-int32_t strict_decimal(std::string_view text);
-
-class RunSettings {
+class SettingTexts {
   public:
     using Listener = std::function<void(Setting, const std::string&)>;
 
-    RunSettings();
+    SettingTexts();
 
     const std::string& text(Setting setting) const { return texts_[index(setting)]; }
     void set(Setting setting, std::string text);
-    int32_t integer(Setting setting) const { return strict_decimal(text(setting)); }
+    // The text as a whole decimal number; raises the conversion error, after the setting's name.
+    int32_t integer(Setting setting) const;
 
     bool lz77_on() const { return text(Setting::Lz77) == "Z"; }
     bool auto_stop_on() const { return text(Setting::AutoStop) == "S"; }
     bool single_cycle() const { return text(Setting::LoopMode) == kSingleCycles; }
     bool experimental_on() const { return text(Setting::Experimental) != kExperimentalNo; }
+
+    // Puts the current value of one setting into settings (the engine asks at each use): raises
+    // the conversion error of a text that is no number, and EngineError for a rod size outside
+    // its limits.
+    void read(LiveSetting which, Settings& settings) const;
+    // Writes a setting the run changed into its text.
+    void write(LiveSetting which, const Settings& settings);
 
     void set_listener(Listener listener) { listener_ = std::move(listener); }
 

@@ -1,5 +1,5 @@
-// front_end.cpp -- the control names of labels and gauges.
-#include "engine/front_end.h"
+// status_view.cpp -- the control names of labels and gauges.
+#include "status/status_view.h"
 
 #include <array>
 

@@ -1,5 +1,5 @@
-// run_settings.cpp -- setting defaults and the strict decimal conversion.
-#include "run/run_settings.h"
+// settings.cpp -- the limits of the settings, and the strict decimal conversion.
+#include "engine/settings.h"
 
 #include <charconv>
 
@@ -7,11 +7,10 @@
 
 namespace quorvane {
 
-std::string_view setting_label_name(Setting setting) {
-    static constexpr std::array<std::string_view, kSettingCount> names = {
-        "RodSize",       "Depth",         "CompressionLevel", "ZIPLabel",  "AutoStopLabel",
-        "LoopModeLabel", "RawTableLabel", "PWLabel",          "Loop2Label"};
-    return names[static_cast<size_t>(setting)];
+std::string rod_size_problem(int64_t rod_size) {
+    if (rod_size >= kMinRodSize && rod_size <= kMaxRodSize) return {};
+    return "Rod size must be " + std::to_string(kMinRodSize) + " to " +
+           std::to_string(kMaxRodSize) + ", not " + std::to_string(rod_size);
 }
 
 int32_t strict_decimal(std::string_view text) {
@@ -31,15 +30,6 @@ int32_t strict_decimal(std::string_view text) {
     if (negative) value = -value;
     if (value < INT32_MIN || value > INT32_MAX) throw EConvertError(text);
     return static_cast<int32_t>(value);
-}
-
-RunSettings::RunSettings()
-    : texts_{"2",    "1", "1", "Z", "S", std::string(kNonstopCycles), std::string(kExperimentalNo),
-             "47e3", "2"} {}
-
-void RunSettings::set(Setting setting, std::string text) {
-    texts_[index(setting)] = std::move(text);
-    if (listener_) listener_(setting, texts_[index(setting)]);
 }
 
 }  // namespace quorvane
