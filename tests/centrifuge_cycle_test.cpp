@@ -1,6 +1,7 @@
 // Cycle control: the stop test, the target test, best-stream tracking and the cycle's outcomes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "engine/errors.h"
@@ -278,6 +279,39 @@ TEST_F(Cycle, FallsBackToAnEarlierPassThatRestores) {
         expect_restores(e.run.StreamBits, input);
     }
     EXPECT_GT(fell_back, 0);
+}
+
+}  // namespace
+}  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// The streams of a cycle's last seven passes do not restore here; the eighth from the end does.
+// A cycle tries its last eight passes before it gives up, so this input still packs.
+TEST(CycleFallback, ReachesTheEighthPassFromTheEnd) {
+    std::vector<uint8_t> input(199, 0);
+    const std::pair<size_t, uint8_t> set[] = {{2, 0x36},   {3, 0x95},  {14, 0x44},  {27, 0xf8},
+                                              {58, 0x79},  {64, 0xb7}, {119, 0x76}, {144, 0x3a},
+                                              {175, 0x90}, {194, 0x2d}};
+    for (const auto& [at, value] : set)
+        input[at] = value;
+    Settings settings;
+    settings.rod_size = 13;
+    settings.depth = 2;
+    RecordingObserver ui;
+    const RunResult packed = pack_buffer(input, settings, ui);
+    ASSERT_EQ(packed.outcome, RunOutcome::Tested);
+    // The longest run of passes undone one after the other.
+    int undone = 0;
+    int run = 0;
+    for (const PassRecord& pass : ui.passes) {
+        run = pass.fate == PassFate::Undone ? run + 1 : 0;
+        undone = std::max(undone, run);
+    }
+    EXPECT_EQ(undone, 7);
+    QuietObserver quiet;
+    EXPECT_EQ(unpack_buffer(packed.bytes, settings, quiet).bytes, input);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The integrity trailer: its format, every single-bit flip of a rod file, and what runs write,
 // read and refuse.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -101,11 +102,36 @@ TEST_F(TrailerRun, WrittenCheckedAndRefused) {
 }
 
 TEST_F(TrailerRun, InputChangedAfterTheLoadIsRefused) {
-    test::write_file(dir / "in", test::sparse_bytes(900, 3));
-    ASSERT_EQ(load_file(e, (dir / "in").string()), LoadResult::Accepted);
-    std::ofstream(dir / "in", std::ios::app) << "more";
-    EXPECT_THROW_MSG(ProcessRun(e, false), EInOutError, "file changed while reading");
-    EXPECT_EQ(dir.files(), std::vector<std::string>{"in"});
+    // Grown, or rewritten in place to the same size (only its modification time tells).
+    for (const bool same_size : {false, true}) {
+        test::write_file(dir / "in", test::sparse_bytes(900, 3));
+        ASSERT_EQ(load_file(e, (dir / "in").string()), LoadResult::Accepted);
+        if (same_size) {
+            test::write_file(dir / "in", test::sparse_bytes(900, 4));
+            const struct timespec later[2] = {{0, UTIME_OMIT}, {4000000000, 0}};
+            ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "in").c_str(), later, 0), 0);
+        } else {
+            std::ofstream(dir / "in", std::ios::app) << "more";
+        }
+        EXPECT_THROW_MSG(ProcessRun(e, false), EInOutError, "file changed while reading");
+        EXPECT_EQ(dir.files(), std::vector<std::string>{"in"});
+    }
+}
+
+// A trailer counts only with the version this program writes, even where its checksum matches.
+TEST(TrailerFormat, OnlyItsOwnVersionCounts) {
+    const Bytes stream = test::sparse_bytes(300, 5);
+    for (const uint8_t version : {uint8_t{0}, kTrailerVersion, uint8_t{2}, uint8_t{255}}) {
+        Bytes file = with_trailer(stream, {1, 2, 3});
+        const size_t at = stream.size() + kTrailerTag.size();
+        file[at] = version;
+        const uint32_t crc = crc32_of(std::span(file).first(file.size() - 4));
+        for (size_t i = 0; i < 4; ++i)
+            file[file.size() - 4 + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
+        EXPECT_EQ(find_trailer(file).state,
+                  version == kTrailerVersion ? TrailerState::Valid : TrailerState::Damaged)
+            << int{version};
+    }
 }
 
 }  // namespace

@@ -157,13 +157,19 @@ TEST_F(Run, NotSuccessfulRun) {
 }
 
 TEST_F(Run, MultiCycleAutoStopAndLoopCount) {
-    ui.keep_history = true;
     const std::string path = put("sparse.bin", test::sparse_bytes(3000));
+    // Auto stop is emptied when the loop begins and switched on once the cycles counted reach
+    // the loop count: with the default "2", right after the first cycle.
+    std::vector<std::pair<std::string, size_t>> switches;
+    settings.set_listener([&](Setting s, const std::string& text) {
+        if (s == Setting::AutoStop) switches.emplace_back(text, ui.cycles.size());
+    });
     EXPECT_TRUE(run(path, false));
-    const auto stops = ui.history(Label::DecisionsLabel);
-    // Auto stop is emptied when the loop begins and switched on after the first cycle.
-    EXPECT_EQ(settings.text(Setting::AutoStop), "S");
-    EXPECT_GE(e.run.CycleCount, 2);
+    settings.set_listener({});
+    ASSERT_GE(ui.cycles.size(), 2U);
+    ASSERT_GE(switches.size(), 2U);
+    EXPECT_EQ(switches[0], std::make_pair(std::string(), size_t{0}));
+    EXPECT_EQ(switches[1], std::make_pair(std::string("S"), size_t{1}));
     EXPECT_EQ(ui.chip_draws,
               e.run.StreamBits.size() <= static_cast<size_t>(kTabletContentBits) ? 1 : 0);
 
