@@ -108,6 +108,7 @@ std::vector<CliCase> rod_cases() {
          0,
          packed,
          "s\\.bin:\n  Bits Input   : 24000\n[^]*  Vexion Mode  : Succesfull\n[^]*"
+         "  Low rods     : [1-9][0-9]*\n  High rods    : [0-9]+\n[^]*"
          "quorvane-cli: s\\.bin: 3000 -> " +
              std::to_string(kSparseRod.size()) + " bytes, wrote s\\.bin\\.rod\n"},
         {"UnpackRestores", {"unpack", "s.bin.rod"}, rod_only, 0, packed, ""},
@@ -160,7 +161,8 @@ std::vector<CliCase> rod_cases() {
          rod_only,
          0,
          rod_only,
-         "s\\.bin\\.rod:\n[^]*Vexion Mode  : Testing only\n[^]*quorvane-cli: s\\.bin\\.rod: " +
+         "s\\.bin\\.rod:\n[^]*Vexion Mode  : Testing only\n[^]*"
+         "  Low rods     : [1-9][0-9]*\n  High rods    : [0-9]+\n[^]*quorvane-cli: s\\.bin\\.rod: " +
              std::to_string(kSparseRod.size()) + " -> 3000 bytes, restores\n"},
         {"TestGoesOnAfterAFailure",
          {"test", "n.rod", "s.bin.rod"},
