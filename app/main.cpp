@@ -10,7 +10,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // The application's title is its name. A display name would be appended to every window's
-    // caption, which must stay exactly as described.
+    // caption, and the captions are fixed texts of the window.
     QApplication::setApplicationName(quorvane::kApplicationTitle);
     // Lets the desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.dozazez.quorvane"));

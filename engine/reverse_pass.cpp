@@ -362,7 +362,7 @@ bool ReversePass(RoundState& round, unsigned rod_size, RunObserver& observer) {
     ReversePassRecord record;
     record.cycle = round.CycleCount;
     record.passes_left = round.PassDepth;
-    record.passes = round.HeaderPassDepth;
+    record.passes = round.header_passes;
     record.bits_out = round.BitsOut;
     record.decisions_left = d;
     record.low_rods = round.LowRods;

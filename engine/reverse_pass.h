@@ -40,7 +40,7 @@ struct RoundState {
     int32_t HighRods = 0;  // whole rods still to restore
     int32_t DataBitCount = 0;
     int32_t OriginalSize = 0;
-    int32_t HeaderPassDepth = 0;  // PassDepth as the header gave it
+    int32_t header_passes = 0;  // PassDepth as the header gave it
 
     BitString DataBits;      // the data being restored
     BitString DecisionBits;  // the decision bits not yet used, oldest first

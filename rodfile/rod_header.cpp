@@ -96,7 +96,7 @@ void ReadInFileHeader(RoundState& round, const BitString& StreamBits, int32_t Cu
     round.spare = std::move(spare);
     round.CycleCount = header.CycleCount;
     round.PassDepth = header.PassDepth;
-    round.HeaderPassDepth = header.PassDepth;
+    round.header_passes = header.PassDepth;
     round.TrailingBitCount = header.TrailingBitCount;
     round.LowRods = header.LowRods;
     round.HighRods = checked_add(header.RodBalance, header.LowRods);

@@ -63,7 +63,7 @@ RodFileInfo describe_rod_file(std::span<const uint8_t> bytes) {
     if (info.file_bytes > kMaxRodFileBytes) {
         throw ECorruptData("larger than any rod file: " + bytes_text(info.file_bytes));
     }
-    // The described stream ends where a trailer begins; a damaged one is shown, and is not taken
+    // The rod stream ends where a trailer begins; a damaged one is shown, and is not taken
     // for part of the stream either.
     const TrailerScan scan = find_trailer(bytes);
     if (scan.state != TrailerState::Absent) info.sections.push_back(trailer_section(scan));

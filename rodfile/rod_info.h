@@ -20,8 +20,8 @@ struct RodInfoField {
     std::variant<int64_t, bool, std::string> value;
 };
 
-// A part of a rod file beyond the described stream (such as an integrity trailer a newer writer
-// adds), shown as a section of its own.
+// A part of a rod file beyond the rod stream its header measures (such as an integrity trailer a
+// newer writer adds), shown as a section of its own.
 struct RodInfoSection {
     std::string name;
     std::vector<RodInfoField> fields;
@@ -31,7 +31,7 @@ struct RodFileInfo {
     RodHeader header;               // the seven fields, RodBalance as the signed value it carries
     int64_t HighRods = 0;           // LowRods + RodBalance: the whole rods of the newest cycle
     int64_t file_bytes = 0;         // the whole file
-    int64_t stream_bytes = 0;       // the described stream: header, data, pad and decision part
+    int64_t stream_bytes = 0;       // the rod stream: header, data, pad and decision part
     int64_t header_data_bytes = 0;  // header + data + pad
     int64_t decision_bytes = 0;     // the decision part, to the end of the stream
     // The decision part begins like a zlib stream: the file was most likely packed with LZ77.

@@ -37,7 +37,7 @@ bool restore_rod_stream(const BitString& stream, int32_t CurrentSize, unsigned r
     for (;;) {
         const int32_t cycle = round.CycleCount;
         out.cycles += 1;
-        out.passes += round.HeaderPassDepth;
+        out.passes += round.header_passes;
         if (!undo_cycle(round, rod_size, observer)) return false;
         out.bits = std::move(round.DataBits);
         round.DataBits.clear();

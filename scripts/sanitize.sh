@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_SANITIZE=ON \
-  -DQUORVANE_WERROR=ON -DQUORVANE_BUILD_BENCH=OFF
+  -DQUORVANE_WERROR=ON -DQUORVANE_BUILD_TESTS=ON -DQUORVANE_BUILD_BENCH=OFF
 cmake --build build-sanitize -j"$(nproc)"
 export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp

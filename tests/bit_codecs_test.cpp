@@ -1,4 +1,4 @@
-// The five shared operations on bit strings, through their worked examples.
+// The five shared operations on bit strings, on hand-checked cases.
 #include <gtest/gtest.h>
 
 #include "engine/bit_codecs.h"

@@ -1,4 +1,4 @@
-// The centrifuge pass: worked examples, and the packed kernels against the text model.
+// The centrifuge pass: hand-checked cases, and the packed kernels against the text model.
 #include <gtest/gtest.h>
 
 #include <random>

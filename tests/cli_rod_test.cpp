@@ -162,7 +162,8 @@ std::vector<CliCase> rod_cases() {
          0,
          rod_only,
          "s\\.bin\\.rod:\n[^]*Vexion Mode  : Testing only\n[^]*"
-         "  Low rods     : [1-9][0-9]*\n  High rods    : [0-9]+\n[^]*quorvane-cli: s\\.bin\\.rod: " +
+         "  Low rods     : [1-9][0-9]*\n  High rods    : [0-9]+\n[^]*quorvane-cli: "
+         "s\\.bin\\.rod: " +
              std::to_string(kSparseRod.size()) + " -> 3000 bytes, restores\n"},
         {"TestGoesOnAfterAFailure",
          {"test", "n.rod", "s.bin.rod"},

@@ -1,4 +1,4 @@
-// Reverse passes and whole restorations: worked examples, the bounds, and the kernels against
+// Reverse passes and whole restorations: hand-checked cases, the bounds, and the kernels against
 // the text model.
 #include <gtest/gtest.h>
 
@@ -79,7 +79,7 @@ TEST_F(Restoration, ReversePassExamples) {
 TEST_F(Restoration, PassDepthCountsDownToZero) {
     set(2, "0000", "", 10);
     round.PassDepth = 1;
-    round.HeaderPassDepth = 1;
+    round.header_passes = 1;
     ASSERT_TRUE(reverse_pass());
     EXPECT_EQ(round.PassDepth, 0);
     EXPECT_EQ(ui.label(Label::LoopCountLabel), "Vexion Depth : 0");

@@ -1,4 +1,4 @@
-// The rod stream's header: the worked example byte for byte, round trips, short streams.
+// The rod stream's header: a hand-built header byte for byte, round trips, short streams.
 #include <gtest/gtest.h>
 
 #include <random>

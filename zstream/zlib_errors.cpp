@@ -3,25 +3,12 @@
 
 #include <zlib.h>
 
-#include <array>
-
 namespace quorvane {
 
 const char* zlib_message(int code) {
-    // Indexed by 2 minus the code, as zlib orders its own table.
-    static constexpr std::array<const char*, 10> messages = {"need dictionary",
-                                                             "stream end",
-                                                             "",
-                                                             "file error",
-                                                             "stream error",
-                                                             "data error",
-                                                             "insufficient memory",
-                                                             "buffer error",
-                                                             "incompatible version",
-                                                             ""};
-    const int index = 2 - code;
-    if (index < 0 || index >= static_cast<int>(messages.size())) return "";
-    return messages[static_cast<size_t>(index)];
+    // zlib's own texts; a code it does not know has none.
+    if (code < Z_VERSION_ERROR || code > Z_NEED_DICT) return "";
+    return zError(code);
 }
 
 int check_deflate(int code) {
