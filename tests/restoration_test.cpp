@@ -99,6 +99,34 @@ TEST_F(Restoration, CorruptStreamsFail) {
     EXPECT_FALSE(reverse_pass());
 }
 
+// The packed kernel on both paths against the text model's reverse pass from state m: where the
+// model never runs out of decisions or whole rods both give the same; otherwise the kernel refuses.
+void expect_kernel_matches_model(const model::ReverseState& m, const std::string& where) {
+    model::ReverseState expected = m;
+    model::ReversePass(expected);
+    const bool model_ok = !expected.clipped && expected.high_rods >= 0;
+    const auto r = static_cast<unsigned>(m.rod_size);
+    for (bool wide : {true, false}) {
+        int64_t d = static_cast<int64_t>(m.decisions.size());
+        auto high = static_cast<int32_t>(m.high_rods);
+        BitString restored;
+        size_t consumed = 0;
+        const bool ok =
+            reverse_rods(bits(m.data), r, bits(m.decisions), d, high, restored, consumed, wide);
+        ASSERT_EQ(ok, model_ok) << where << " wide " << wide;
+        if (!ok) continue;
+        BitString result = bits(m.data).substr(consumed, m.data.size() - consumed);
+        result.append(restored);
+        ASSERT_EQ(result.to_text(), expected.data) << where << " wide " << wide;
+        ASSERT_EQ(d, static_cast<int64_t>(expected.decisions.size())) << where;
+        ASSERT_EQ(high, expected.high_rods) << where;
+    }
+}
+
+std::string where(unsigned r, int round) {
+    return "R=" + std::to_string(r) + " round " + std::to_string(round);
+}
+
 // The packed kernels against the text model on random states: where the model never runs out
 // of decisions or whole rods, both give the same; otherwise the kernel refuses.
 TEST(ReverseRods, MatchesModelOnRandomStates) {
@@ -112,25 +140,7 @@ TEST(ReverseRods, MatchesModelOnRandomStates) {
             m.data = test::random_bit_text(rng, length, ones);
             m.decisions = test::random_bit_text(rng, rng() % (length + 2));
             m.high_rods = static_cast<long>(rng() % (length / r + 3));
-            const long high_before = m.high_rods;
-            for (bool wide : {true, false}) {
-                model::ReverseState copy = m;
-                model::ReversePass(copy);
-                int64_t d = static_cast<int64_t>(m.decisions.size());
-                auto high = static_cast<int32_t>(high_before);
-                BitString restored;
-                size_t consumed = 0;
-                const bool ok = reverse_rods(bits(m.data), r, bits(m.decisions), d, high, restored,
-                                             consumed, wide);
-                const bool model_ok = !copy.clipped && copy.high_rods >= 0;
-                ASSERT_EQ(ok, model_ok) << "R=" << r << " round " << round;
-                if (!ok) continue;
-                BitString result = bits(m.data).substr(consumed, m.data.size() - consumed);
-                result.append(restored);
-                ASSERT_EQ(result.to_text(), copy.data) << "R=" << r << " round " << round;
-                ASSERT_EQ(d, static_cast<int64_t>(copy.decisions.size()));
-                ASSERT_EQ(high, copy.high_rods);
-            }
+            ASSERT_NO_FATAL_FAILURE(expect_kernel_matches_model(m, where(r, round)));
         }
     }
 }
@@ -162,24 +172,7 @@ TEST(ReverseRods, MatchesModelOnZeroHeavyStates) {
                 m.decisions = test::random_bit_text(rng, plenty ? rods : rng() % rods);
                 m.high_rods = static_cast<long>(plenty ? rods : rng() % (length / r + 3));
             }
-            model::ReverseState expected = m;
-            model::ReversePass(expected);
-            const bool model_ok = !expected.clipped && expected.high_rods >= 0;
-            for (bool wide : {true, false}) {
-                int64_t d = static_cast<int64_t>(m.decisions.size());
-                auto high = static_cast<int32_t>(m.high_rods);
-                BitString restored;
-                size_t consumed = 0;
-                const bool ok = reverse_rods(bits(m.data), r, bits(m.decisions), d, high, restored,
-                                             consumed, wide);
-                ASSERT_EQ(ok, model_ok) << "R=" << r << " round " << round << " wide " << wide;
-                if (!ok) continue;
-                BitString result = bits(m.data).substr(consumed, m.data.size() - consumed);
-                result.append(restored);
-                ASSERT_EQ(result.to_text(), expected.data) << "R=" << r << " round " << round;
-                ASSERT_EQ(d, static_cast<int64_t>(expected.decisions.size()));
-                ASSERT_EQ(high, expected.high_rods);
-            }
+            ASSERT_NO_FATAL_FAILURE(expect_kernel_matches_model(m, where(r, round)));
         }
     }
 }
