@@ -72,7 +72,6 @@ std::optional<RodStream> CreateFileHeader(const CycleCounts& counts, const BitSt
     stream.append_repeated(false, static_cast<size_t>(pad_bits(header.DataBitCount)));
     checkpoint(observer);
     out.HeaderDataBits = stream;
-    out.DecisionStreamBits = DecisionStreamBits;
     stream.append(DecisionStreamBits);
     observer.stream_built(static_cast<int64_t>(stream.size() / 8));
     checkpoint(observer);

@@ -77,11 +77,10 @@ struct CycleCounts {
     int32_t SourceByteCount = 0;
 };
 
-// A rod stream and its two parts.
+// A rod stream, and its part before the decisions.
 struct RodStream {
-    BitString StreamBits;          // header, data, pad and decision part
-    BitString HeaderDataBits;      // header, data and pad
-    BitString DecisionStreamBits;  // the decision part
+    BitString StreamBits;      // header, data, pad and decision part
+    BitString HeaderDataBits;  // header, data and pad
 };
 
 // Builds the rod stream of a cycle from its counts, its data and its decision part. nullopt,
