@@ -16,9 +16,12 @@
 
 namespace quorvane {
 
-// Reports nothing; reads the settings a run asks for from texts, once reading() has named them.
-class QuietObserver : public SilentObserver {
+// An observer that reads the settings a run asks for from texts, once reading() has named them,
+// and writes back the ones the run changes, as the window does with its labels.
+template <typename Base>
+class ReadsSettingTexts : public Base {
   public:
+    using Base::Base;
     RunObserver& reading(SettingTexts& texts) {
         texts_ = &texts;
         return *this;
@@ -34,22 +37,14 @@ class QuietObserver : public SilentObserver {
     SettingTexts* texts_ = nullptr;
 };
 
+// Reports nothing.
+class QuietObserver : public ReadsSettingTexts<SilentObserver> {};
+
 // Keeps the latest value of every label and gauge the status board set, and the messages, chip
 // codes and cycles the run reported.
-class RecordingObserver : public StatusView, public StatusBoard {
+class RecordingObserver : public StatusView, public ReadsSettingTexts<StatusBoard> {
   public:
-    RecordingObserver() : StatusBoard(static_cast<StatusView&>(*this)) {}
-
-    RunObserver& reading(SettingTexts& texts) {
-        texts_ = &texts;
-        return *this;
-    }
-    void read_setting(LiveSetting which, Settings& settings) override {
-        if (texts_ != nullptr) texts_->read(which, settings);
-    }
-    void setting_changed(LiveSetting which, const Settings& settings) override {
-        if (texts_ != nullptr) texts_->write(which, settings);
-    }
+    RecordingObserver() : ReadsSettingTexts<StatusBoard>(static_cast<StatusView&>(*this)) {}
 
     void set_label(Label label, std::string_view text) override;
     void set_gauge_max(Gauge gauge, int64_t value) override;
@@ -90,9 +85,6 @@ class RecordingObserver : public StatusView, public StatusBoard {
     int chip_draws = 0;
     BitString chip_stream;
     BitString chip_header_data;
-
-  private:
-    SettingTexts* texts_ = nullptr;
 };
 
 }  // namespace quorvane
