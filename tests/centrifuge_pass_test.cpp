@@ -21,7 +21,7 @@ struct PassCase {
     const char* decisions;
 };
 
-TEST(CentrifugePass, WorkedExamples) {
+TEST(CentrifugePass, HandCheckedStates) {
     const PassCase cases[] = {
         {2, "11010", "111", 2, 0, "00"},        // head 1, two low rods
         {3, "0110100", "111000", 1, 1, "0"},    // head moves to the end

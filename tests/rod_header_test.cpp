@@ -48,7 +48,7 @@ TEST_F(RodHeader, LayoutConstants) {
         EXPECT_EQ(pad_bits(n), pads[n]) << n;
 }
 
-TEST_F(RodHeader, WorkedExampleByteForByte) {
+TEST_F(RodHeader, HandBuiltStreamByteForByte) {
     set_cycle(1, 3, bits("1010101010101"), 5, 9, 82, bits("10110000"));
     ASSERT_TRUE(create());
     const std::string fields =
