@@ -208,10 +208,34 @@ int code_of(const RunResult& result) {
     return QUORVANE_ERROR_INTERNAL;
 }
 
+void check_rod_size(std::span<const uint8_t> bytes) {
+    if (static_cast<int64_t>(bytes.size()) > kMaxRodFileBytes) {
+        throw ECorruptData("Rod file larger than 16 MiB");
+    }
+}
+
+// The settings detection finds, as unpack --detect takes them: a code when it finds none or
+// several.
+int detect_into(std::span<const uint8_t> bytes, Settings& s) {
+    check_rod_size(bytes);
+    DetectionOptions options;
+    options.stop_when_decided = true;
+    const DetectionReport report = detect_rod_settings(bytes, options);
+    if (report.results.empty()) return QUORVANE_ERROR_RESTORE_FAILED;
+    if (report.results.size() > 1) return QUORVANE_ERROR_AMBIGUOUS;
+    s.rod_size = report.results.front().settings.front().rod_size;
+    s.lz77 = report.results.front().settings.front().lz77;
+    return QUORVANE_OK;
+}
+
 int unpack(const void* rod, size_t rod_size, const quorvane_settings* settings,
            quorvane_progress_fn progress, void* user, void** out, size_t* out_size) {
     const auto bytes = bytes_of(rod, rod_size);
-    const Settings s = engine_settings(settings);
+    Settings s = engine_settings(settings);
+    if (settings && settings->detect) {
+        const int code = detect_into(bytes, s);
+        if (code != QUORVANE_OK) return code;
+    }
     CallbackObserver observer(progress, user);
     const RunResult result = unpack_buffer(bytes, s, observer);
     const int code = code_of(result);
@@ -274,6 +298,8 @@ const char* quorvane_error_text(int code) {
             return "Out of memory";
         case QUORVANE_ERROR_INTERNAL:
             return "Internal error";
+        case QUORVANE_ERROR_AMBIGUOUS:
+            return "restores to more than one file; nothing written";
         default:
             return "Unknown error code";
     }
@@ -301,6 +327,7 @@ void quorvane_default_settings(quorvane_settings* settings) {
     settings->single = d.single;
     settings->loop_count = d.loop_count;
     settings->integrity_check = 1;
+    settings->detect = 0;
 }
 
 int quorvane_pack(const void* in, size_t in_size, const quorvane_settings* settings,
@@ -359,9 +386,7 @@ int quorvane_detect(const void* rod, size_t rod_size, quorvane_detection* detect
         require(detection);
         *detection = quorvane_detection{};
         const auto bytes = bytes_of(rod, rod_size);
-        if (static_cast<int64_t>(bytes.size()) > kMaxRodFileBytes) {
-            throw ECorruptData("Rod file larger than 16 MiB");
-        }
+        check_rod_size(bytes);
         DetectionOptions options;
         options.stop_when_decided = true;
         const DetectionReport report = detect_rod_settings(bytes, options);

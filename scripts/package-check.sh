@@ -127,7 +127,9 @@ EOF
 )
 
 step "removing the packages"
-mapfile -t paths < <(for package in "${packages[@]}"; do dpkg -L "$package"; done | sort -u)
+# "/." is the root folder, which a package built by dpkg-deb lists.
+mapfile -t paths < <(for package in "${packages[@]}"; do dpkg -L "$package"; done | sort -u |
+  grep -vxF /.)
 folders=()
 for path in "${paths[@]}"; do
   [ -d "$path" ] && folders+=("$path")
