@@ -79,9 +79,9 @@ QUORVANE_API void quorvane_free(void* buffer);
 /* ---- Settings ----------------------------------------------------------------------------- */
 
 /* How a rod stream is packed and restored. Fill it with quorvane_default_settings() first, then
- * change what you need, so that a program keeps working when fields are added. A rod file
- * records neither rod_size nor lz77: restoring needs the values it was packed with (or
- * quorvane_detect()). */
+ * change what you need. A rod file records neither rod_size nor lz77: restoring needs the values
+ * it was packed with (or detect). The layout is part of the ABI: a field added means a new
+ * soname. */
 typedef struct quorvane_settings {
     int rod_size;        /* bits per rod, 2..128 (default 2) */
     int depth;           /* a cycle's passes stop at this percent of its start size, 1..60 (1) */
