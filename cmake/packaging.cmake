@@ -1,6 +1,10 @@
-# packaging.cmake -- what `cmake --install` puts where (the programs, the desktop entry, icons,
-# metainfo, manual pages, bash completion, documents), and the Debian package CPack makes of it.
+# packaging.cmake -- what `cmake --install` puts where, and the Debian packages CPack makes of it:
+#   quorvane         the programs, the desktop entry, icons, metainfo, manual pages, completion
+#   libquorvane1     the shared library (named after its soname's major number)
+#   libquorvane-dev  quorvane.h, the .so link, quorvane.pc and the CMake package
+# Every install rule names its component.
 include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
 
 # The date of the release named by the project version; change both together.
 set(QUORVANE_RELEASE_DATE "2026-12-08")
@@ -11,15 +15,16 @@ set(QUORVANE_PACKAGE_CONTACT "Quorvane developers <quorvane@dozazez.org>"
 set(packaging_source ${PROJECT_SOURCE_DIR}/packaging)
 set(packaging_build ${PROJECT_BINARY_DIR}/packaging)
 
-install(TARGETS quorvane-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS quorvane-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT quorvane)
 install(FILES ${packaging_source}/quorvane-cli.bash-completion
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME quorvane-cli)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME quorvane-cli
+        COMPONENT quorvane)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT quorvane)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/main-window.png ${PROJECT_SOURCE_DIR}/docs/chip-dialog.png
-        DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs COMPONENT quorvane)
 file(GLOB licence_texts ${PROJECT_SOURCE_DIR}/LICENSE* ${PROJECT_SOURCE_DIR}/COPYING*)
 if(licence_texts)
-  install(FILES ${licence_texts} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES ${licence_texts} DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT quorvane)
 endif()
 
 # Manual pages: the version filled in, compressed as Debian keeps them.
@@ -38,16 +43,16 @@ foreach(page IN LISTS manual_pages)
   list(APPEND compressed_pages ${packaging_build}/${page}.1.gz)
 endforeach()
 add_custom_target(quorvane_manual_pages ALL DEPENDS ${compressed_pages})
-install(FILES ${compressed_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${compressed_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT quorvane)
 
 if(QUORVANE_BUILD_GUI)
-  install(TARGETS quorvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS quorvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT quorvane)
   install(FILES ${packaging_source}/${QUORVANE_APP_ID}.desktop
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT quorvane)
   configure_file(${packaging_source}/${QUORVANE_APP_ID}.metainfo.xml.in
                  ${packaging_build}/${QUORVANE_APP_ID}.metainfo.xml @ONLY)
   install(FILES ${packaging_build}/${QUORVANE_APP_ID}.metainfo.xml
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT quorvane)
 
   # Icons drawn from the tablet picture at the hicolor sizes.
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
@@ -56,7 +61,8 @@ if(QUORVANE_BUILD_GUI)
   foreach(size IN LISTS icon_sizes)
     set(icon ${packaging_build}/hicolor/${size}x${size}/apps/${QUORVANE_APP_ID}.png)
     list(APPEND icons ${icon})
-    install(FILES ${icon} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+    install(FILES ${icon} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+            COMPONENT quorvane)
   endforeach()
   add_custom_command(OUTPUT ${icons}
                      COMMAND Python3::Interpreter ${packaging_source}/make_icons.py
@@ -68,26 +74,105 @@ if(QUORVANE_BUILD_GUI)
   add_custom_target(quorvane_icons ALL DEPENDS ${icons})
 endif()
 
-# The Debian package: `cpack -G DEB` in the build folder. Its dependencies are read from the
-# shared libraries the programs link (dpkg-shlibdeps).
+# The library: the .so.N for libquorvane1; the header, the .so link, the pkg-config file and the
+# CMake package (Quorvane::quorvane) for libquorvane-dev.
+set(QUORVANE_LIBRARY_PACKAGE libquorvane${QUORVANE_SOVERSION})
+set(cmake_package_dir ${CMAKE_INSTALL_LIBDIR}/cmake/Quorvane)
+install(TARGETS quorvane_capi EXPORT QuorvaneTargets
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${QUORVANE_LIBRARY_PACKAGE}
+                NAMELINK_COMPONENT libquorvane-dev)
+install(FILES ${PROJECT_SOURCE_DIR}/capi/quorvane.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+        COMPONENT libquorvane-dev)
+configure_file(${PROJECT_SOURCE_DIR}/capi/quorvane.pc.in ${packaging_build}/quorvane.pc @ONLY)
+install(FILES ${packaging_build}/quorvane.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
+        COMPONENT libquorvane-dev)
+install(EXPORT QuorvaneTargets NAMESPACE Quorvane:: DESTINATION ${cmake_package_dir}
+        COMPONENT libquorvane-dev)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/capi/QuorvaneConfig.cmake.in
+                              ${packaging_build}/QuorvaneConfig.cmake
+                              INSTALL_DESTINATION ${cmake_package_dir})
+# Within a major version the library stays compatible; a new soname starts a new major version.
+write_basic_package_version_file(${packaging_build}/QuorvaneConfigVersion.cmake
+                                 COMPATIBILITY SameMajorVersion)
+install(FILES ${packaging_build}/QuorvaneConfig.cmake ${packaging_build}/QuorvaneConfigVersion.cmake
+        DESTINATION ${cmake_package_dir} COMPONENT libquorvane-dev)
+
+# Every package carries the copyright file and the changelog in its documents folder.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C date -u -R -d "${QUORVANE_RELEASE_DATE} 12:00"
+                OUTPUT_VARIABLE QUORVANE_RELEASE_TIME OUTPUT_STRIP_TRAILING_WHITESPACE)
+configure_file(${packaging_source}/changelog.in ${packaging_build}/changelog @ONLY)
+add_custom_command(OUTPUT ${packaging_build}/changelog.gz
+                   COMMAND gzip -9nkf changelog
+                   WORKING_DIRECTORY ${packaging_build}
+                   DEPENDS ${packaging_build}/changelog
+                   COMMENT "Compressing the changelog" VERBATIM)
+add_custom_target(quorvane_changelog ALL DEPENDS ${packaging_build}/changelog.gz)
+foreach(package quorvane ${QUORVANE_LIBRARY_PACKAGE} libquorvane-dev)
+  install(FILES ${packaging_source}/copyright ${packaging_build}/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package} COMPONENT ${package})
+endforeach()
+
+# The Debian packages: `cpack -G DEB` in the build folder. Their dependencies on other packages
+# are read from the shared libraries the programs and the library link (dpkg-shlibdeps).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quorvane)
 set(CPACK_PACKAGE_VENDOR "Dozazez")
 set(CPACK_PACKAGE_CONTACT "${QUORVANE_PACKAGE_CONTACT}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "bit-level centrifuge packing tool, desktop and command line")
-set(CPACK_PACKAGE_DESCRIPTION
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL quorvane ${QUORVANE_LIBRARY_PACKAGE} libquorvane-dev)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+
+# Each package's description: its synopsis line, then this, then what the package holds.
+set(about_quorvane
     "Quorvane takes a file of 82 to 32767 bytes, turns it into bits and runs
 centrifuge passes over them until the data has shrunk to a set percentage,
 and writes the result as a rod file. Every rod file is restored in memory
 before it is kept, so it is proven to come back exactly. Cycles of passes can
 be repeated, keeping the best one. Any file can also be compressed as a plain
 zlib stream.
-.
+.")
+string(TOUPPER ${QUORVANE_LIBRARY_PACKAGE} library_upper)
+
+set(CPACK_DEBIAN_QUORVANE_PACKAGE_NAME quorvane)
+set(CPACK_DEBIAN_QUORVANE_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_QUORVANE_DESCRIPTION
+    "bit-level centrifuge packing tool, desktop and command line
+${about_quorvane}
 This package holds the desktop program (quorvane) and its command-line twin
 (quorvane-cli), with manual pages and bash completion.")
-set(CPACK_STRIP_FILES ON)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The programs carry the engine themselves; they come with the library, the engine's other face.
+set(CPACK_DEBIAN_QUORVANE_PACKAGE_DEPENDS
+    "${QUORVANE_LIBRARY_PACKAGE} (= ${PROJECT_VERSION})")
+
+set(CPACK_DEBIAN_${library_upper}_PACKAGE_NAME ${QUORVANE_LIBRARY_PACKAGE})
+set(CPACK_DEBIAN_${library_upper}_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_${library_upper}_DESCRIPTION
+    "bit-level centrifuge packing library
+${about_quorvane}
+This package holds the shared library libquorvane, the packing engine with a
+small C interface.")
+# Only the library's package has a shared library to name in a shlibs file.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+
+set(CPACK_DEBIAN_LIBQUORVANE-DEV_PACKAGE_NAME libquorvane-dev)
+set(CPACK_DEBIAN_LIBQUORVANE-DEV_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_LIBQUORVANE-DEV_PACKAGE_SHLIBDEPS OFF)
+set(CPACK_DEBIAN_LIBQUORVANE-DEV_PACKAGE_DEPENDS
+    "${QUORVANE_LIBRARY_PACKAGE} (= ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_LIBQUORVANE-DEV_DESCRIPTION
+    "bit-level centrifuge packing library - development files
+${about_quorvane}
+This package holds what a program needs to build against libquorvane: the
+header quorvane.h, the pkg-config file quorvane.pc and the CMake package
+(find_package(Quorvane), target Quorvane::quorvane).")
+
+# CPack calls ldconfig from maintainer scripts; Debian wants the ldconfig trigger instead. The
+# library's package is rebuilt with the trigger in place of those scripts once CPack made it.
+set(CPACK_QUORVANE_LIBRARY_PACKAGE ${QUORVANE_LIBRARY_PACKAGE})
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/ldconfig_trigger.cmake)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/cpack_project.cmake)
 include(CPack)
