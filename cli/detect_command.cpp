@@ -63,7 +63,7 @@ DetectionReport detect(const Options& options, const std::string& input,
 std::vector<uint8_t> read_rod_file(const std::string& input) {
     FileStart file = read_file_start(input, kMaxRodFileBytes + 1);
     if (!file.whole() || static_cast<int64_t>(file.bytes.size()) > kMaxRodFileBytes) {
-        throw Refusal(input, "larger than any rod file", kExitBadData);
+        throw Refusal(input, "larger than any rod file", ExitStatus::BadData);
     }
     return std::move(file.bytes);
 }
@@ -91,11 +91,11 @@ void report_json(JsonWriter& json, const std::string& input, const DetectionRepo
     json.end_array().end_object();
 }
 
-int run_detect(const Options& options) {
+ExitStatus run_detect(const Options& options) {
     JsonWriter json;
     json.begin_object().key("files").begin_array();
     bool in_json = false;  // the input at hand has its entry
-    const int status = for_each_input(
+    const ExitStatus status = for_each_input(
         options,
         [&](const std::string& input) {
             in_json = false;
@@ -110,13 +110,13 @@ int run_detect(const Options& options) {
                 print_out(text + candidates_text(report) + "\n");
             }
             if (report.results.empty()) {
-                throw Refusal(input, one_line(kRestoreFailedMessage), kExitBadData);
+                throw Refusal(input, one_line(kRestoreFailedMessage), ExitStatus::BadData);
             }
             if (report.results.size() > 1) {
                 throw Refusal(
                     input,
                     "restores to " + std::to_string(report.results.size()) + " different files",
-                    kExitBadData);
+                    ExitStatus::BadData);
             }
         },
         [&](const std::string& input, const std::string& message) {
@@ -158,10 +158,11 @@ std::string settings_text(const std::vector<RodSettingsPair>& settings) {
 RodSettingsPair detect_settings_of(const Options& options, const std::string& input) {
     const DetectionReport report = detect(options, input, read_rod_file(input), true);
     if (report.results.empty()) {
-        throw Refusal(input, one_line(kRestoreFailedMessage), kExitBadData);
+        throw Refusal(input, one_line(kRestoreFailedMessage), ExitStatus::BadData);
     }
     if (report.results.size() > 1) {
-        throw Refusal(input, "restores to more than one file; nothing written:", kExitBadData,
+        throw Refusal(input,
+                      "restores to more than one file; nothing written:", ExitStatus::BadData,
                       candidate_lines(report));
     }
     return report.results.front().settings.front();

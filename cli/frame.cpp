@@ -388,20 +388,20 @@ void install_signal_handlers() {
 }
 
 // A help, a version or a result that did not reach standard output is a failure.
-int flushed(int status) {
+ExitStatus flushed(ExitStatus status) {
     if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return status;
     std::string line(kProgram);
     line.append(": standard output: ").append(std::strerror(errno != 0 ? errno : EIO));
     print_line(stderr, line);
-    return kExitFailure;
+    return ExitStatus::Failure;
 }
 
-int status_of(const std::exception& error) {
+ExitStatus status_of(const std::exception& error) {
     if (dynamic_cast<const EZDecompressionError*>(&error) != nullptr ||
         dynamic_cast<const ECorruptData*>(&error) != nullptr) {
-        return kExitBadData;
+        return ExitStatus::BadData;
     }
-    return kExitFailure;
+    return ExitStatus::Failure;
 }
 
 }  // namespace
@@ -448,9 +448,10 @@ void print_out(std::string_view text) {
     std::fflush(stdout);
 }
 
-int for_each_input(const Options& options, const std::function<void(const std::string&)>& work,
-                   const FailureNote& note) {
-    int worst = kExitOk;
+ExitStatus for_each_input(const Options& options,
+                          const std::function<void(const std::string&)>& work,
+                          const FailureNote& note) {
+    ExitStatus worst = ExitStatus::Ok;
     for (const auto& input : options.inputs) {
         try {
             work(input);
@@ -490,20 +491,20 @@ void check_output(const Options& options, const std::string& input,
     }
 }
 
-int run_cli(std::span<const Subcommand> table, int argc, char** argv) {
+ExitStatus run_cli(std::span<const Subcommand> table, int argc, char** argv) {
     const std::span<char*> args(argv + 1, static_cast<size_t>(std::max(argc - 1, 0)));
     if (args.empty()) {
         print_help(table, stderr);
-        return kExitFailure;
+        return ExitStatus::Failure;
     }
     const std::string_view first = args[0];
     if (first == "-h" || first == "--help") {
         print_help(table, stdout);
-        return flushed(kExitOk);
+        return flushed(ExitStatus::Ok);
     }
     if (first == "-V" || first == "--version") {
         print_version();
-        return flushed(kExitOk);
+        return flushed(ExitStatus::Ok);
     }
     const auto command = std::find_if(table.begin(), table.end(),
                                       [&](const Subcommand& c) { return c.name == first; });
@@ -513,10 +514,10 @@ int run_cli(std::span<const Subcommand> table, int argc, char** argv) {
         switch (parse_options(*command, args.subspan(1), options)) {
             case Action::Help:
                 print_help(table, stdout);
-                return flushed(kExitOk);
+                return flushed(ExitStatus::Ok);
             case Action::Version:
                 print_version();
-                return flushed(kExitOk);
+                return flushed(ExitStatus::Ok);
             case Action::Run:
                 break;
         }
@@ -528,7 +529,7 @@ int run_cli(std::span<const Subcommand> table, int argc, char** argv) {
         print_line(stderr, line);
         line.assign("Try '").append(kProgram).append(" --help'.");
         print_line(stderr, line);
-        return kExitFailure;
+        return ExitStatus::Failure;
     }
 }
 

@@ -89,10 +89,10 @@ void info_json(JsonWriter& json, const std::string& input, const RodFileInfo& in
     json.end_object().end_object();
 }
 
-int run_info(const Options& options) {
+ExitStatus run_info(const Options& options) {
     JsonWriter json;
     json.begin_object().key("files").begin_array();
-    const int status = for_each_input(
+    const ExitStatus status = for_each_input(
         options,
         [&](const std::string& input) {
             const FileStart file = read_file_start(input, kMaxRodFileBytes + 1);

@@ -182,10 +182,10 @@ void run_one(const Options& options, const std::string& input, Direction directi
         case RunOutcome::Tested:
             break;
         case RunOutcome::NotSuccessful:
-            throw Refusal(input, std::string(kModeNotSuccessful), kExitBadData);
+            throw Refusal(input, std::string(kModeNotSuccessful), ExitStatus::BadData);
         case RunOutcome::RestoreFailed:
             report(input, one_line(message_text(Message::RestoreFailed)));
-            throw Refusal(input, restoration_settings(settings), kExitBadData);
+            throw Refusal(input, restoration_settings(settings), ExitStatus::BadData);
         case RunOutcome::DeviceFull:
             throw Refusal(result.OutputPath,
                           std::string(kModeFailed) + " (" + result.write_error + ")");
@@ -211,15 +211,15 @@ void run_one(const Options& options, const std::string& input, Direction directi
     }
 }
 
-int run_pack(const Options& options) {
+ExitStatus run_pack(const Options& options) {
     return for_each_input(options,
                           [&](const std::string& in) { run_one(options, in, Direction::Pack); });
 }
-int run_unpack(const Options& options) {
+ExitStatus run_unpack(const Options& options) {
     return for_each_input(options,
                           [&](const std::string& in) { run_one(options, in, Direction::Unpack); });
 }
-int run_test(const Options& options) {
+ExitStatus run_test(const Options& options) {
     return for_each_input(options,
                           [&](const std::string& in) { run_one(options, in, Direction::Test); });
 }

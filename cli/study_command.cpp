@@ -295,7 +295,7 @@ std::string json_text(const std::vector<FileStudy>& studies, const std::vector<S
     return json.text();
 }
 
-int run_study(const Options& options) {
+ExitStatus run_study(const Options& options) {
     const std::vector<StudySetting> sweep = sweep_of(options.study);
     ProgressLine progress(!options.quiet);
     const std::vector<FileStudy> studies =
@@ -309,7 +309,7 @@ int run_study(const Options& options) {
     progress.clear();
     // Failures are reported in the order of the inputs, as by every command.
     size_t index = 0;
-    int status = for_each_input(options, [&](const std::string&) {
+    ExitStatus status = for_each_input(options, [&](const std::string&) {
         const FileStudy& f = studies[index++];
         if (f.error) std::rethrow_exception(f.error);
     });
@@ -326,7 +326,7 @@ int run_study(const Options& options) {
         for (const StudyMeasurement& m : f.measurements) {
             // A rod stream packing kept that does not restore is a fault of the program.
             if (m.outcome == StudyOutcome::NotRestored)
-                status = std::max<int>(status, kExitBadData);
+                status = std::max(status, ExitStatus::BadData);
         }
     }
     return status;

@@ -41,7 +41,7 @@ void run_one(const Options& options, const std::string& input, std::filesystem::
     }
 }
 
-int run_compress(const Options& options) {
+ExitStatus run_compress(const Options& options) {
     return for_each_input(options, [&](const std::string& input) {
         const std::filesystem::path target =
             options.output ? std::filesystem::path(*options.output) : zlib_file_name(input);
@@ -49,7 +49,7 @@ int run_compress(const Options& options) {
     });
 }
 
-int run_decompress(const Options& options) {
+ExitStatus run_decompress(const Options& options) {
     return for_each_input(options, [&](const std::string& input) {
         const auto derived = unzlib_file_name(input);
         if (!derived) throw Refusal(input, "name does not end in .zlib; not decompressed");
