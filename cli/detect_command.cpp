@@ -26,8 +26,7 @@ std::string result_text(const DetectedResult& result) {
     return text;
 }
 
-// One line per result: "  -r 2: 3000 bytes, CRC-32 ..., 1 cycle", each after a newline.
-// One line per result: the first setting that gives it and what it gives.
+// One line per result: every setting that gives it and what it gives.
 std::vector<std::string> candidate_lines(const DetectionReport& report) {
     std::vector<std::string> lines;
     for (const DetectedResult& result : report.results) {
@@ -156,14 +155,19 @@ std::string settings_text(const std::vector<RodSettingsPair>& settings) {
 }
 
 RodSettingsPair detect_settings_of(const Options& options, const std::string& input) {
-    const DetectionReport report = detect(options, input, read_rod_file(input), true);
+    const std::vector<uint8_t> bytes = read_rod_file(input);
+    DetectionReport report = detect(options, input, bytes, true);
     if (report.results.empty()) {
         throw Refusal(input, one_line(kRestoreFailedMessage), ExitStatus::BadData);
     }
     if (report.results.size() > 1) {
+        // Stopping at the second result decides the refusal, but the settings not yet tried may
+        // give more files, or the true one: the list a person picks from must be whole.
+        if (report.tried < report.total) report = detect(options, input, bytes, false);
         throw Refusal(input,
-                      "restores to more than one file; nothing written:", ExitStatus::BadData,
-                      candidate_lines(report));
+                      "restores to " + std::to_string(report.results.size()) +
+                          " different files; nothing written:",
+                      ExitStatus::BadData, candidate_lines(report));
     }
     return report.results.front().settings.front();
 }
