@@ -172,8 +172,11 @@ RodSettingsPair detect_settings_of(const Options& options, const std::string& in
     return report.results.front().settings.front();
 }
 
-const Subcommand kDetectCommand{"detect", "[--json] FILE.rod...",
-                                "find the settings a rod file restores with", kJsonOption,
-                                run_detect};
+const Subcommand kDetectCommand{"detect",
+                                "[--json] FILE.rod...",
+                                "find the settings a rod file restores with",
+                                kJsonOption,
+                                run_detect,
+                                "rod"};
 
 }  // namespace quorvane::cli

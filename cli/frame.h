@@ -60,13 +60,16 @@ struct Options {
     StudyOptions study;
 };
 
-// The sets of options a subcommand takes besides -q, -v, -h and -V.
+// The sets of options a subcommand takes; every one takes the general options.
 enum OptionSet : unsigned {
+    kGeneralOptions = 0,       // -q, -v, -h, -V
     kOutputOptions = 1U << 0,  // -o, -f
-    kRodOptions = 1U << 1,     // RodSettings
-    kDetectOption = 1U << 2,   // --detect
-    kJsonOption = 1U << 3,     // --json
-    kStudyOptions = 1U << 4,   // StudyOptions
+    kStdoutOption = 1U << 1,   // -c
+    kRodOptions = 1U << 2,     // RodSettings
+    kPackOption = 1U << 3,     // --no-check
+    kDetectOption = 1U << 4,   // --detect
+    kJsonOption = 1U << 5,     // --json
+    kStudyOptions = 1U << 6,   // StudyOptions
 };
 
 struct Subcommand {
@@ -75,8 +78,9 @@ struct Subcommand {
     std::string_view summary;
     unsigned option_sets;  // OptionSet values
     ExitStatus (*run)(const Options& options);
+    std::string_view ending = {};  // of the input files a shell offers ("rod"); empty: any file
 
-    bool takes(OptionSet set) const { return (option_sets & set) != 0; }
+    bool takes(OptionSet set) const { return set == kGeneralOptions || (option_sets & set) != 0; }
 };
 
 // A refusal the command line decides on itself (an existing output, an unsuitable name), reported

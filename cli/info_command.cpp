@@ -113,8 +113,11 @@ ExitStatus run_info(const Options& options) {
 
 }  // namespace
 
-const Subcommand kInfoCommand{"info", "[--json] FILE.rod...",
-                              "show a rod file's header without restoring it", kJsonOption,
-                              run_info};
+const Subcommand kInfoCommand{"info",
+                              "[--json] FILE.rod...",
+                              "show a rod file's header without restoring it",
+                              kJsonOption,
+                              run_info,
+                              "rod"};
 
 }  // namespace quorvane::cli

@@ -227,11 +227,18 @@ ExitStatus run_test(const Options& options) {
 }  // namespace
 
 const Subcommand kPackCommand{"pack", "[options] FILE...", "write FILE.rod, FILE centrifuged",
-                              kOutputOptions | kRodOptions, run_pack};
-const Subcommand kUnpackCommand{"unpack", "[options] FILE.rod...", "restore FILE from FILE.rod",
-                                kOutputOptions | kRodOptions | kDetectOption, run_unpack};
-const Subcommand kTestCommand{"test", "[options] FILE.rod...",
+                              kOutputOptions | kStdoutOption | kRodOptions | kPackOption, run_pack};
+const Subcommand kUnpackCommand{"unpack",
+                                "[options] FILE.rod...",
+                                "restore FILE from FILE.rod",
+                                kOutputOptions | kStdoutOption | kRodOptions | kDetectOption,
+                                run_unpack,
+                                "rod"};
+const Subcommand kTestCommand{"test",
+                              "[options] FILE.rod...",
                               "restore FILE.rod in memory, write nothing",
-                              kRodOptions | kDetectOption, run_test};
+                              kRodOptions | kDetectOption,
+                              run_test,
+                              "rod"};
 
 }  // namespace quorvane::cli

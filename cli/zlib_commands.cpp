@@ -62,9 +62,13 @@ ExitStatus run_decompress(const Options& options) {
 }  // namespace
 
 const Subcommand kCompressCommand{"compress", "[-f] [-o PATH] FILE...",
-                                  "write FILE.zlib, one zlib stream of FILE", kOutputOptions,
-                                  run_compress};
-const Subcommand kDecompressCommand{"decompress", "[-f] [-o PATH] FILE.zlib...",
-                                    "write FILE from FILE.zlib", kOutputOptions, run_decompress};
+                                  "write FILE.zlib, one zlib stream of FILE",
+                                  kOutputOptions | kStdoutOption, run_compress};
+const Subcommand kDecompressCommand{"decompress",
+                                    "[-f] [-o PATH] FILE.zlib...",
+                                    "write FILE from FILE.zlib",
+                                    kOutputOptions | kStdoutOption,
+                                    run_decompress,
+                                    "zlib"};
 
 }  // namespace quorvane::cli

@@ -1,5 +1,5 @@
 # packaging.cmake -- what `cmake --install` puts where (the programs, the desktop entry, icons,
-# metainfo, manual pages, bash completion, documents), and the Debian package CPack makes of it.
+# metainfo, manual pages, shell completions, the rod file type, documents), and the Debian package CPack makes of it.
 include(GNUInstallDirs)
 
 # The date of the release named by the project version; change both together.
@@ -12,8 +12,30 @@ set(packaging_source ${PROJECT_SOURCE_DIR}/packaging)
 set(packaging_build ${PROJECT_BINARY_DIR}/packaging)
 
 install(TARGETS quorvane-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${packaging_source}/quorvane-cli.bash-completion
+
+# The shell completions, written by the program from its own option table, each where Debian's
+# shell looks for it.
+set(QUORVANE_COMPLETIONS)
+foreach(shell bash zsh fish)
+  set(script ${packaging_build}/quorvane-cli.${shell}-completion)
+  add_custom_command(OUTPUT ${script}
+                     COMMAND quorvane-cli --completion ${shell} > ${script}.new
+                     COMMAND ${CMAKE_COMMAND} -E rename ${script}.new ${script}
+                     DEPENDS quorvane-cli
+                     COMMENT "Writing the ${shell} completion of quorvane-cli")
+  list(APPEND QUORVANE_COMPLETIONS ${script})
+endforeach()
+add_custom_target(quorvane_completions ALL DEPENDS ${QUORVANE_COMPLETIONS})
+install(FILES ${packaging_build}/quorvane-cli.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME quorvane-cli)
+install(FILES ${packaging_build}/quorvane-cli.zsh-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions RENAME _quorvane-cli)
+install(FILES ${packaging_build}/quorvane-cli.fish-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d RENAME quorvane-cli.fish)
+
+# The type of rod files, for file managers; shared-mime-info's trigger rebuilds its database.
+install(FILES ${packaging_source}/${QUORVANE_APP_ID}.mime.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME ${QUORVANE_APP_ID}.xml)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/docs/main-window.png ${PROJECT_SOURCE_DIR}/docs/chip-dialog.png
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
@@ -84,7 +106,8 @@ be repeated, keeping the best one. Any file can also be compressed as a plain
 zlib stream.
 .
 This package holds the desktop program (quorvane) and its command-line twin
-(quorvane-cli), with manual pages and bash completion.")
+(quorvane-cli), with manual pages, completion for bash, zsh and fish, and
+the rod file type for file managers.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
