@@ -60,7 +60,7 @@ DetectionReport detect(const Options& options, const std::string& input,
 }
 
 std::vector<uint8_t> read_rod_file(const std::string& input) {
-    FileStart file = read_file_start(input, kMaxRodFileBytes + 1);
+    FileStart file = read_file_start(source_of(input), kMaxRodFileBytes + 1);
     if (!file.whole() || static_cast<int64_t>(file.bytes.size()) > kMaxRodFileBytes) {
         throw Refusal(input, "larger than any rod file", ExitStatus::BadData);
     }

@@ -121,7 +121,20 @@ Action parse_options(const Subcommand& command, std::span<char*> args, Options& 
         throw UsageError("--detect finds the rod size and LZ77 setting itself; give neither");
     }
     if (options.json && options.study.csv) throw UsageError("--csv and --json exclude each other");
-    if (options.inputs.empty()) throw UsageError(quoted("no input files for", command.name));
+    // With no file named, a command reads a pipe or a redirected file when it needs no output
+    // name.
+    if (options.inputs.empty()) {
+        if (::isatty(STDIN_FILENO) == 1 || (command.takes(kOutputOptions) && !options.to_stdout)) {
+            throw UsageError(quoted("no input files for", command.name));
+        }
+        options.inputs.emplace_back(kStandardInput);
+    }
+    const auto stdin_count =
+        std::count(options.inputs.begin(), options.inputs.end(), kStandardInput);
+    if (stdin_count > 1) throw UsageError("standard input ('-') can be read only once");
+    if (stdin_count > 0 && command.takes(kOutputOptions) && !options.output && !options.to_stdout) {
+        throw UsageError("no output name comes from standard input ('-'); give -o PATH or -c");
+    }
     if (options.output && options.inputs.size() > 1) {
         throw UsageError("-o can only be used with one input");
     }
@@ -172,6 +185,11 @@ ExitStatus status_of(const std::exception& error) {
 }
 
 }  // namespace
+
+std::filesystem::path source_of(const std::string& input) {
+    return input == kStandardInput ? std::filesystem::path("/dev/stdin")
+                                   : std::filesystem::path(input);
+}
 
 std::string printable(std::string_view text) {
     std::string out;
@@ -253,7 +271,7 @@ void check_output(const Options& options, const std::string& input,
     if (!options.force) {
         throw Refusal(target.string(), "already exists; use -f to replace it");
     }
-    if (std::filesystem::equivalent(input, target, ec)) {
+    if (std::filesystem::equivalent(source_of(input), target, ec)) {
         throw Refusal(target.string(), "is the input itself; not replaced");
     }
 }

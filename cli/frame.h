@@ -15,6 +15,13 @@ namespace quorvane::cli {
 
 inline constexpr std::string_view kProgram = "quorvane-cli";
 
+// The input name that stands for standard input.
+inline constexpr std::string_view kStandardInput = "-";
+
+// The file to read input from: for "-" standard input's own (read as it arrives, also from a
+// pipe), else input itself.
+std::filesystem::path source_of(const std::string& input);
+
 // The program's exit status. With several inputs the worst status of any input is the program's.
 enum class ExitStatus : int {
     Ok = 0,
@@ -127,8 +134,8 @@ ExitStatus for_each_input(const Options& options,
                           const FailureNote& note = {});
 
 // Refuses to write target when it is a regular file and -f was not given, when it is the input
-// itself, or when it is a directory or a special file other than a character device or FIFO
-// (those are written in place).
+// itself (standard input's file included), or when it is a directory or a special file other than a
+// character device or FIFO (those are written in place).
 void check_output(const Options& options, const std::string& input,
                   const std::filesystem::path& target);
 

@@ -95,7 +95,7 @@ ExitStatus run_info(const Options& options) {
     const ExitStatus status = for_each_input(
         options,
         [&](const std::string& input) {
-            const FileStart file = read_file_start(input, kMaxRodFileBytes + 1);
+            const FileStart file = read_file_start(source_of(input), kMaxRodFileBytes + 1);
             const RodFileInfo info = describe_rod_file(file.bytes);
             if (options.json) {
                 info_json(json, input, info);

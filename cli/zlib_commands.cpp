@@ -27,8 +27,8 @@ void run_one(const Options& options, const std::string& input, std::filesystem::
     ProgressLine progress(!options.quiet);
     const std::string shown = printable(input);
     const ZFileResult result = command(
-        input, target, [&](uint64_t done, int64_t total) { progress.update(shown, done, total); },
-        output);
+        source_of(input), target,
+        [&](uint64_t done, int64_t total) { progress.update(shown, done, total); }, output);
     progress.clear();
     if (result.trailing_data && !options.quiet) {
         report(input, "warning: data after the end of the zlib stream ignored");
@@ -51,10 +51,14 @@ ExitStatus run_compress(const Options& options) {
 
 ExitStatus run_decompress(const Options& options) {
     return for_each_input(options, [&](const std::string& input) {
-        const auto derived = unzlib_file_name(input);
-        if (!derived) throw Refusal(input, "name does not end in .zlib; not decompressed");
-        const std::filesystem::path target =
-            options.output ? std::filesystem::path(*options.output) : *derived;
+        // Standard input has no name to take the ending off; -o or -c is given for it.
+        std::filesystem::path target;
+        if (input != kStandardInput) {
+            const auto derived = unzlib_file_name(input);
+            if (!derived) throw Refusal(input, "name does not end in .zlib; not decompressed");
+            target = *derived;
+        }
+        if (options.output) target = *options.output;
         run_one(options, input, target, decompress_file);
     });
 }

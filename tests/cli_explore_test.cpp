@@ -65,6 +65,14 @@ std::vector<CliCase> explore_cases() {
          "  DataBitCount     : 13\n  SourceByteCount  : 4000\n  HighRods         : 2\n"
          "  header\\+data\\+pad  : 20 bytes\n"
          "  decision part    : 1 byte, does not start like a zlib stream \\(LZ77 likely off\\)\n"},
+        {"InfoReadsAPipeWhenNoFileIsNamed",
+         {"info"},
+         {},
+         0,
+         {},
+         "",
+         "-: 21 bytes\n  CycleCount       : 3\n[^]*",
+         kNegative},
         {"InfoTooShort",
          {"info", "x.rod"},
          {{"x.rod", Bytes(17, 0)}},
