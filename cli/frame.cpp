@@ -69,11 +69,12 @@ Action parse_options(const Subcommand& command, std::span<char*> args, Options& 
             options.inputs.emplace_back(arg);
             continue;
         }
-        auto value_of = [&](std::string_view name, std::optional<std::string_view> attached) {
+        auto value_of = [&](const OptionSpec& option, std::string_view name,
+                            std::optional<std::string_view> attached) {
             if (!attached && i + 1 < args.size()) attached = args[++i];
             if (!attached) {
-                const bool path = name == "-o" || name == "--output";
-                throw UsageError(quoted(path ? "missing path after" : "missing value after", name));
+                throw UsageError(quoted(
+                    option.takes_path() ? "missing path after" : "missing value after", name));
             }
             return std::string(*attached);
         };
@@ -94,9 +95,10 @@ Action parse_options(const Subcommand& command, std::span<char*> args, Options& 
             }
             std::string value;
             if (option->takes_value()) {
-                value = value_of(name, equals == std::string_view::npos
-                                           ? std::nullopt
-                                           : std::optional(arg.substr(equals + 1)));
+                value = value_of(*option, name,
+                                 equals == std::string_view::npos
+                                     ? std::nullopt
+                                     : std::optional(arg.substr(equals + 1)));
             }
             if (!apply(*option, name, std::move(value))) return action_of(*option);
         } else {
@@ -106,8 +108,9 @@ Action parse_options(const Subcommand& command, std::span<char*> args, Options& 
                 if (option == nullptr) throw UsageError(quoted("unknown option", name));
                 if (option->takes_value()) {
                     apply(*option, name,
-                          value_of(name, k + 1 < arg.size() ? std::optional(arg.substr(k + 1))
-                                                            : std::nullopt));
+                          value_of(*option, name,
+                                   k + 1 < arg.size() ? std::optional(arg.substr(k + 1))
+                                                      : std::nullopt));
                     break;
                 }
                 if (!apply(*option, name, {})) return action_of(*option);
