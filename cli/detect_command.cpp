@@ -26,8 +26,7 @@ std::string result_text(const DetectedResult& result) {
     return text;
 }
 
-// One line per result: "  -r 2: 3000 bytes, CRC-32 ..., 1 cycle", each after a newline.
-// One line per result: the first setting that gives it and what it gives.
+// One line per result: every setting that gives it and what it gives.
 std::vector<std::string> candidate_lines(const DetectionReport& report) {
     std::vector<std::string> lines;
     for (const DetectedResult& result : report.results) {
@@ -61,9 +60,9 @@ DetectionReport detect(const Options& options, const std::string& input,
 }
 
 std::vector<uint8_t> read_rod_file(const std::string& input) {
-    FileStart file = read_file_start(input, kMaxRodFileBytes + 1);
+    FileStart file = read_file_start(source_of(input), kMaxRodFileBytes + 1);
     if (!file.whole() || static_cast<int64_t>(file.bytes.size()) > kMaxRodFileBytes) {
-        throw Refusal(input, "larger than any rod file", kExitBadData);
+        throw Refusal(input, "larger than any rod file", ExitStatus::BadData);
     }
     return std::move(file.bytes);
 }
@@ -91,11 +90,11 @@ void report_json(JsonWriter& json, const std::string& input, const DetectionRepo
     json.end_array().end_object();
 }
 
-int run_detect(const Options& options) {
+ExitStatus run_detect(const Options& options) {
     JsonWriter json;
     json.begin_object().key("files").begin_array();
     bool in_json = false;  // the input at hand has its entry
-    const int status = for_each_input(
+    const ExitStatus status = for_each_input(
         options,
         [&](const std::string& input) {
             in_json = false;
@@ -110,13 +109,13 @@ int run_detect(const Options& options) {
                 print_out(text + candidates_text(report) + "\n");
             }
             if (report.results.empty()) {
-                throw Refusal(input, one_line(kRestoreFailedMessage), kExitBadData);
+                throw Refusal(input, one_line(kRestoreFailedMessage), ExitStatus::BadData);
             }
             if (report.results.size() > 1) {
                 throw Refusal(
                     input,
                     "restores to " + std::to_string(report.results.size()) + " different files",
-                    kExitBadData);
+                    ExitStatus::BadData);
             }
         },
         [&](const std::string& input, const std::string& message) {
@@ -156,19 +155,28 @@ std::string settings_text(const std::vector<RodSettingsPair>& settings) {
 }
 
 RodSettingsPair detect_settings_of(const Options& options, const std::string& input) {
-    const DetectionReport report = detect(options, input, read_rod_file(input), true);
+    const std::vector<uint8_t> bytes = read_rod_file(input);
+    DetectionReport report = detect(options, input, bytes, true);
     if (report.results.empty()) {
-        throw Refusal(input, one_line(kRestoreFailedMessage), kExitBadData);
+        throw Refusal(input, one_line(kRestoreFailedMessage), ExitStatus::BadData);
     }
     if (report.results.size() > 1) {
-        throw Refusal(input, "restores to more than one file; nothing written:", kExitBadData,
-                      candidate_lines(report));
+        // Stopping at the second result decides the refusal, but the settings not yet tried may
+        // give more files, or the true one: the list a person picks from must be whole.
+        if (report.tried < report.total) report = detect(options, input, bytes, false);
+        throw Refusal(input,
+                      "restores to " + std::to_string(report.results.size()) +
+                          " different files; nothing written:",
+                      ExitStatus::BadData, candidate_lines(report));
     }
     return report.results.front().settings.front();
 }
 
-const Subcommand kDetectCommand{"detect", "[--json] FILE.rod...",
-                                "find the settings a rod file restores with", kJsonOption,
-                                run_detect};
+const Subcommand kDetectCommand{"detect",
+                                "[--json] FILE.rod...",
+                                "find the settings a rod file restores with",
+                                kJsonOption,
+                                run_detect,
+                                "rod"};
 
 }  // namespace quorvane::cli

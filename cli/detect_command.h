@@ -12,8 +12,8 @@ namespace quorvane::cli {
 extern const Subcommand kDetectCommand;
 
 // The settings input restores with, for unpack and test: refused (exit 1) with the restoration
-// failure message when none restores it, and with the candidates listed when it restores to two
-// or more different files.
+// failure message when none restores it, and with every candidate listed (all settings tried)
+// when it restores to two or more different files.
 RodSettingsPair detect_settings_of(const Options& options, const std::string& input);
 
 // "-r 2-5,8; -r 3 --no-lz77": settings as the options that give them.

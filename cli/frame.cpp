@@ -7,13 +7,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 
+#include "cli/options.h"
 #include "engine/errors.h"
-#include "status/setting_texts.h"
 #include "zstream/atomic_file.h"
 #include "zstream/zlib_errors.h"
 
@@ -24,94 +23,13 @@
 namespace quorvane::cli {
 namespace {
 
-class UsageError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
-
 void print_line(std::FILE* to, std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), to);
     std::fputc('\n', to);
 }
 
-// "pack, unpack and test": the commands that take an option set.
-std::string commands_taking(std::span<const Subcommand> table, OptionSet set) {
-    std::vector<std::string_view> names;
-    for (const auto& command : table) {
-        if (command.takes(set)) names.push_back(command.name);
-    }
-    std::string text;
-    for (size_t i = 0; i < names.size(); ++i) {
-        if (i > 0) text.append(i + 1 == names.size() ? " and " : ", ");
-        text.append(names[i]);
-    }
-    return text;
-}
-
-void print_help(std::span<const Subcommand> table, std::FILE* to) {
-    std::string text("Usage: ");
-    text.append(kProgram).append(" COMMAND [OPTIONS] FILE...\n\nCommands:\n");
-    size_t name_width = 0;
-    size_t operands_width = 0;
-    for (const auto& command : table) {
-        name_width = std::max(name_width, command.name.size());
-        operands_width = std::max(operands_width, command.operands.size());
-    }
-    for (const auto& command : table) {
-        text.append("  ").append(command.name);
-        text.append(name_width - command.name.size() + 1, ' ').append(command.operands);
-        text.append(operands_width - command.operands.size() + 2, ' ');
-        text.append(command.summary).append("\n");
-    }
-    text.append(
-        "\nOptions:\n"
-        "  -o, --output PATH  write to PATH (only with one input)\n"
-        "  -f, --force        replace an existing output\n"
-        "  -c, --stdout       write to standard output (not to a terminal)\n"
-        "  -q, --quiet        no progress line, no reports of success\n"
-        "  -v, --verbose      report every file written\n"
-        "  -h, --help         show this help\n"
-        "  -V, --version      show the version\n");
-    // Each group of options is listed under the commands that take it, if any do.
-    struct OptionGroup {
-        OptionSet set;
-        const char* heading;  // after the command names
-        const char* lines;
-    };
-    static constexpr OptionGroup kGroups[] = {
-        {kRodOptions, " (defaults are the desktop program's):\n",
-         "  -r, --rod-size N   rod size, 2..128 (2)\n"
-         "  -d, --depth N      passes stop at N % of a cycle's start size, 1..60 (1)\n"
-         "  -l, --level N      cycles stop at N % of the original size, 1..100 (1)\n"
-         "  --loops TEXT       cycles before auto stop takes over (2)\n"
-         "  --no-lz77          store the decisions as they are, not deflated\n"
-         "  --single           one cycle only\n"
-         "  --experimental     experimental decision format\n"
-         "  --no-check         pack: no integrity trailer, only the rod stream\n"
-         "A rod file records neither the rod size nor the LZ77 setting: unpack it with the\n"
-         "ones it was packed with, or let --detect find them.\n"},
-        {kDetectOption, ":\n",
-         "  --detect           find the rod size and LZ77 setting by trying every one\n"},
-        {kJsonOption, ":\n", "  --json             one machine-readable document on stdout\n"},
-        {kStudyOptions, " (a LIST is numbers and ranges: 2,3,8 or 2-16):\n",
-         "  -r, --rod-size LIST  rod sizes, 2..128 (2,3,4,8)\n"
-         "  -d, --depth LIST     depths, 1..60 (1)\n"
-         "  --lz77 WHICH         on, off or both (on)\n"
-         "  --loops LIST         cycles before auto stop takes over, 1..32767 (2)\n"
-         "  --single             one cycle only\n"
-         "  --csv                comma-separated values instead of the table\n"
-         "  -j, --jobs N         files studied at once, 1..256 (one per core)\n"},
-    };
-    for (const OptionGroup& group : kGroups) {
-        const std::string names = commands_taking(table, group.set);
-        if (names.empty()) continue;
-        text.append("\nOptions of ").append(names).append(group.heading).append(group.lines);
-    }
-    text.append(
-        "\nInputs are never removed. Exit status: 0 success; 1 packing found nothing worth\n"
-        "writing, a restoration failed, or corrupt or truncated data; 2 usage or file-system\n"
-        "error.");
-    print_line(to, text);
+void print_text(std::FILE* to, std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), to);
 }
 
 void print_version() {
@@ -128,167 +46,16 @@ std::string quoted(std::string_view what, std::string_view text) {
 
 enum class Action { Run, Help, Version };
 
-// A whole decimal number within [low, high], or a usage error naming the option.
-int number_in_range(std::string_view option, std::string_view text, int low, int high) {
-    int value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < low ||
-        value > high) {
-        std::string message = quoted("invalid value", text);
-        message.append(" for ").append(option).append(" (");
-        message.append(std::to_string(low)).append("..").append(std::to_string(high)).append(")");
-        throw UsageError(message);
-    }
-    return value;
+Action action_of(const OptionSpec& option) {
+    return option.long_name == "help" ? Action::Help : Action::Version;
 }
 
-// A list of whole numbers and ranges within [low, high] ("2,3,8", "2-16", "2-4,8"), each
-// number once, in the order given; or a usage error naming the option.
-std::vector<int> list_in_range(std::string_view option, std::string_view text, int low, int high) {
-    std::vector<int> values;
-    const auto invalid = [&] {
-        std::string message = quoted("invalid value", text);
-        message.append(" for ").append(option).append(" (a list within ");
-        message.append(std::to_string(low)).append("..").append(std::to_string(high));
-        message.append(")");
-        return UsageError(message);
-    };
-    size_t start = 0;
-    for (;;) {
-        const size_t comma = text.find(',', start);
-        const std::string_view item = text.substr(start, comma - start);
-        const size_t dash = item.find('-', 1);
-        int first = 0;
-        int last = 0;
-        try {
-            first = number_in_range(option, item.substr(0, dash), low, high);
-            last = dash == std::string_view::npos
-                       ? first
-                       : number_in_range(option, item.substr(dash + 1), first, high);
-        } catch (const UsageError&) {
-            throw invalid();
-        }
-        for (int v = first; v <= last; ++v) {
-            if (std::find(values.begin(), values.end(), v) == values.end()) values.push_back(v);
-        }
-        if (comma == std::string_view::npos) break;
-        start = comma + 1;
-    }
-    return values;
-}
-
-// "on", "off", "both" or a list of on and off.
-std::vector<bool> lz77_choice(std::string_view option, std::string_view text) {
-    if (text == "both") return {true, false};
-    std::vector<bool> values;
-    size_t start = 0;
-    for (;;) {
-        const size_t comma = text.find(',', start);
-        const std::string_view item = text.substr(start, comma - start);
-        if (item != "on" && item != "off") {
-            std::string message = quoted("invalid value", text);
-            message.append(" for ").append(option).append(" (on, off or both)");
-            throw UsageError(message);
-        }
-        const bool on = item == "on";
-        if (std::find(values.begin(), values.end(), on) == values.end()) values.push_back(on);
-        if (comma == std::string_view::npos) break;
-        start = comma + 1;
-    }
-    return values;
-}
-
-// The study's options that take a value; false when name is no such option.
-bool apply_study_valued(std::string_view name, const std::string& value, StudyOptions& study) {
-    if (name == "-r" || name == "--rod-size") {
-        study.rod_sizes = list_in_range(name, value, 2, 128);
-    } else if (name == "-d" || name == "--depth") {
-        study.depths = list_in_range(name, value, 1, 60);
-    } else if (name == "--lz77") {
-        study.lz77 = lz77_choice(name, value);
-    } else if (name == "--loops") {
-        study.loops = list_in_range(name, value, 1, 32767);
-    } else if (name == "-j" || name == "--jobs") {
-        study.jobs = number_in_range(name, value, 1, 256);
-    } else {
-        return false;
-    }
-    return true;
-}
-
-// Applies an option that takes a value; false when name is no such option.
-bool apply_valued(const Subcommand& command, std::string_view name, std::string value,
-                  Options& options) {
-    if (name == "-o" || name == "--output") {
-        if (value.empty()) throw UsageError(quoted("missing path after", name));
-        options.output = std::move(value);
-        return true;
-    }
-    if (command.takes(kStudyOptions)) return apply_study_valued(name, value, options.study);
-    if (!command.takes(kRodOptions)) return false;
-    RodSettings& rod = options.rod;
-    if (name == "-r" || name == "--rod-size") {
-        rod.rod_size = number_in_range(name, value, 2, 128);
-    } else if (name == "-d" || name == "--depth") {
-        rod.depth = number_in_range(name, value, 1, 60);
-    } else if (name == "-l" || name == "--level") {
-        rod.level = number_in_range(name, value, 1, 100);
-    } else if (name == "--loops") {
-        // Converted as the engine converts it, but before any work is done.
-        try {
-            strict_decimal(value);
-        } catch (const EConvertError& error) {
-            throw UsageError(error.what());
-        }
-        rod.loops = std::move(value);
-    } else {
-        return false;
-    }
-    return true;
-}
-
-bool takes_value(const Subcommand& command, std::string_view name) {
-    if (name == "-o" || name == "--output") return true;
-    if (command.takes(kStudyOptions) &&
-        (name == "-r" || name == "-d" || name == "-j" || name == "--rod-size" ||
-         name == "--depth" || name == "--lz77" || name == "--loops" || name == "--jobs")) {
-        return true;
-    }
-    return command.takes(kRodOptions) &&
-           (name == "-r" || name == "-d" || name == "-l" || name == "--rod-size" ||
-            name == "--depth" || name == "--level" || name == "--loops");
-}
-
-// Applies a flag; false when name is no such flag.
-bool apply_flag(const Subcommand& command, std::string_view name, Options& options) {
-    if (name == "-f" || name == "--force") {
-        options.force = true;
-    } else if (name == "-q" || name == "--quiet") {
-        options.quiet = true;
-    } else if (name == "-v" || name == "--verbose") {
-        options.verbose = true;
-    } else if (command.takes(kOutputOptions) && (name == "-c" || name == "--stdout")) {
-        options.to_stdout = true;
-    } else if (command.name == "pack" && name == "--no-check") {
-        options.rod.no_check = true;
-    } else if (command.takes(kRodOptions) && name == "--no-lz77") {
-        options.rod.no_lz77 = true;
-    } else if (command.takes(kRodOptions) && name == "--single") {
-        options.rod.single = true;
-    } else if (command.takes(kRodOptions) && name == "--experimental") {
-        options.rod.experimental = true;
-    } else if (command.takes(kDetectOption) && name == "--detect") {
-        options.detect = true;
-    } else if (command.takes(kJsonOption) && name == "--json") {
-        options.json = true;
-    } else if (command.takes(kStudyOptions) && name == "--single") {
-        options.study.single = true;
-    } else if (command.takes(kStudyOptions) && name == "--csv") {
-        options.study.csv = true;
-    } else {
-        return false;
-    }
-    return true;
+// The option command takes under name; -o and -f are taken from every command, so that the
+// commands that write no file can refuse them by name.
+const OptionSpec* option_named(const Subcommand& command, std::string_view name) {
+    if (const OptionSpec* option = find_option(command, name)) return option;
+    const OptionSpec* other = find_any_option(name);
+    return other != nullptr && other->set == kOutputOptions ? other : nullptr;
 }
 
 // Reads the options and operands after the subcommand's name. Options may come anywhere before a
@@ -302,48 +69,51 @@ Action parse_options(const Subcommand& command, std::span<char*> args, Options& 
             options.inputs.emplace_back(arg);
             continue;
         }
-        auto value_of = [&](std::string_view name, std::optional<std::string_view> attached) {
+        auto value_of = [&](const OptionSpec& option, std::string_view name,
+                            std::optional<std::string_view> attached) {
             if (!attached && i + 1 < args.size()) attached = args[++i];
             if (!attached) {
-                const bool path = name == "-o" || name == "--output";
-                throw UsageError(quoted(path ? "missing path after" : "missing value after", name));
+                throw UsageError(quoted(
+                    option.takes_path() ? "missing path after" : "missing value after", name));
             }
             return std::string(*attached);
+        };
+        // Applies the option; false for -h and -V, which end the parsing.
+        auto apply = [&](const OptionSpec& option, std::string_view name, std::string value) {
+            if (option.apply == nullptr) return false;
+            option.apply(options, name, std::move(value));
+            return true;
         };
         if (arg == "--") {
             operands_only = true;
         } else if (arg.starts_with("--")) {
             const size_t equals = arg.find('=');
             const std::string_view name = arg.substr(0, equals);
-            if (takes_value(command, name)) {
-                apply_valued(command, name,
-                             value_of(name, equals == std::string_view::npos
-                                                ? std::nullopt
-                                                : std::optional(arg.substr(equals + 1))),
-                             options);
-                continue;
-            }
-            if (equals != std::string_view::npos) throw UsageError(quoted("unknown option", arg));
-            if (name == "--help") return Action::Help;
-            if (name == "--version") return Action::Version;
-            if (!apply_flag(command, name, options))
+            const OptionSpec* option = option_named(command, name);
+            if (option == nullptr || (equals != std::string_view::npos && !option->takes_value())) {
                 throw UsageError(quoted("unknown option", arg));
+            }
+            std::string value;
+            if (option->takes_value()) {
+                value = value_of(*option, name,
+                                 equals == std::string_view::npos
+                                     ? std::nullopt
+                                     : std::optional(arg.substr(equals + 1)));
+            }
+            if (!apply(*option, name, std::move(value))) return action_of(*option);
         } else {
             for (size_t k = 1; k < arg.size(); ++k) {
                 const std::string name{'-', arg[k]};
-                if (takes_value(command, name)) {
-                    apply_valued(
-                        command, name,
-                        value_of(name, k + 1 < arg.size() ? std::optional(arg.substr(k + 1))
-                                                          : std::nullopt),
-                        options);
+                const OptionSpec* option = option_named(command, name);
+                if (option == nullptr) throw UsageError(quoted("unknown option", name));
+                if (option->takes_value()) {
+                    apply(*option, name,
+                          value_of(*option, name,
+                                   k + 1 < arg.size() ? std::optional(arg.substr(k + 1))
+                                                      : std::nullopt));
                     break;
                 }
-                if (name == "-h") return Action::Help;
-                if (name == "-V") return Action::Version;
-                if (!apply_flag(command, name, options)) {
-                    throw UsageError(quoted("unknown option", name));
-                }
+                if (!apply(*option, name, {})) return action_of(*option);
             }
         }
     }
@@ -354,7 +124,20 @@ Action parse_options(const Subcommand& command, std::span<char*> args, Options& 
         throw UsageError("--detect finds the rod size and LZ77 setting itself; give neither");
     }
     if (options.json && options.study.csv) throw UsageError("--csv and --json exclude each other");
-    if (options.inputs.empty()) throw UsageError(quoted("no input files for", command.name));
+    // With no file named, a command reads a pipe or a redirected file when it needs no output
+    // name.
+    if (options.inputs.empty()) {
+        if (::isatty(STDIN_FILENO) == 1 || (command.takes(kOutputOptions) && !options.to_stdout)) {
+            throw UsageError(quoted("no input files for", command.name));
+        }
+        options.inputs.emplace_back(kStandardInput);
+    }
+    const auto stdin_count =
+        std::count(options.inputs.begin(), options.inputs.end(), kStandardInput);
+    if (stdin_count > 1) throw UsageError("standard input ('-') can be read only once");
+    if (stdin_count > 0 && command.takes(kOutputOptions) && !options.output && !options.to_stdout) {
+        throw UsageError("no output name comes from standard input ('-'); give -o PATH or -c");
+    }
     if (options.output && options.inputs.size() > 1) {
         throw UsageError("-o can only be used with one input");
     }
@@ -388,23 +171,28 @@ void install_signal_handlers() {
 }
 
 // A help, a version or a result that did not reach standard output is a failure.
-int flushed(int status) {
+ExitStatus flushed(ExitStatus status) {
     if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return status;
     std::string line(kProgram);
     line.append(": standard output: ").append(std::strerror(errno != 0 ? errno : EIO));
     print_line(stderr, line);
-    return kExitFailure;
+    return ExitStatus::Failure;
 }
 
-int status_of(const std::exception& error) {
+ExitStatus status_of(const std::exception& error) {
     if (dynamic_cast<const EZDecompressionError*>(&error) != nullptr ||
         dynamic_cast<const ECorruptData*>(&error) != nullptr) {
-        return kExitBadData;
+        return ExitStatus::BadData;
     }
-    return kExitFailure;
+    return ExitStatus::Failure;
 }
 
 }  // namespace
+
+std::filesystem::path source_of(const std::string& input) {
+    return input == kStandardInput ? std::filesystem::path("/dev/stdin")
+                                   : std::filesystem::path(input);
+}
 
 std::string printable(std::string_view text) {
     std::string out;
@@ -448,9 +236,10 @@ void print_out(std::string_view text) {
     std::fflush(stdout);
 }
 
-int for_each_input(const Options& options, const std::function<void(const std::string&)>& work,
-                   const FailureNote& note) {
-    int worst = kExitOk;
+ExitStatus for_each_input(const Options& options,
+                          const std::function<void(const std::string&)>& work,
+                          const FailureNote& note) {
+    ExitStatus worst = ExitStatus::Ok;
     for (const auto& input : options.inputs) {
         try {
             work(input);
@@ -485,38 +274,54 @@ void check_output(const Options& options, const std::string& input,
     if (!options.force) {
         throw Refusal(target.string(), "already exists; use -f to replace it");
     }
-    if (std::filesystem::equivalent(input, target, ec)) {
+    if (std::filesystem::equivalent(source_of(input), target, ec)) {
         throw Refusal(target.string(), "is the input itself; not replaced");
     }
 }
 
-int run_cli(std::span<const Subcommand> table, int argc, char** argv) {
+ExitStatus run_cli(std::span<const Subcommand> table, int argc, char** argv) {
     const std::span<char*> args(argv + 1, static_cast<size_t>(std::max(argc - 1, 0)));
     if (args.empty()) {
-        print_help(table, stderr);
-        return kExitFailure;
+        print_text(stderr, help_text(table));
+        return ExitStatus::Failure;
     }
     const std::string_view first = args[0];
-    if (first == "-h" || first == "--help") {
-        print_help(table, stdout);
-        return flushed(kExitOk);
-    }
-    if (first == "-V" || first == "--version") {
-        print_version();
-        return flushed(kExitOk);
-    }
-    const auto command = std::find_if(table.begin(), table.end(),
-                                      [&](const Subcommand& c) { return c.name == first; });
+    const auto find_command = [&](std::string_view name) {
+        const auto found = std::find_if(table.begin(), table.end(),
+                                        [&](const Subcommand& c) { return c.name == name; });
+        if (found == table.end()) throw UsageError(quoted("unknown command", name));
+        return found;
+    };
     try {
-        if (command == table.end()) throw UsageError(quoted("unknown command", first));
+        if (first == "-h" || first == "--help" || (first == "help" && args.size() == 1)) {
+            print_text(stdout, help_text(table));
+            return flushed(ExitStatus::Ok);
+        }
+        if (first == "help") {
+            if (args.size() > 2) throw UsageError("help takes one command");
+            print_text(stdout, command_help_text(*find_command(args[1])));
+            return flushed(ExitStatus::Ok);
+        }
+        if (first == "-V" || first == "--version") {
+            print_version();
+            return flushed(ExitStatus::Ok);
+        }
+        // The shell completions are made from the option table when the program is built.
+        if (first == "--completion" && args.size() == 2) {
+            const std::string script = completion_script(table, args[1]);
+            if (script.empty()) throw UsageError(quoted("no completion for the shell", args[1]));
+            print_text(stdout, script);
+            return flushed(ExitStatus::Ok);
+        }
+        const auto command = find_command(first);
         Options options;
         switch (parse_options(*command, args.subspan(1), options)) {
             case Action::Help:
-                print_help(table, stdout);
-                return flushed(kExitOk);
+                print_text(stdout, command_help_text(*command));
+                return flushed(ExitStatus::Ok);
             case Action::Version:
                 print_version();
-                return flushed(kExitOk);
+                return flushed(ExitStatus::Ok);
             case Action::Run:
                 break;
         }
@@ -528,7 +333,7 @@ int run_cli(std::span<const Subcommand> table, int argc, char** argv) {
         print_line(stderr, line);
         line.assign("Try '").append(kProgram).append(" --help'.");
         print_line(stderr, line);
-        return kExitFailure;
+        return ExitStatus::Failure;
     }
 }
 

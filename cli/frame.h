@@ -15,8 +15,19 @@ namespace quorvane::cli {
 
 inline constexpr std::string_view kProgram = "quorvane-cli";
 
-// With several inputs the highest status of any input is the program's.
-enum ExitStatus : int { kExitOk = 0, kExitBadData = 1, kExitFailure = 2 };
+// The input name that stands for standard input.
+inline constexpr std::string_view kStandardInput = "-";
+
+// The file to read input from: for "-" standard input's own (read as it arrives, also from a
+// pipe), else input itself.
+std::filesystem::path source_of(const std::string& input);
+
+// The program's exit status. With several inputs the worst status of any input is the program's.
+enum class ExitStatus : int {
+    Ok = 0,
+    BadData = 1,  // packing found nothing worth writing, a restoration failed, corrupt data
+    Failure = 2,  // usage or file-system error
+};
 
 // Settings of the rod commands (pack, unpack, test); what is not given keeps the desktop
 // program's default.
@@ -56,13 +67,16 @@ struct Options {
     StudyOptions study;
 };
 
-// The sets of options a subcommand takes besides -q, -v, -h and -V.
+// The sets of options a subcommand takes; every one takes the general options.
 enum OptionSet : unsigned {
+    kGeneralOptions = 0,       // -q, -v, -h, -V
     kOutputOptions = 1U << 0,  // -o, -f
-    kRodOptions = 1U << 1,     // RodSettings
-    kDetectOption = 1U << 2,   // --detect
-    kJsonOption = 1U << 3,     // --json
-    kStudyOptions = 1U << 4,   // StudyOptions
+    kStdoutOption = 1U << 1,   // -c
+    kRodOptions = 1U << 2,     // RodSettings
+    kPackOption = 1U << 3,     // --no-check
+    kDetectOption = 1U << 4,   // --detect
+    kJsonOption = 1U << 5,     // --json
+    kStudyOptions = 1U << 6,   // StudyOptions
 };
 
 struct Subcommand {
@@ -70,9 +84,10 @@ struct Subcommand {
     std::string_view operands;  // as shown in the help, e.g. "[-f] [-o PATH] FILE..."
     std::string_view summary;
     unsigned option_sets;  // OptionSet values
-    int (*run)(const Options& options);
+    ExitStatus (*run)(const Options& options);
+    std::string_view ending = {};  // of the input files a shell offers ("rod"); empty: any file
 
-    bool takes(OptionSet set) const { return (option_sets & set) != 0; }
+    bool takes(OptionSet set) const { return set == kGeneralOptions || (option_sets & set) != 0; }
 };
 
 // A refusal the command line decides on itself (an existing output, an unsuitable name), reported
@@ -80,19 +95,19 @@ struct Subcommand {
 // Details, if any, are printed below the error, one indented line each.
 class Refusal : public std::runtime_error {
   public:
-    Refusal(std::string path, const std::string& message, int status = kExitFailure,
+    Refusal(std::string path, const std::string& message, ExitStatus status = ExitStatus::Failure,
             std::vector<std::string> details = {})
         : std::runtime_error(message),
           path_(std::move(path)),
           status_(status),
           details_(std::move(details)) {}
     const std::string& path() const { return path_; }
-    int status() const { return status_; }
+    ExitStatus status() const { return status_; }
     const std::vector<std::string>& details() const { return details_; }
 
   private:
     std::string path_;
-    int status_;
+    ExitStatus status_;
     std::vector<std::string> details_;
 };
 
@@ -113,18 +128,19 @@ using FailureNote = std::function<void(const std::string& input, const std::stri
 std::string printable(std::string_view text);
 
 // Runs work for every input, reporting a failure against the input it belongs to, and returns the
-// highest exit status: 1 for corrupt or truncated data, 2 for anything else.
-int for_each_input(const Options& options, const std::function<void(const std::string&)>& work,
-                   const FailureNote& note = {});
+// worst exit status: BadData for corrupt or truncated data, Failure for anything else.
+ExitStatus for_each_input(const Options& options,
+                          const std::function<void(const std::string&)>& work,
+                          const FailureNote& note = {});
 
 // Refuses to write target when it is a regular file and -f was not given, when it is the input
-// itself, or when it is a directory or a special file other than a character device or FIFO
-// (those are written in place).
+// itself (standard input's file included), or when it is a directory or a special file other than a
+// character device or FIFO (those are written in place).
 void check_output(const Options& options, const std::string& input,
                   const std::filesystem::path& target);
 
 // Parses the arguments against the table, installs the signal handlers and runs the subcommand;
 // returns the exit status.
-int run_cli(std::span<const Subcommand> table, int argc, char** argv);
+ExitStatus run_cli(std::span<const Subcommand> table, int argc, char** argv);
 
 }  // namespace quorvane::cli

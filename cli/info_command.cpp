@@ -89,13 +89,13 @@ void info_json(JsonWriter& json, const std::string& input, const RodFileInfo& in
     json.end_object().end_object();
 }
 
-int run_info(const Options& options) {
+ExitStatus run_info(const Options& options) {
     JsonWriter json;
     json.begin_object().key("files").begin_array();
-    const int status = for_each_input(
+    const ExitStatus status = for_each_input(
         options,
         [&](const std::string& input) {
-            const FileStart file = read_file_start(input, kMaxRodFileBytes + 1);
+            const FileStart file = read_file_start(source_of(input), kMaxRodFileBytes + 1);
             const RodFileInfo info = describe_rod_file(file.bytes);
             if (options.json) {
                 info_json(json, input, info);
@@ -113,8 +113,11 @@ int run_info(const Options& options) {
 
 }  // namespace
 
-const Subcommand kInfoCommand{"info", "[--json] FILE.rod...",
-                              "show a rod file's header without restoring it", kJsonOption,
-                              run_info};
+const Subcommand kInfoCommand{"info",
+                              "[--json] FILE.rod...",
+                              "show a rod file's header without restoring it",
+                              kJsonOption,
+                              run_info,
+                              "rod"};
 
 }  // namespace quorvane::cli

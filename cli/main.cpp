@@ -13,5 +13,5 @@ int main(int argc, char** argv) {
     const std::array commands = {kPackCommand,     kUnpackCommand,     kTestCommand,
                                  kCompressCommand, kDecompressCommand, kInfoCommand,
                                  kDetectCommand,   kStudyCommand};
-    return run_cli(commands, argc, argv);
+    return static_cast<int>(run_cli(commands, argc, argv));
 }

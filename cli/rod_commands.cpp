@@ -4,16 +4,22 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "cli/detect_command.h"
 #include "cli/progress_line.h"
+#include "engine/errors.h"
 #include "rodfile/rod_file_names.h"
+#include "rodfile/rod_header.h"
 #include "run/run_files.h"
 #include "status/setting_texts.h"
 #include "status/status_board.h"
 #include "status/status_texts.h"
+#include "zstream/file_stream.h"
 
 namespace quorvane::cli {
 namespace {
@@ -137,6 +143,27 @@ Settings settings_of(const RodSettings& rod) {
 
 enum class Direction { Pack, Unpack, Test };
 
+std::vector<uint8_t> read_standard_input(const std::string& input, bool unpacking) {
+    const int64_t limit = unpacking ? kMaxRodFileBytes : kMaxInputSize;
+    FileStart file = read_file_start(source_of(input), static_cast<size_t>(limit) + 1);
+    if (unpacking && static_cast<int64_t>(file.bytes.size()) > limit) {
+        throw Refusal(input, "larger than any rod file", ExitStatus::BadData);
+    }
+    return std::move(file.bytes);
+}
+
+// Loads bytes read from standard input as the run's input. The engine tells a rod file by its
+// name, which standard input lacks; the name given here only says which of the two it is.
+LoadResult load_piped(Engine& engine, std::vector<uint8_t>& bytes, bool unpacking) {
+    static char empty = 0;
+    void* const data = bytes.empty() ? static_cast<void*>(&empty) : bytes.data();
+    FileHandle file(::fmemopen(data, bytes.size(), "rb"));
+    if (!file)
+        throw EInOutError(std::string("Cannot read standard input: ") + std::strerror(errno));
+    return load_opened_file(engine, unpacking ? "-.rod" : "-", std::move(file),
+                            static_cast<int64_t>(bytes.size()));
+}
+
 // What a failed restoration used: a rod file records neither, so a wrong one is the likely cause.
 std::string restoration_settings(const Settings& settings) {
     std::string line("restored with rod size ");
@@ -148,7 +175,8 @@ std::string restoration_settings(const Settings& settings) {
 
 void run_one(const Options& options, const std::string& input, Direction direction) {
     const bool unpacking = direction != Direction::Pack;
-    if (unpacking && !is_rod_name(input)) {
+    const bool from_stdin = input == kStandardInput;
+    if (unpacking && !from_stdin && !is_rod_name(input)) {
         throw Refusal(input, "name does not end in .rod; not unpacked");
     }
     RunOptions run_options;
@@ -169,10 +197,16 @@ void run_one(const Options& options, const std::string& input, Direction directi
         settings.rod_size = found.rod_size;
         settings.lz77 = found.lz77;
     }
+    // Standard input is read whole before the run, at most one byte past the limit; the bytes
+    // outlive the engine that reads them.
+    std::vector<uint8_t> piped;
+    if (from_stdin) piped = read_standard_input(input, unpacking);
     CommandLineObserver ui(options, input, settings);
     Engine engine(ui, settings);
 
-    if (load_file(engine, input) == LoadResult::Refused) {
+    const LoadResult loaded =
+        from_stdin ? load_piped(engine, piped, unpacking) : load_file(engine, input);
+    if (loaded == LoadResult::Refused) {
         throw Refusal(input, std::string(message_text(Message::SizeLimit)));
     }
     const RunResult result = ProcessRun(engine, unpacking, run_options);
@@ -182,10 +216,10 @@ void run_one(const Options& options, const std::string& input, Direction directi
         case RunOutcome::Tested:
             break;
         case RunOutcome::NotSuccessful:
-            throw Refusal(input, std::string(kModeNotSuccessful), kExitBadData);
+            throw Refusal(input, std::string(kModeNotSuccessful), ExitStatus::BadData);
         case RunOutcome::RestoreFailed:
             report(input, one_line(message_text(Message::RestoreFailed)));
-            throw Refusal(input, restoration_settings(settings), kExitBadData);
+            throw Refusal(input, restoration_settings(settings), ExitStatus::BadData);
         case RunOutcome::DeviceFull:
             throw Refusal(result.OutputPath,
                           std::string(kModeFailed) + " (" + result.write_error + ")");
@@ -211,15 +245,15 @@ void run_one(const Options& options, const std::string& input, Direction directi
     }
 }
 
-int run_pack(const Options& options) {
+ExitStatus run_pack(const Options& options) {
     return for_each_input(options,
                           [&](const std::string& in) { run_one(options, in, Direction::Pack); });
 }
-int run_unpack(const Options& options) {
+ExitStatus run_unpack(const Options& options) {
     return for_each_input(options,
                           [&](const std::string& in) { run_one(options, in, Direction::Unpack); });
 }
-int run_test(const Options& options) {
+ExitStatus run_test(const Options& options) {
     return for_each_input(options,
                           [&](const std::string& in) { run_one(options, in, Direction::Test); });
 }
@@ -227,11 +261,18 @@ int run_test(const Options& options) {
 }  // namespace
 
 const Subcommand kPackCommand{"pack", "[options] FILE...", "write FILE.rod, FILE centrifuged",
-                              kOutputOptions | kRodOptions, run_pack};
-const Subcommand kUnpackCommand{"unpack", "[options] FILE.rod...", "restore FILE from FILE.rod",
-                                kOutputOptions | kRodOptions | kDetectOption, run_unpack};
-const Subcommand kTestCommand{"test", "[options] FILE.rod...",
+                              kOutputOptions | kStdoutOption | kRodOptions | kPackOption, run_pack};
+const Subcommand kUnpackCommand{"unpack",
+                                "[options] FILE.rod...",
+                                "restore FILE from FILE.rod",
+                                kOutputOptions | kStdoutOption | kRodOptions | kDetectOption,
+                                run_unpack,
+                                "rod"};
+const Subcommand kTestCommand{"test",
+                              "[options] FILE.rod...",
                               "restore FILE.rod in memory, write nothing",
-                              kRodOptions | kDetectOption, run_test};
+                              kRodOptions | kDetectOption,
+                              run_test,
+                              "rod"};
 
 }  // namespace quorvane::cli

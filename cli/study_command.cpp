@@ -295,11 +295,14 @@ std::string json_text(const std::vector<FileStudy>& studies, const std::vector<S
     return json.text();
 }
 
-int run_study(const Options& options) {
+ExitStatus run_study(const Options& options) {
     const std::vector<StudySetting> sweep = sweep_of(options.study);
     ProgressLine progress(!options.quiet);
-    const std::vector<FileStudy> studies =
-        study_files(options.inputs, sweep, static_cast<unsigned>(options.study.jobs.value_or(0)),
+    std::vector<std::string> sources;
+    for (const std::string& input : options.inputs)
+        sources.push_back(source_of(input).string());
+    std::vector<FileStudy> studies =
+        study_files(sources, sweep, static_cast<unsigned>(options.study.jobs.value_or(0)),
                     [&](size_t done, size_t total) {
                         if (progress.due()) {
                             progress.draw("study: " + std::to_string(done) + " of " +
@@ -307,9 +310,12 @@ int run_study(const Options& options) {
                         }
                     });
     progress.clear();
+    // The results name the inputs as given ("-", not the file standard input was read from).
+    for (size_t i = 0; i < studies.size(); ++i)
+        studies[i].path = options.inputs[i];
     // Failures are reported in the order of the inputs, as by every command.
     size_t index = 0;
-    int status = for_each_input(options, [&](const std::string&) {
+    ExitStatus status = for_each_input(options, [&](const std::string&) {
         const FileStudy& f = studies[index++];
         if (f.error) std::rethrow_exception(f.error);
     });
@@ -326,7 +332,7 @@ int run_study(const Options& options) {
         for (const StudyMeasurement& m : f.measurements) {
             // A rod stream packing kept that does not restore is a fault of the program.
             if (m.outcome == StudyOutcome::NotRestored)
-                status = std::max<int>(status, kExitBadData);
+                status = std::max(status, ExitStatus::BadData);
         }
     }
     return status;

@@ -27,8 +27,8 @@ void run_one(const Options& options, const std::string& input, std::filesystem::
     ProgressLine progress(!options.quiet);
     const std::string shown = printable(input);
     const ZFileResult result = command(
-        input, target, [&](uint64_t done, int64_t total) { progress.update(shown, done, total); },
-        output);
+        source_of(input), target,
+        [&](uint64_t done, int64_t total) { progress.update(shown, done, total); }, output);
     progress.clear();
     if (result.trailing_data && !options.quiet) {
         report(input, "warning: data after the end of the zlib stream ignored");
@@ -41,7 +41,7 @@ void run_one(const Options& options, const std::string& input, std::filesystem::
     }
 }
 
-int run_compress(const Options& options) {
+ExitStatus run_compress(const Options& options) {
     return for_each_input(options, [&](const std::string& input) {
         const std::filesystem::path target =
             options.output ? std::filesystem::path(*options.output) : zlib_file_name(input);
@@ -49,12 +49,16 @@ int run_compress(const Options& options) {
     });
 }
 
-int run_decompress(const Options& options) {
+ExitStatus run_decompress(const Options& options) {
     return for_each_input(options, [&](const std::string& input) {
-        const auto derived = unzlib_file_name(input);
-        if (!derived) throw Refusal(input, "name does not end in .zlib; not decompressed");
-        const std::filesystem::path target =
-            options.output ? std::filesystem::path(*options.output) : *derived;
+        // Standard input has no name to take the ending off; -o or -c is given for it.
+        std::filesystem::path target;
+        if (input != kStandardInput) {
+            const auto derived = unzlib_file_name(input);
+            if (!derived) throw Refusal(input, "name does not end in .zlib; not decompressed");
+            target = *derived;
+        }
+        if (options.output) target = *options.output;
         run_one(options, input, target, decompress_file);
     });
 }
@@ -62,9 +66,13 @@ int run_decompress(const Options& options) {
 }  // namespace
 
 const Subcommand kCompressCommand{"compress", "[-f] [-o PATH] FILE...",
-                                  "write FILE.zlib, one zlib stream of FILE", kOutputOptions,
-                                  run_compress};
-const Subcommand kDecompressCommand{"decompress", "[-f] [-o PATH] FILE.zlib...",
-                                    "write FILE from FILE.zlib", kOutputOptions, run_decompress};
+                                  "write FILE.zlib, one zlib stream of FILE",
+                                  kOutputOptions | kStdoutOption, run_compress};
+const Subcommand kDecompressCommand{"decompress",
+                                    "[-f] [-o PATH] FILE.zlib...",
+                                    "write FILE from FILE.zlib",
+                                    kOutputOptions | kStdoutOption,
+                                    run_decompress,
+                                    "zlib"};
 
 }  // namespace quorvane::cli

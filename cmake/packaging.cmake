@@ -1,5 +1,6 @@
 # packaging.cmake -- what `cmake --install` puts where, and the Debian packages CPack makes of it:
-#   quorvane         the programs, the desktop entry, icons, metainfo, manual pages, completion
+#   quorvane         the programs, the desktop entry, icons, metainfo, manual pages, shell
+#                    completions, the rod file type, documents
 #   libquorvane1     the shared library (named after its soname's major number)
 #   libquorvane-dev  quorvane.h, the .so link, quorvane.pc and the CMake package
 # Every install rule names its component.
@@ -16,8 +17,33 @@ set(packaging_source ${PROJECT_SOURCE_DIR}/packaging)
 set(packaging_build ${PROJECT_BINARY_DIR}/packaging)
 
 install(TARGETS quorvane-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT quorvane)
-install(FILES ${packaging_source}/quorvane-cli.bash-completion
+
+# The shell completions, written by the program from its own option table, each where Debian's
+# shell looks for it.
+set(QUORVANE_COMPLETIONS)
+foreach(shell bash zsh fish)
+  set(script ${packaging_build}/quorvane-cli.${shell}-completion)
+  add_custom_command(OUTPUT ${script}
+                     COMMAND quorvane-cli --completion ${shell} > ${script}.new
+                     COMMAND ${CMAKE_COMMAND} -E rename ${script}.new ${script}
+                     DEPENDS quorvane-cli
+                     COMMENT "Writing the ${shell} completion of quorvane-cli")
+  list(APPEND QUORVANE_COMPLETIONS ${script})
+endforeach()
+add_custom_target(quorvane_completions ALL DEPENDS ${QUORVANE_COMPLETIONS})
+install(FILES ${packaging_build}/quorvane-cli.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME quorvane-cli
+        COMPONENT quorvane)
+install(FILES ${packaging_build}/quorvane-cli.zsh-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions RENAME _quorvane-cli
+        COMPONENT quorvane)
+install(FILES ${packaging_build}/quorvane-cli.fish-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d RENAME quorvane-cli.fish
+        COMPONENT quorvane)
+
+# The type of rod files, for file managers; shared-mime-info's trigger rebuilds its database.
+install(FILES ${packaging_source}/${QUORVANE_APP_ID}.mime.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME ${QUORVANE_APP_ID}.xml
         COMPONENT quorvane)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT quorvane)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/main-window.png ${PROJECT_SOURCE_DIR}/docs/chip-dialog.png
@@ -142,7 +168,8 @@ set(CPACK_DEBIAN_QUORVANE_DESCRIPTION
     "bit-level centrifuge packing tool, desktop and command line
 ${about_quorvane}
 This package holds the desktop program (quorvane) and its command-line twin
-(quorvane-cli), with manual pages and bash completion.")
+(quorvane-cli), with manual pages, completion for bash, zsh and fish, and
+the rod file type for file managers.")
 # The programs carry the engine themselves; they come with the library, the engine's other face.
 set(CPACK_DEBIAN_QUORVANE_PACKAGE_DEPENDS
     "${QUORVANE_LIBRARY_PACKAGE} (= ${PROJECT_VERSION})")

@@ -26,9 +26,11 @@ for group in "${groups[@]}"; do
                  xvfb xauth fonts-dejavu-core)
       # The window tests also run beside a monospaced family whose fixed-pitch flag is not set.
       packages+=(fonts-noto-mono)
+      # The completion test asks zsh and fish what they offer.
+      packages+=(zsh fish)
       needs+=("a C++20 compiler (GCC 12 or newer), CMake 3.25 or newer, make, Python 3,"
               "the development files of zlib, Qt 6.4 or newer (Widgets, Test), GoogleTest and"
-              "Google Benchmark; a font, and Xvfb to show the window without a display")
+              "Google Benchmark; a font, Xvfb to show the window without a display, zsh and fish")
       ;;
     fuzz)
       packages+=(cmake make zlib1g-dev clang libclang-rt-14-dev)
@@ -37,11 +39,15 @@ for group in "${groups[@]}"; do
       ;;
     package)
       # cpack's DEB generator calls dpkg-shlibdeps (dpkg-dev) and file; the check runs lintian,
-      # validates the installed desktop entry and metainfo, renders the manual pages and builds
-      # a C program against the library with pkg-config.
-      packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db pkg-config)
+      # validates the installed desktop entry and metainfo, renders the manual pages, builds a C
+      # program against the library with pkg-config; xdg-mime (with shared-mime-info's database
+      # and the mimetype program) names the type of a rod file; zsh and fish load their
+      # completions.
+      packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db pkg-config
+                 shared-mime-info xdg-utils libfile-mimeinfo-perl zsh fish)
       needs+=("dpkg-dev and file (to make the packages), lintian, desktop-file-utils, appstream,"
-              "man-db and pkg-config (to check them)")
+              "man-db, pkg-config, shared-mime-info, xdg-utils with the mimetype program, zsh"
+              "and fish (to check them)")
       ;;
     *)
       echo "install-deps.sh: unknown group '$group' (build, fuzz, package)" >&2

@@ -81,11 +81,17 @@ cp samples/sparse.bin "$work/round-trip/"
   quorvane-cli unpack sparse.bin.rod
   cmp original.bin sparse.bin
   echo "packed $(stat -c %s original.bin) bytes to $(stat -c %s sparse.bin.rod), restored exactly"
+  type=$(xdg-mime query filetype sparse.bin.rod)
+  [ "$type" = application/x-quorvane-rod ] || fail "xdg-mime calls a rod file '$type'"
+  if [ -x /usr/bin/quorvane ]; then
+    handler=$(xdg-mime query default application/x-quorvane-rod)
+    [ "$handler" = org.dozazez.quorvane.desktop ] || fail "rod files open with '$handler'"
+  fi
 )
 QT_QPA_PLATFORM=offscreen quorvane --screenshot "$work/pictures" 2>/dev/null
 [ -s "$work/pictures/main-window.png" ] || fail "the installed desktop program drew no window"
 
-step "validating the desktop entry, the metainfo, the manual pages and the completion"
+step "validating the desktop entry, the metainfo, the manual pages and the completions"
 desktop-file-validate /usr/share/applications/org.dozazez.quorvane.desktop
 appstreamcli validate --no-net "$appdata"
 for page in quorvane-cli quorvane; do
@@ -101,6 +107,11 @@ for page in quorvane-cli quorvane; do
 done
 bash -c 'source /usr/share/bash-completion/completions/quorvane-cli && complete -p quorvane-cli' \
   >/dev/null || fail "the bash completion does not load"
+# zsh and fish find the completions by themselves, in the folders Debian's packages search.
+zsh -fc 'autoload -Uz compinit && compinit -u -D && [[ $_comps[quorvane-cli] == _quorvane-cli ]]' ||
+  fail "zsh does not find the completion"
+[ -n "$(fish -c 'complete -C "quorvane-cli pack --no-"')" ] ||
+  fail "fish does not find the completion"
 
 step "building against the installed library"
 mkdir "$work/consumer"

@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <regex>
 
 #include "tests/cli_support.h"
@@ -47,6 +48,11 @@ std::vector<CliCase> explore_cases() {
     const Files packed{{"s.rod", kSparseR5Raw}};
     const Files turned{{"t.rod", kTurned}};
     const Files garbage{{"g.rod", kGarbage}};
+    const std::string every_candidate =
+        "quorvane-cli: t\\.rod: restores to 15 different files; nothing written:\n"
+        "  -r 2 --no-lz77: 2 bytes, CRC-32 [0-9a-f]{8}, 1 cycle\n"
+        "(  -r [0-9,-]+ --no-lz77: 2 bytes, CRC-32 [0-9a-f]{8}, 1 cycle\n){13}"
+        "  -r 16,18-128 --no-lz77: 2 bytes, CRC-32 [0-9a-f]{8}, 1 cycle\n";
     return {
         {"InfoShowsTheFields",
          {"info", "n.rod"},
@@ -59,6 +65,14 @@ std::vector<CliCase> explore_cases() {
          "  DataBitCount     : 13\n  SourceByteCount  : 4000\n  HighRods         : 2\n"
          "  header\\+data\\+pad  : 20 bytes\n"
          "  decision part    : 1 byte, does not start like a zlib stream \\(LZ77 likely off\\)\n"},
+        {"InfoReadsAPipeWhenNoFileIsNamed",
+         {"info"},
+         {},
+         0,
+         {},
+         "",
+         "-: 21 bytes\n  CycleCount       : 3\n[^]*",
+         kNegative},
         {"InfoTooShort",
          {"info", "x.rod"},
          {{"x.rod", Bytes(17, 0)}},
@@ -92,14 +106,19 @@ std::vector<CliCase> explore_cases() {
          0,
          {{"s.rod", kSparseR5Raw}, {"s", kSparse}},
          ""},
-        {"UnpackDetectRefusesDifferentResults",
+        // Detection stops at the second result, but the list shows all 15, as detect does.
+        {"UnpackDetectListsEveryResult",
          {"unpack", "--detect", "t.rod"},
          turned,
          1,
          turned,
-         "quorvane-cli: t\\.rod: restores to more than one file; nothing written:\n"
-         "  -r 2 --no-lz77: 2 bytes, CRC-32 [0-9a-f]{8}, 1 cycle\n"
-         "  -r 3 --no-lz77: 2 bytes, CRC-32 [0-9a-f]{8}, 1 cycle\n"},
+         every_candidate},
+        {"TestDetectListsEveryResult",
+         {"test", "--detect", "t.rod"},
+         turned,
+         1,
+         turned,
+         every_candidate},
         {"UnpackDetectFindsNothing",
          {"unpack", "--detect", "g.rod"},
          garbage,
@@ -119,6 +138,29 @@ std::vector<CliCase> explore_cases() {
          2,
          packed,
          usage_error("--detect finds the rod size and LZ77 setting itself; give neither")},
+        // A name that is not UTF-8 keeps its bytes as surrogate escapes; UTF-8 passes as it is.
+        {"InfoJsonEscapesNamesThatAreNotUtf8",
+         {"info", "--json", "bad\xff.rod", "caf\xc3\xa9\xe2\x82.rod"},
+         {{"bad\xff.rod", kNegative}},
+         2,
+         {{"bad\xff.rod", kNegative}},
+         "[^]*",
+         "\\{\"files\":\\[\\{\"file\":\"bad\\\\udcff\\.rod\",[^]*"
+         "\\{\"file\":\"caf\xc3\xa9\\\\udce2\\\\udc82\\.rod\",\"error\":[^]*"},
+        {"DetectJsonEscapesNamesThatAreNotUtf8",
+         {"detect", "--json", "bad\xff.rod"},
+         {{"bad\xff.rod", kSparseR5Raw}},
+         0,
+         {{"bad\xff.rod", kSparseR5Raw}},
+         "",
+         "\\{\"files\":\\[\\{\"file\":\"bad\\\\udcff\\.rod\",[^]*"},
+        {"StudyJsonEscapesNamesThatAreNotUtf8",
+         {"study", "--json", "-r", "2", "bad\xff"},
+         {{"bad\xff", kSparse}},
+         0,
+         {{"bad\xff", kSparse}},
+         "",
+         "\\{\"files\":\\[\\{\"file\":\"bad\\\\udcff\",[^]*"},
         {"StudyRangeBackwards",
          {"study", "-r", "8-3", "s.rod"},
          packed,
@@ -194,6 +236,23 @@ TEST_F(CliExploreJson, Detect) {
         packing_setting |= s["rod_size"].integer() == 5 && !s["lz77"].boolean;
     EXPECT_TRUE(packing_setting);
     EXPECT_TRUE(doc["files"][1]["results"].items.empty());
+}
+
+// Python's json module reads each document, and the name it gives back encodes (surrogateescape)
+// to the bytes of the file's name.
+TEST_F(CliExploreJson, NamesThatAreNotUtf8RoundTripThroughPython) {
+    const std::string name = "bad\xff\xc3.rod";
+    test::write_file(dir / name, kSparseR5Raw);
+    for (const std::string command : {"info", "detect", "study"}) {
+        const test::CliOutput result = test::run_cli_in(dir.path(), {command, "--json", name});
+        test::write_file(dir / "out.json", test::bytes_of(result.out));
+        const std::string check =
+            "python3 -c 'import json, os, sys; "
+            "sys.exit(os.fsencode(json.load(open(sys.argv[1]))[\"files\"][0][\"file\"]) != "
+            "b\"bad\\xff\\xc3.rod\")' " +
+            (dir / "out.json").string();
+        EXPECT_EQ(std::system(check.c_str()), 0) << command << ":\n" << result.out;
+    }
 }
 
 TEST_F(CliExploreJson, StudyAgainstSeparatePacks) {

@@ -58,6 +58,7 @@ std::vector<CliCase> rod_cases() {
     const Files sparse{{"s.bin", kSparse}};
     const Files packed{{"s.bin", kSparse}, {"s.bin.rod", kSparseRod}};
     const Files rod_only{{"s.bin.rod", kSparseRod}};
+    const std::string limit = "quorvane-cli: -: Quorvane Limit: 83 Bytes < File > 32 KBytes\n";
     return {
         {"PackWritesRod", {"pack", "s.bin"}, sparse, 0, packed, ""},
         {"PackWithSettings",
@@ -112,6 +113,40 @@ std::vector<CliCase> rod_cases() {
          "quorvane-cli: s\\.bin: 3000 -> " +
              std::to_string(kSparseRod.size()) + " bytes, wrote s\\.bin\\.rod\n"},
         {"UnpackRestores", {"unpack", "s.bin.rod"}, rod_only, 0, packed, ""},
+        // Standard input, read whole up to one byte past the limit.
+        {"PackPipeNamedDash",
+         {"pack", "-o", "x", "-"},
+         {},
+         0,
+         {{"x", kSparseRod}},
+         "",
+         "",
+         kSparse},
+        {"TestPipeWhenNoFileIsNamed",
+         {"test", "-v"},
+         {},
+         0,
+         {},
+         "[^]*quorvane-cli: -: " + std::to_string(kSparseRod.size()) + " -> 3000 bytes, restores\n",
+         "",
+         kSparseRod},
+        {"PackEmptyPipe", {"pack", "-c"}, {}, 2, {}, limit, "", Bytes{}},
+        {"PackPipeLongerThanTheLimit",
+         {"pack", "-c"},
+         {},
+         2,
+         {},
+         limit,
+         "",
+         test::sparse_bytes(40000, 3)},
+        {"PackPipeNeedsAnOutputName",
+         {"pack", "-"},
+         {},
+         2,
+         {},
+         usage_error("no output name comes from standard input \\('-'\\); give -o PATH or -c"),
+         "",
+         kSparse},
         {"PackNoCheckWritesTheStreamAlone",
          {"pack", "--no-check", "s.bin"},
          sparse,

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -17,9 +18,10 @@ namespace quorvane::test {
 using Bytes = std::vector<uint8_t>;
 using Files = std::map<std::string, Bytes>;
 
-// Starts quorvane-cli in folder with its output going to out and err; returns its process id.
+// Starts quorvane-cli in folder with its output going to out and err, and its standard input
+// from in_fd when that is given; returns its process id.
 pid_t start_cli(const std::filesystem::path& folder, const std::vector<std::string>& args,
-                const std::filesystem::path& out, const std::filesystem::path& err);
+                const std::filesystem::path& out, const std::filesystem::path& err, int in_fd = -1);
 
 // The exit status, or -1 when the process did not end by exiting.
 int wait_for(pid_t pid);
@@ -39,7 +41,8 @@ struct CliOutput {
 CliOutput run_cli_in(const std::filesystem::path& folder, const std::vector<std::string>& args);
 
 // One golden case: a command line, the folder before, the exit status, the whole folder after,
-// and patterns for all of stderr and stdout.
+// patterns for all of stderr and stdout, and what a pipe feeds standard input (in two parts, the
+// second after a pause), if anything.
 struct CliCase {
     std::string name;
     std::vector<std::string> args;
@@ -48,6 +51,7 @@ struct CliCase {
     Files expected;
     std::string err;
     std::string out = "";
+    std::optional<Bytes> in = std::nullopt;
 };
 inline void PrintTo(const CliCase& c, std::ostream* os) {
     *os << c.name;
@@ -55,6 +59,9 @@ inline void PrintTo(const CliCase& c, std::ostream* os) {
 
 // Runs the case in a folder of its own and checks everything it names.
 void check_golden(const CliCase& c);
+
+// A pattern that matches text exactly.
+std::string literal(std::string_view text);
 
 // The stderr pattern of a usage error with message.
 std::string usage_error(const std::string& message);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
 #include <map>
 #include <random>
@@ -60,12 +61,17 @@ Options:
 )+
 [^]*)";
 
+// One command's help: its usage line, then lines of at most 80 columns.
+std::string command_help(const std::string& command) {
+    return "(?=Usage: quorvane-cli " + command + " )([^\\n]{0,80}\n)+";
+}
+
 std::vector<CliCase> cli_cases() {
     const Files text{{"a.txt", kText}};
     const Files both{{"a.txt", kText}, {"a.txt.zlib", kTextZ}};
     const Files stale{{"a.txt", kText}, {"a.txt.zlib", kOld}};
     const Files packed{{"a.txt.zlib", kTextZ}};
-    return {
+    std::vector<CliCase> cases{
         {"CompressWritesZlib", {"compress", "a.txt"}, text, 0, both, ""},
         {"CompressRefusesExistingOutput",
          {"compress", "a.txt"},
@@ -138,6 +144,31 @@ std::vector<CliCase> cli_cases() {
          "quorvane-cli: a\\\\nb\\\\x1b: Cannot open file a\\\\nb\\\\x1b: No such file or "
          "directory\n"},
         {"DecompressRestores", {"decompress", "a.txt.zlib"}, packed, 0, both, ""},
+        // Standard input: a pipe named "-", or read when no file is named and -c is given.
+        {"CompressPipeNamedDash",
+         {"compress", "-o", "t.zlib", "-"},
+         {},
+         0,
+         {{"t.zlib", kTextZ}},
+         "",
+         "",
+         kText},
+        {"DecompressPipeWhenNoFileIsNamed",
+         {"decompress", "-c"},
+         {},
+         0,
+         {},
+         "",
+         test::literal(std::string(kText.begin(), kText.end())),
+         kTextZ},
+        {"DecompressPipeNeedsAnOutputName",
+         {"decompress", "-"},
+         {},
+         2,
+         {},
+         usage_error("no output name comes from standard input \\('-'\\); give -o PATH or -c"),
+         "",
+         kTextZ},
         {"DecompressWarnsOfDataAfterTheStream",
          {"decompress", "t.zlib"},
          {{"t.zlib", kTextZTwice}},
@@ -200,7 +231,14 @@ std::vector<CliCase> cli_cases() {
          "quorvane-cli: bad\\.zlib: data error\n"
          "quorvane-cli: nope\\.zlib: Cannot open file nope\\.zlib: No such file or directory\n"},
         {"Help", {"--help"}, text, 0, text, "", kHelp},
-        {"HelpOfCommand", {"decompress", "-h"}, text, 0, text, "", kHelp},
+        {"HelpOfCommand", {"decompress", "-h"}, text, 0, text, "", command_help("decompress")},
+        {"HelpCommand", {"help"}, {}, 0, {}, "", kHelp},
+        {"HelpOfUnknownCommand",
+         {"help", "squeeze"},
+         {},
+         2,
+         {},
+         usage_error("unknown command 'squeeze'")},
         {"Version", {"-V"}, {}, 0, {}, "", "quorvane-cli 2\\.2\\.0\n"},
         {"NoArguments", {}, {}, 2, {}, kHelp},
         {"UnknownCommand",
@@ -228,6 +266,17 @@ std::vector<CliCase> cli_cases() {
          {},
          usage_error("no input files for 'decompress'")},
     };
+    // Every command's own help, asked for either way.
+    for (const std::string command :
+         {"pack", "unpack", "test", "compress", "decompress", "info", "detect", "study"}) {
+        std::string name = command;
+        name[0] = static_cast<char>(std::toupper(name[0]));
+        cases.push_back(
+            {"HelpOf" + name, {command, "--help"}, {}, 0, {}, "", command_help(command)});
+        cases.push_back(
+            {"HelpCommand" + name, {"help", command}, {}, 0, {}, "", command_help(command)});
+    }
+    return cases;
 }
 
 class CliGolden : public testing::TestWithParam<CliCase> {};

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# completion_test.sh -- holds the bash completion and the manual page against the program itself:
-# the commands of --help are offered, every command is offered exactly the options it accepts,
+# completion_test.sh -- holds the completions, the help of each command and the manual page
+# against the program itself: the commands of --help are offered, every command is offered exactly
+# the options it accepts (by bash, zsh and fish alike) and its own help lists exactly those,
 # values are not completed as options, input files are filtered by their ending, and the manual
 # page names every command and option of --help.
-#   completion_test.sh QUORVANE_CLI COMPLETION_FILE MANUAL_PAGE_SOURCE
+#   completion_test.sh QUORVANE_CLI MANUAL_PAGE_SOURCE BASH_COMPLETION ZSH_COMPLETION FISH_COMPLETION
 set -uo pipefail
-cli=$(realpath "$1") completion=$(realpath "$2") manual=$(realpath "$3")
+cli=$(realpath "$1") manual=$(realpath "$2") completion=$(realpath "$3")
+zsh_completion=$(realpath "$4") fish_completion=$(realpath "$5")
 failures=0
 fail() {
     echo "FAIL: $*"
@@ -51,6 +53,49 @@ for command in $commands; do
             fail "$command $option: accepted by the program: $accepted, offered: $shown"
     done
 done
+# The options a command's help lists, the options zsh and fish offer for it.
+help_options() {
+    "$cli" "$1" --help | grep -oE '^ +-[^ ]+(, -[^ ]+)?' | grep -oE -- '--?[a-zA-Z][-a-z0-9]*' | sort
+}
+zsh_offered() {
+    # _arguments and _describe stand in for zsh's completion system: they print what it would
+    # offer, an option's names without their argument specification.
+    zsh -f -c '
+        compdef() { :; }
+        compadd() { shift; print -l -- "$@"; }
+        _describe() { local -a list; list=("${(@P)${@[-1]}}"); print -l -- "${list[@]%%:*}"; }
+        _arguments() {
+            local spec options=0
+            for spec in "$@"; do
+                if [[ $spec == : ]]; then options=1; continue; fi
+                ((options)) && [[ $spec == -* ]] || continue
+                spec=${spec%%\[*}
+                print -- ${spec%[+=]}
+            done
+        }
+        source "$1"
+        shift
+        words=(quorvane-cli "$@")
+        CURRENT=$#words
+        _quorvane_cli' zsh "$zsh_completion" "$@" | sed '/^$/d' | sort
+}
+fish_offered() {
+    fish --no-config -c "source '$fish_completion'; complete -C 'quorvane-cli $*'" | cut -f1 | sort
+}
+got=$(zsh_offered '' | grep -v '^-')
+[[ $got == "$commands" ]] || fail "zsh: commands offered: $(echo $got)"
+got=$(fish_offered '' | grep -v '^-')
+[[ $got == "$commands" ]] || fail "fish: commands offered: $(echo $got)"
+for command in $commands; do
+    completed=$(offered "$command" -)
+    got=$(help_options "$command")
+    [[ $got == "$completed" ]] || fail "$command --help lists $(echo $got); accepted: $(echo $completed)"
+    got=$(zsh_offered "$command" -)
+    [[ $got == "$completed" ]] || fail "zsh: $command offers $(echo $got); accepted: $(echo $completed)"
+    got=$(fish_offered "$command" -)
+    [[ $got == "$completed" ]] || fail "fish: $command offers $(echo $got); accepted: $(echo $completed)"
+done
+
 extra=$(comm -13 <(echo "$options") <(tr ' ' '\n' <<<"$all_offered" | sed '/^$/d' | sort -u))
 [[ -z $extra ]] || fail "offered but not in --help: $(echo $extra)"
 
