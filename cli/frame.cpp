@@ -99,6 +99,7 @@ void print_help(std::span<const Subcommand> table, std::FILE* to) {
          "  --lz77 WHICH         on, off or both (on)\n"
          "  --loops LIST         cycles before auto stop takes over, 1..32767 (2)\n"
          "  --single             one cycle only\n"
+         "  --baseline LIST      compared with: zlib, zstd, xz, entropy or none (all)\n"
          "  --csv                comma-separated values instead of the table\n"
          "  -j, --jobs N         files studied at once, 1..256 (one per core)\n"},
     };
@@ -198,6 +199,30 @@ std::vector<bool> lz77_choice(std::string_view option, std::string_view text) {
     return values;
 }
 
+// "none", or a list of baseline names; in their own order, each once.
+std::vector<Baseline> baseline_list(std::string_view option, std::string_view text) {
+    if (text == "none") return {};
+    std::vector<bool> chosen(kBaselines.size(), false);
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        const std::optional<Baseline> b = baseline_named(text.substr(start, comma - start));
+        if (!b) {
+            std::string message = quoted("invalid value", text);
+            message.append(" for ").append(option).append(" (zlib, zstd, xz, entropy or none)");
+            throw UsageError(message);
+        }
+        chosen[static_cast<size_t>(*b)] = true;
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+    }
+    std::vector<Baseline> baselines;
+    for (const Baseline b : kBaselines) {
+        if (chosen[static_cast<size_t>(b)]) baselines.push_back(b);
+    }
+    return baselines;
+}
+
 // The study's options that take a value; false when name is no such option.
 bool apply_study_valued(std::string_view name, const std::string& value, StudyOptions& study) {
     if (name == "-r" || name == "--rod-size") {
@@ -210,6 +235,8 @@ bool apply_study_valued(std::string_view name, const std::string& value, StudyOp
         study.loops = list_in_range(name, value, 1, 32767);
     } else if (name == "-j" || name == "--jobs") {
         study.jobs = number_in_range(name, value, 1, 256);
+    } else if (name == "--baseline") {
+        study.baselines = baseline_list(name, value);
     } else {
         return false;
     }
@@ -251,7 +278,8 @@ bool takes_value(const Subcommand& command, std::string_view name) {
     if (name == "-o" || name == "--output") return true;
     if (command.takes(kStudyOptions) &&
         (name == "-r" || name == "-d" || name == "-j" || name == "--rod-size" ||
-         name == "--depth" || name == "--lz77" || name == "--loops" || name == "--jobs")) {
+         name == "--depth" || name == "--lz77" || name == "--loops" || name == "--jobs" ||
+         name == "--baseline")) {
         return true;
     }
     return command.takes(kRodOptions) &&

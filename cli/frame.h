@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "zstream/baselines.h"
+
 namespace quorvane::cli {
 
 inline constexpr std::string_view kProgram = "quorvane-cli";
@@ -40,6 +42,7 @@ struct StudyOptions {
     bool single = false;         // --single
     bool csv = false;            // --csv
     std::optional<int> jobs;     // -j, --jobs: files at once
+    std::vector<Baseline> baselines{kBaselines.begin(), kBaselines.end()};  // --baseline
 };
 
 // The options every subcommand shares, and the operands.

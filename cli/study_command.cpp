@@ -1,5 +1,6 @@
 // study_command.cpp -- study FILE...: one aligned table (or CSV, or JSON) of every file under
-// every setting of the sweep, beside the file's whole-file zlib size, with totals per setting.
+// every setting of the sweep, beside the sizes of the baselines asked for, with totals per
+// setting and baseline and the verdicts of the best setting against the best baseline.
 #include "cli/study_command.h"
 
 #include <algorithm>
@@ -62,30 +63,22 @@ const char* outcome_name(StudyOutcome outcome) {
     return "";
 }
 
-struct Totals {
-    std::vector<StudyTotal> settings;
-    StudyTotal zlib;
-    int best = -1;  // the setting with the lowest total ratio
-};
+// The baselines asked for that the files have, in their order.
+std::vector<Baseline> shown_baselines(const StudySummary& summary) {
+    std::vector<Baseline> shown;
+    for (const Baseline b : kBaselines) {
+        if (summary.baseline(b)) shown.push_back(b);
+    }
+    return shown;
+}
 
-Totals totals_of(const std::vector<FileStudy>& studies, size_t setting_count) {
-    Totals totals;
-    totals.settings.resize(setting_count);
-    for (const FileStudy& f : studies) {
-        if (!f.studied()) continue;
-        totals.zlib.add(f.input_bytes, f.zlib_bytes);
-        for (size_t s = 0; s < setting_count; ++s)
-            totals.settings[s].add(f.input_bytes, counted_bytes(f.measurements[s], f.input_bytes));
-    }
-    for (size_t s = 0; s < setting_count; ++s) {
-        if (totals.settings[s].files > 0 &&
-            (totals.best < 0 ||
-             totals.settings[s].total_ratio() <
-                 totals.settings[static_cast<size_t>(totals.best)].total_ratio())) {
-            totals.best = static_cast<int>(s);
-        }
-    }
-    return totals;
+// "verdict (-r 2 -d 1): rod files are 59 % larger than xz -9e"
+std::string verdict_line(const StudyVerdict& verdict, const std::string& setting) {
+    return "verdict (" + setting + "): " + verdict.text();
+}
+
+std::string best_setting_text(int best, const std::vector<StudySetting>& sweep) {
+    return best >= 0 ? setting_text(sweep[static_cast<size_t>(best)]) : "no setting packed";
 }
 
 // Rows of cells printed in columns: text to the left, numbers to the right. A row of fewer cells
@@ -127,10 +120,11 @@ class Table {
 };
 
 std::string table_text(const std::vector<FileStudy>& studies,
-                       const std::vector<StudySetting>& sweep, const Totals& totals) {
-    Table table({false, true, false, true, true, true, true, true, true, true, true, false});
-    table.add({"file", "bytes", "settings", "rod bytes", "ratio", "cycles", "passes", "pack ms",
-               "restore ms", "zlib bytes", "zlib ratio", ""});
+                       const std::vector<StudySetting>& sweep, const StudySummary& summary) {
+    const std::vector<Baseline> baselines = shown_baselines(summary);
+    Table table({false, true, false, true, true, true, true, true, true, false});
+    table.add({"file", "bytes", "settings", "out bytes", "ratio", "cycles", "passes", "pack ms",
+               "restore ms", ""});
     for (const FileStudy& f : studies) {
         if (f.error) continue;
         if (f.skipped) {
@@ -152,31 +146,41 @@ std::string table_text(const std::vector<FileStudy>& studies,
                                        std::to_string(m.cycles), std::to_string(m.passes),
                                        fixed(m.pack_ms, 1), fixed(m.restore_ms, 1)});
             }
-            row.push_back(first ? std::to_string(f.zlib_bytes) : "");
-            row.push_back(first ? fixed(ratio(f.zlib_bytes, f.input_bytes), 3) : "");
             row.push_back(m.outcome == StudyOutcome::Packed ? "" : outcome_name(m.outcome));
             table.add(std::move(row));
         }
+        for (const Baseline b : baselines) {
+            const int64_t bytes = *f.baseline(b);
+            table.add({"", "", std::string(baseline_label(b)), std::to_string(bytes),
+                       fixed(ratio(bytes, f.input_bytes), 3) + " ", "", "", "", "", ""});
+        }
+        if (const std::optional<StudyVerdict> verdict = file_verdict(f))
+            table.add({"", "", verdict_line(*verdict, best_setting_text(f.best, sweep))});
     }
     std::string text = table.text();
-    if (totals.zlib.files == 0) return text;
+    if (summary.files == 0) return text;
 
     Table sums({false, true, true, true, true, false});
-    sums.add({"total over " + std::to_string(totals.zlib.files) +
-                  (totals.zlib.files == 1 ? " file" : " files"),
-              "bytes", "rod bytes", "total ratio", "geometric mean", ""});
-    for (size_t s = 0; s < sweep.size(); ++s) {
-        const StudyTotal& t = totals.settings[s];
-        sums.add({setting_text(sweep[s]), std::to_string(t.input_bytes),
-                  std::to_string(t.output_bytes), fixed(t.total_ratio(), 3),
-                  fixed(t.geometric_mean(), 3), static_cast<int>(s) == totals.best ? "*" : ""});
-    }
-    sums.add({"zlib (compress)", std::to_string(totals.zlib.input_bytes),
-              std::to_string(totals.zlib.output_bytes), fixed(totals.zlib.total_ratio(), 3),
-              fixed(totals.zlib.geometric_mean(), 3), ""});
+    sums.add(
+        {"total over " + std::to_string(summary.files) + (summary.files == 1 ? " file" : " files"),
+         "bytes", "out bytes", "total ratio", "geometric mean", ""});
+    const auto add_total = [&](const std::string& name, const StudyTotal& t, bool best) {
+        sums.add({name, std::to_string(t.input_bytes), std::to_string(t.output_bytes),
+                  fixed(t.total_ratio(), 3), fixed(t.geometric_mean(), 3), best ? "*" : ""});
+    };
+    for (size_t s = 0; s < sweep.size(); ++s)
+        add_total(setting_text(sweep[s]), summary.settings[s], static_cast<int>(s) == summary.best);
+    for (const Baseline b : baselines)
+        add_total(std::string(baseline_label(b)), *summary.baseline(b), false);
+    if (summary.verdict)
+        sums.add({"verdict over " + std::to_string(summary.files) +
+                  (summary.files == 1 ? " file" : " files") + " (" +
+                  best_setting_text(summary.best, sweep) + "): " + summary.verdict->text()});
     text.append("\n").append(sums.text());
     text.append(
         "* best per file and over all files; a run not successful counts at the file's size\n");
+    if (summary.baseline(Baseline::Entropy))
+        text.append("order-0 entropy: a reference, not a bound\n");
     return text;
 }
 
@@ -195,17 +199,31 @@ std::string csv_text(const std::vector<FileStudy>& studies,
                      const std::vector<StudySetting>& sweep) {
     std::string text =
         "file,input_bytes,rod_size,depth,lz77,single,loops,outcome,rod_bytes,ratio,cycles,passes,"
-        "pack_ms,restore_ms,zlib_bytes,zlib_ratio,best,note\n";
+        "pack_ms,restore_ms";
+    for (const Baseline b : kBaselines) {
+        const std::string name(baseline_name(b));
+        text.append(",").append(name).append("_bytes,").append(name).append("_ratio");
+    }
+    text.append(",best,note\n");
     for (const FileStudy& f : studies) {
         if (f.error) continue;
         const std::string file = csv_field(f.path) + "," + std::to_string(f.input_bytes) + ",";
         if (f.skipped) {
-            text.append(file).append(",,,,,skipped,,,,,,,,,,").append(csv_field(*f.skipped));
-            text.append("\n");
+            text.append(file).append(",,,,,skipped,,,,,,,");
+            text.append(2 * kBaselines.size(), ',');
+            text.append(",").append(csv_field(*f.skipped)).append("\n");
             continue;
         }
-        const std::string zlib =
-            std::to_string(f.zlib_bytes) + "," + fixed(ratio(f.zlib_bytes, f.input_bytes), 4);
+        // Empty where the baseline was not asked for.
+        std::string baselines;
+        for (const Baseline b : kBaselines) {
+            if (const std::optional<int64_t> bytes = f.baseline(b)) {
+                baselines.append(",").append(std::to_string(*bytes));
+                baselines.append(",").append(fixed(ratio(*bytes, f.input_bytes), 4));
+            } else {
+                baselines.append(",,");
+            }
+        }
         for (size_t s = 0; s < sweep.size(); ++s) {
             const StudySetting& st = sweep[s];
             const StudyMeasurement& m = f.measurements[s];
@@ -214,16 +232,17 @@ std::string csv_text(const std::vector<FileStudy>& studies,
             text.append(st.lz77 ? ",on," : ",off,").append(st.single ? "yes," : "no,");
             text.append(std::to_string(st.loops)).append(",").append(outcome_name(m.outcome));
             if (m.outcome == StudyOutcome::NotSuccessful) {
-                text.append(",,,,,").append(fixed(m.pack_ms, 3)).append(",,");
+                text.append(",,,,,").append(fixed(m.pack_ms, 3)).append(",");
             } else {
                 text.append(",").append(std::to_string(m.rod_bytes));
                 text.append(",").append(fixed(ratio(m.rod_bytes, f.input_bytes), 4));
                 text.append(",").append(std::to_string(m.cycles));
                 text.append(",").append(std::to_string(m.passes));
                 text.append(",").append(fixed(m.pack_ms, 3));
-                text.append(",").append(fixed(m.restore_ms, 3)).append(",");
+                text.append(",").append(fixed(m.restore_ms, 3));
             }
-            text.append(zlib).append(static_cast<int>(s) == f.best ? ",yes," : ",no,").append("\n");
+            text.append(baselines).append(static_cast<int>(s) == f.best ? ",yes," : ",no,");
+            text.append("\n");
         }
     }
     return text;
@@ -242,8 +261,29 @@ void total_json(JsonWriter& json, const StudyTotal& t) {
     json.key("geometric_mean").value(t.geometric_mean(), 4);
 }
 
+void verdict_json(JsonWriter& json, const std::optional<StudyVerdict>& verdict, int best,
+                  const std::vector<StudySetting>& sweep) {
+    json.key("verdict");
+    if (!verdict) {
+        json.null();
+        return;
+    }
+    json.begin_object().key("settings");
+    if (best >= 0) {
+        json.value(setting_text(sweep[static_cast<size_t>(best)]));
+    } else {
+        json.null();
+    }
+    json.key("rod_bytes").value(verdict->rod_bytes);
+    json.key("baseline").value(baseline_name(verdict->baseline));
+    json.key("baseline_label").value(baseline_label(verdict->baseline));
+    json.key("baseline_bytes").value(verdict->baseline_bytes);
+    json.key("percent").value(verdict->percent(), 2);
+    json.key("text").value(verdict->text()).end_object();
+}
+
 std::string json_text(const std::vector<FileStudy>& studies, const std::vector<StudySetting>& sweep,
-                      const Totals& totals) {
+                      const StudySummary& summary) {
     JsonWriter json;
     json.begin_object().key("files").begin_array();
     for (const FileStudy& f : studies) {
@@ -261,8 +301,13 @@ std::string json_text(const std::vector<FileStudy>& studies, const std::vector<S
             json.key("skipped").value(*f.skipped).end_object();
             continue;
         }
-        json.key("zlib_bytes").value(f.zlib_bytes);
-        json.key("zlib_ratio").value(ratio(f.zlib_bytes, f.input_bytes), 4);
+        for (const Baseline b : kBaselines) {
+            const std::optional<int64_t> bytes = f.baseline(b);
+            if (!bytes) continue;
+            const std::string name(baseline_name(b));
+            json.key(name + "_bytes").value(*bytes);
+            json.key(name + "_ratio").value(ratio(*bytes, f.input_bytes), 4);
+        }
         json.key("results").begin_array();
         for (size_t s = 0; s < sweep.size(); ++s) {
             const StudyMeasurement& m = f.measurements[s];
@@ -279,33 +324,43 @@ std::string json_text(const std::vector<FileStudy>& studies, const std::vector<S
             json.key("best").value(static_cast<int>(s) == f.best);
             json.end_object();
         }
-        json.end_array().end_object();
+        json.end_array();
+        verdict_json(json, file_verdict(f), f.best, sweep);
+        json.end_object();
     }
     json.end_array().key("totals").begin_array();
     for (size_t s = 0; s < sweep.size(); ++s) {
         json.begin_object();
         setting_json(json, sweep[s]);
-        total_json(json, totals.settings[s]);
-        json.key("best").value(static_cast<int>(s) == totals.best);
+        total_json(json, summary.settings[s]);
+        json.key("best").value(static_cast<int>(s) == summary.best);
         json.end_object();
     }
-    json.end_array().key("zlib_total").begin_object();
-    total_json(json, totals.zlib);
-    json.end_object().end_object();
+    json.end_array();
+    // Each baseline's totals as NAME_total: {"zlib_total": {...}, "xz_total": {...}}.
+    for (const Baseline b : kBaselines) {
+        const std::optional<StudyTotal> total = summary.baseline(b);
+        if (!total) continue;
+        json.key(std::string(baseline_name(b)) + "_total").begin_object();
+        total_json(json, *total);
+        json.end_object();
+    }
+    verdict_json(json, summary.verdict, summary.best, sweep);
+    json.end_object();
     return json.text();
 }
 
 int run_study(const Options& options) {
     const std::vector<StudySetting> sweep = sweep_of(options.study);
     ProgressLine progress(!options.quiet);
-    const std::vector<FileStudy> studies =
-        study_files(options.inputs, sweep, static_cast<unsigned>(options.study.jobs.value_or(0)),
-                    [&](size_t done, size_t total) {
-                        if (progress.due()) {
-                            progress.draw("study: " + std::to_string(done) + " of " +
-                                          std::to_string(total) + " files");
-                        }
-                    });
+    const std::vector<FileStudy> studies = study_files(
+        options.inputs, sweep, options.study.baselines,
+        static_cast<unsigned>(options.study.jobs.value_or(0)), [&](size_t done, size_t total) {
+            if (progress.due()) {
+                progress.draw("study: " + std::to_string(done) + " of " + std::to_string(total) +
+                              " files");
+            }
+        });
     progress.clear();
     // Failures are reported in the order of the inputs, as by every command.
     size_t index = 0;
@@ -313,13 +368,13 @@ int run_study(const Options& options) {
         const FileStudy& f = studies[index++];
         if (f.error) std::rethrow_exception(f.error);
     });
-    const Totals totals = totals_of(studies, sweep.size());
+    const StudySummary summary = summarize(studies, sweep.size());
     if (options.json) {
-        print_out(json_text(studies, sweep, totals));
+        print_out(json_text(studies, sweep, summary));
     } else if (options.study.csv) {
         print_out(csv_text(studies, sweep));
     } else {
-        print_out(table_text(studies, sweep, totals));
+        print_out(table_text(studies, sweep, summary));
     }
     for (const FileStudy& f : studies) {
         if (!f.studied()) continue;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "zstream/baselines.h"
+
 namespace quorvane {
 
 // The settings a study varies; the rest keep the desktop program's defaults.
@@ -44,8 +46,13 @@ struct FileStudy {
     int64_t zlib_bytes = 0;                      // the whole-file zlib stream compress writes
     std::vector<StudyMeasurement> measurements;  // one per setting, in the sweep's order
     int best = -1;  // the setting with the smallest rod stream that restored; -1: none
+    // The whole file's size under each baseline asked for, by Baseline (zlib's as zlib_bytes).
+    std::array<std::optional<int64_t>, kBaselines.size()> baselines;
 
     bool studied() const { return !skipped && !error; }
+    std::optional<int64_t> baseline(Baseline b) const { return baselines[static_cast<size_t>(b)]; }
+    // The bytes the best setting stands for (the file's own size where none packed it).
+    int64_t best_bytes() const;
 };
 
 // Studies the files, jobs of them at once (0: one per core), each under every setting; the
@@ -53,6 +60,11 @@ struct FileStudy {
 // finish: files done and files in all. It must not throw.
 std::vector<FileStudy> study_files(const std::vector<std::string>& paths,
                                    const std::vector<StudySetting>& settings, unsigned jobs,
+                                   const std::function<void(size_t done, size_t total)>& progress);
+// The same, with the files' sizes under the baselines (zlib's is always in zlib_bytes).
+std::vector<FileStudy> study_files(const std::vector<std::string>& paths,
+                                   const std::vector<StudySetting>& settings,
+                                   const std::vector<Baseline>& baselines, unsigned jobs,
                                    const std::function<void(size_t done, size_t total)>& progress);
 
 // The bytes a measurement stands for in sums over files: the rod stream, or the input's own
@@ -70,6 +82,37 @@ struct StudyTotal {
     double total_ratio() const;     // output bytes over input bytes
     double geometric_mean() const;  // of the files' ratios
 };
+
+// The best setting's rod files against the smallest file a compressor baseline writes.
+struct StudyVerdict {
+    Baseline baseline = Baseline::Xz;
+    int64_t rod_bytes = 0;
+    int64_t baseline_bytes = 0;
+
+    // How much larger (above 0) or smaller (below 0) the rod files are, in percent.
+    double percent() const;
+    // "rod files are 64 % larger than xz -9e", "... 12 % smaller than ...", "... as large as ...".
+    std::string text() const;
+};
+
+// The file's verdict; nullopt when it was not studied or no compressor baseline was asked for.
+std::optional<StudyVerdict> file_verdict(const FileStudy& file);
+
+// Every setting and baseline summed over the files studied, and the verdict over all of them.
+struct StudySummary {
+    int32_t files = 0;
+    std::vector<StudyTotal> settings;                                    // in the sweep's order
+    StudyTotal zlib;                                                     // always, as zlib_bytes
+    std::array<std::optional<StudyTotal>, kBaselines.size()> baselines;  // those asked for
+    int best = -1;  // the setting with the lowest total ratio; -1: none
+    std::optional<StudyVerdict> verdict;
+
+    std::optional<StudyTotal> baseline(Baseline b) const {
+        return baselines[static_cast<size_t>(b)];
+    }
+};
+
+StudySummary summarize(const std::vector<FileStudy>& studies, size_t setting_count);
 
 // Why bytes of this size cannot be packed; nullopt when they can.
 std::optional<std::string> study_skip_reason(int64_t size);

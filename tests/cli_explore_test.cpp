@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <regex>
 
 #include "tests/cli_support.h"
 #include "tests/json_reader.h"
 #include "tests/test_support.h"
+#include "zstream/baselines.h"
 
 namespace quorvane {
 namespace {
@@ -131,6 +134,13 @@ std::vector<CliCase> explore_cases() {
          2,
          packed,
          usage_error("invalid value 'maybe' for --lz77 \\(on, off or both\\)")},
+        {"StudyBaselineName",
+         {"study", "--baseline", "zstd,lzma", "s.rod"},
+         packed,
+         2,
+         packed,
+         usage_error(
+             "invalid value 'zstd,lzma' for --baseline \\(zlib, zstd, xz, entropy or none\\)")},
         {"StudyCsvOrJson",
          {"study", "--csv", "--json", "s.rod"},
          packed,
@@ -258,18 +268,86 @@ TEST_F(CliExploreJson, StudyTableAndCsv) {
     EXPECT_EQ(table.status, 0);
     EXPECT_TRUE(std::regex_match(
         table.out,
-        std::regex("file +bytes +settings +rod bytes +ratio +cycles +passes +pack ms +restore ms "
-                   "+zlib bytes +zlib ratio\n"
+        std::regex("file +bytes +settings +out bytes +ratio +cycles +passes +pack ms +restore ms\n"
                    "sparse +1500 +-r 2 -d 1 +[0-9]+ +0\\.[0-9]{3}[* ] +[^]*"
+                   " +zlib \\(compress\\) +[0-9]+ +0\\.[0-9]{3}\n"
+                   " +zstd -19 +[0-9]+ +0\\.[0-9]{3}\n"
+                   " +xz -9e +[0-9]+ +0\\.[0-9]{3}\n"
+                   " +order-0 entropy +[0-9]+ +0\\.[0-9]{3}\n"
+                   " +verdict \\(-r [0-9] -d 1\\): rod files are [0-9.]+ % (larger|smaller) than "
+                   "[^\n]+\n"
                    "small +60 +skipped: 60 bytes, outside 82\\.\\.32767\n\n"
-                   "total over 1 file +bytes +rod bytes +total ratio +geometric mean\n"
-                   "-r 2 -d 1 +1500 +[^]*-r 8 -d 1 +1500 +[^]*zlib \\(compress\\) +1500 [^]*")))
+                   "total over 1 file +bytes +out bytes +total ratio +geometric mean\n"
+                   "-r 2 -d 1 +1500 +[^]*-r 8 -d 1 +1500 +[^]*zlib \\(compress\\) +1500 [^]*"
+                   "verdict over 1 file [^]*order-0 entropy: a reference, not a bound\n")))
         << table.out;
     const test::CliOutput csv =
         test::run_cli_in(dir.path(), {"study", "--csv", "-r", "2-4", "sparse", "small"});
     EXPECT_EQ(csv.status, 0);
     EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 1 + 3 + 1);
     EXPECT_NE(csv.out.find("\nsmall,60,,,,,,skipped,"), std::string::npos);
+    // Every line has the header's fields, the skipped file's reason (quoted) in the last one.
+    const auto separators = [](std::string_view line) {
+        bool quoted = false;
+        size_t commas = 0;
+        for (const char c : line) {
+            quoted ^= c == '"';
+            commas += !quoted && c == ',';
+        }
+        return commas;
+    };
+    std::vector<std::string_view> lines;
+    for (size_t start = 0, end; (end = csv.out.find('\n', start)) != std::string::npos;
+         start = end + 1)
+        lines.push_back(std::string_view(csv.out).substr(start, end - start));
+    for (const std::string_view line : lines)
+        EXPECT_EQ(separators(line), separators(lines.front())) << line;
+    EXPECT_TRUE(lines.back().ends_with(",\"60 bytes, outside 82..32767\"")) << lines.back();
+}
+
+// The baselines asked for, and only those, beside the settings; the verdicts against the smallest
+// compressor's file, never against the entropy.
+TEST_F(CliExploreJson, StudyBaselines) {
+    const Bytes text = test::text_bytes(3000);
+    test::write_file(dir / "text", text);
+    const struct {
+        const char* list;
+        std::vector<Baseline> shown;
+    } cases[] = {
+        {"xz,entropy", {Baseline::Xz, Baseline::Entropy}},
+        {"entropy,zlib,zlib", {Baseline::Zlib, Baseline::Entropy}},
+        {"none", {}},
+        {"entropy", {Baseline::Entropy}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.list);
+        const Json doc = run({"study", "--json", "-r", "2", "--baseline", c.list, "text"}, 0);
+        const Json& file = doc["files"][0];
+        std::optional<Baseline> smallest;
+        for (const Baseline b : kBaselines) {
+            const std::string name(baseline_name(b));
+            const bool shown = std::ranges::find(c.shown, b) != c.shown.end();
+            ASSERT_EQ(file.has(name + "_bytes"), shown) << name;
+            ASSERT_EQ(doc.has(name + "_total"), shown) << name;
+            if (!shown) continue;
+            EXPECT_EQ(file[name + "_bytes"].integer(), baseline_bytes(b, text)) << name;
+            EXPECT_EQ(doc[name + "_total"]["output_bytes"].integer(), baseline_bytes(b, text));
+            if (baseline_is_compressor(b) &&
+                (!smallest || baseline_bytes(b, text) < baseline_bytes(*smallest, text)))
+                smallest = b;
+        }
+        const int64_t rod = file["results"][0]["rod_bytes"].integer();
+        for (const Json* verdict : {&file["verdict"], &doc["verdict"]}) {
+            ASSERT_EQ(verdict->kind == Json::Kind::Null, !smallest);
+            if (!smallest) continue;
+            EXPECT_EQ((*verdict)["baseline"].text, baseline_name(*smallest));
+            EXPECT_EQ((*verdict)["rod_bytes"].integer(), rod);
+            EXPECT_EQ((*verdict)["settings"].text, "-r 2 -d 1");
+            // The scheme loses on text.
+            EXPECT_EQ((*verdict)["text"].text.find("rod files are "), 0U);
+            EXPECT_NE((*verdict)["text"].text.find(" % larger than "), std::string::npos);
+        }
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "engine/bit_codecs.h"
 #include "run/study.h"
 #include "tests/test_support.h"
+#include "zstream/baselines.h"
 #include "zstream/zlib_file.h"
 
 namespace quorvane {
@@ -56,8 +57,8 @@ TEST(Study, FilesInTheirOrderWithSkipsAndErrors) {
                                             (dir / "text").string()};
     const std::vector<StudySetting> sweep = {{2, 1, true, false, 2}, {4, 1, false, true, 2}};
     size_t reports = 0;
-    const std::vector<FileStudy> studies =
-        study_files(paths, sweep, 2, [&](size_t done, size_t total) {
+    const std::vector<FileStudy> studies = study_files(
+        paths, sweep, {Baseline::Xz, Baseline::Entropy}, 2, [&](size_t done, size_t total) {
             EXPECT_EQ(done, ++reports);
             EXPECT_EQ(total, paths.size());
         });
@@ -75,6 +76,10 @@ TEST(Study, FilesInTheirOrderWithSkipsAndErrors) {
         EXPECT_EQ(f.input_bytes, static_cast<int64_t>(bytes.size()));
         EXPECT_EQ(f.zlib_bytes,
                   static_cast<int64_t>(compress_bytes(bytes.data(), bytes.size()).size()));
+        EXPECT_EQ(f.baseline(Baseline::Xz), baseline_bytes(Baseline::Xz, bytes));
+        EXPECT_EQ(f.baseline(Baseline::Entropy), entropy_bytes(bytes));
+        EXPECT_EQ(f.baseline(Baseline::Zstd), std::nullopt);
+        EXPECT_EQ(f.baseline(Baseline::Zlib), std::nullopt);
         ASSERT_EQ(f.measurements.size(), sweep.size());
         for (size_t s = 0; s < sweep.size(); ++s)
             EXPECT_EQ(f.measurements[s].rod_bytes,
@@ -92,6 +97,81 @@ TEST(Study, TotalsOverFiles) {
     EXPECT_DOUBLE_EQ(total.total_ratio(), 650.0 / 400.0);
     EXPECT_DOUBLE_EQ(total.geometric_mean(), 1.0);  // sqrt(0.5 * 2)
     EXPECT_EQ(StudyTotal{}.total_ratio(), 0.0);
+}
+
+TEST(Study, VerdictTexts) {
+    const struct {
+        Baseline baseline;
+        int64_t rod;
+        int64_t base;
+        const char* text;
+    } cases[] = {
+        {Baseline::Xz, 2260, 1000, "rod files are 126 % larger than xz -9e"},
+        {Baseline::Zstd, 880, 1000, "rod files are 12 % smaller than zstd -19"},
+        {Baseline::Zlib, 1004, 1000, "rod files are 0.4 % larger than zlib (compress)"},
+        {Baseline::Xz, 996, 1000, "rod files are 0.4 % smaller than xz -9e"},
+        {Baseline::Xz, 1000, 1000, "rod files are as large as xz -9e"},
+    };
+    for (const auto& c : cases) {
+        const StudyVerdict verdict{c.baseline, c.rod, c.base};
+        EXPECT_EQ(verdict.text(), c.text);
+        EXPECT_NEAR(verdict.percent(), (c.rod - c.base) * 100.0 / c.base, 1e-9);
+    }
+}
+
+// Files with made-up sizes: the totals of each setting and baseline, and which compressor each
+// verdict is held against.
+TEST(Study, SummaryAndVerdicts) {
+    const auto file = [](int64_t input, std::vector<int64_t> rods,
+                         std::array<std::optional<int64_t>, kBaselines.size()> baselines) {
+        FileStudy f;
+        f.input_bytes = input;
+        for (const int64_t rod : rods) {
+            StudyMeasurement m;
+            m.outcome = rod > 0 ? StudyOutcome::Packed : StudyOutcome::NotSuccessful;
+            m.rod_bytes = rod;
+            if (rod > 0 &&
+                (f.best < 0 || rod < f.measurements[static_cast<size_t>(f.best)].rod_bytes))
+                f.best = static_cast<int>(f.measurements.size());
+            f.measurements.push_back(m);
+        }
+        f.baselines = baselines;
+        f.zlib_bytes = baselines[0].value_or(0);
+        return f;
+    };
+    FileStudy skipped;
+    skipped.skipped = "too small";
+    // zlib, zstd, xz, entropy
+    const std::vector<FileStudy> studies = {
+        file(1000, {600, 500}, {{700, 650, 640, 300}}),          // the scheme wins against xz
+        skipped, file(2000, {0, 2100}, {{900, 800, 850, 100}}),  // loses against zstd
+        file(500, {0, 0}, {{400, 450, 420, 50}}),  // never packed: counted at its size
+    };
+    EXPECT_EQ(file_verdict(studies[0])->text(), "rod files are 22 % smaller than xz -9e");
+    EXPECT_EQ(file_verdict(studies[2])->baseline, Baseline::Zstd);
+    EXPECT_EQ(file_verdict(studies[2])->rod_bytes, 2100);
+    EXPECT_EQ(file_verdict(studies[3])->rod_bytes, 500);
+    EXPECT_EQ(file_verdict(studies[3])->baseline, Baseline::Zlib);
+    EXPECT_EQ(file_verdict(studies[1]), std::nullopt);
+    // Entropy alone is no compressor to hold the rod files against.
+    EXPECT_EQ(file_verdict(file(100, {90}, {{std::nullopt, std::nullopt, std::nullopt, 10}})),
+              std::nullopt);
+
+    const StudySummary summary = summarize(studies, 2);
+    EXPECT_EQ(summary.files, 3);
+    EXPECT_EQ(summary.settings[0].output_bytes, 600 + 2000 + 500);
+    EXPECT_EQ(summary.settings[1].output_bytes, 500 + 2100 + 500);
+    EXPECT_EQ(summary.best, 0);
+    const int64_t expected[] = {700 + 900 + 400, 650 + 800 + 450, 640 + 850 + 420, 450};
+    for (const Baseline b : kBaselines) {
+        ASSERT_TRUE(summary.baseline(b));
+        EXPECT_EQ(summary.baseline(b)->output_bytes, expected[static_cast<size_t>(b)]);
+        EXPECT_EQ(summary.baseline(b)->files, 3);
+    }
+    ASSERT_TRUE(summary.verdict);
+    EXPECT_EQ(summary.verdict->baseline, Baseline::Zstd);  // 1900 against zlib's 2000
+    EXPECT_EQ(summary.verdict->rod_bytes, 3100);
+    EXPECT_EQ(summary.verdict->text(), "rod files are 63 % larger than zstd -19");
 }
 
 TEST(Study, InMemoryZlibIsTheCompressCommandsStream) {
