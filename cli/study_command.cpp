@@ -77,6 +77,17 @@ std::string verdict_line(const StudyVerdict& verdict, const std::string& setting
     return "verdict (" + setting + "): " + verdict.text();
 }
 
+// "in 3 blocks of up to 32767 bytes, packed one by one; the last (40 bytes) stored as it is"
+std::string blocks_line(const FileStudy& f) {
+    std::string text = "in " + std::to_string(f.blocks.size()) + " blocks of up to " +
+                       std::to_string(f.blocks.front().input_bytes) + " bytes, packed one by one";
+    if (f.blocks.back().stored()) {
+        text.append("; the last (").append(std::to_string(f.blocks.back().input_bytes));
+        text.append(" bytes) stored as it is");
+    }
+    return text;
+}
+
 std::string best_setting_text(int best, const std::vector<StudySetting>& sweep) {
     return best >= 0 ? setting_text(sweep[static_cast<size_t>(best)]) : "no setting packed";
 }
@@ -154,6 +165,7 @@ std::string table_text(const std::vector<FileStudy>& studies,
             table.add({"", "", std::string(baseline_label(b)), std::to_string(bytes),
                        fixed(ratio(bytes, f.input_bytes), 3) + " ", "", "", "", "", ""});
         }
+        if (f.in_blocks()) table.add({"", "", blocks_line(f)});
         if (const std::optional<StudyVerdict> verdict = file_verdict(f))
             table.add({"", "", verdict_line(*verdict, best_setting_text(f.best, sweep))});
     }
@@ -204,16 +216,19 @@ std::string csv_text(const std::vector<FileStudy>& studies,
         const std::string name(baseline_name(b));
         text.append(",").append(name).append("_bytes,").append(name).append("_ratio");
     }
-    text.append(",best,note\n");
+    text.append(",best,blocks,note\n");
+    const auto fields = std::count(text.begin(), text.end(), ',');
     for (const FileStudy& f : studies) {
         if (f.error) continue;
         const std::string file = csv_field(f.path) + "," + std::to_string(f.input_bytes) + ",";
         if (f.skipped) {
-            text.append(file).append(",,,,,skipped,,,,,,,");
-            text.append(2 * kBaselines.size(), ',');
-            text.append(",").append(csv_field(*f.skipped)).append("\n");
+            // Empty up to the outcome, and after it up to the note.
+            text.append(file).append(",,,,,skipped");
+            text.append(static_cast<size_t>(fields) - 7, ',');
+            text.append(csv_field(*f.skipped)).append("\n");
             continue;
         }
+        const std::string blocks = std::to_string(f.in_blocks() ? f.blocks.size() : 1);
         // Empty where the baseline was not asked for.
         std::string baselines;
         for (const Baseline b : kBaselines) {
@@ -242,7 +257,7 @@ std::string csv_text(const std::vector<FileStudy>& studies,
                 text.append(",").append(fixed(m.restore_ms, 3));
             }
             text.append(baselines).append(static_cast<int>(s) == f.best ? ",yes," : ",no,");
-            text.append("\n");
+            text.append(blocks).append(",\n");
         }
     }
     return text;
@@ -259,6 +274,19 @@ void total_json(JsonWriter& json, const StudyTotal& t) {
     json.key("output_bytes").value(t.output_bytes);
     json.key("total_ratio").value(t.total_ratio(), 4);
     json.key("geometric_mean").value(t.geometric_mean(), 4);
+}
+
+void measurement_json(JsonWriter& json, const StudySetting& setting, const StudyMeasurement& m,
+                      int64_t input_bytes) {
+    setting_json(json, setting);
+    json.key("outcome").value(outcome_name(m.outcome));
+    json.key("pack_ms").value(m.pack_ms, 3);
+    if (m.outcome != StudyOutcome::NotSuccessful) {
+        json.key("rod_bytes").value(m.rod_bytes);
+        json.key("ratio").value(ratio(m.rod_bytes, input_bytes), 4);
+        json.key("cycles").value(m.cycles).key("passes").value(m.passes);
+        json.key("restore_ms").value(m.restore_ms, 3);
+    }
 }
 
 void verdict_json(JsonWriter& json, const std::optional<StudyVerdict>& verdict, int best,
@@ -310,21 +338,31 @@ std::string json_text(const std::vector<FileStudy>& studies, const std::vector<S
         }
         json.key("results").begin_array();
         for (size_t s = 0; s < sweep.size(); ++s) {
-            const StudyMeasurement& m = f.measurements[s];
             json.begin_object();
-            setting_json(json, sweep[s]);
-            json.key("outcome").value(outcome_name(m.outcome));
-            json.key("pack_ms").value(m.pack_ms, 3);
-            if (m.outcome != StudyOutcome::NotSuccessful) {
-                json.key("rod_bytes").value(m.rod_bytes);
-                json.key("ratio").value(ratio(m.rod_bytes, f.input_bytes), 4);
-                json.key("cycles").value(m.cycles).key("passes").value(m.passes);
-                json.key("restore_ms").value(m.restore_ms, 3);
-            }
+            measurement_json(json, sweep[s], f.measurements[s], f.input_bytes);
             json.key("best").value(static_cast<int>(s) == f.best);
             json.end_object();
         }
         json.end_array();
+        if (f.in_blocks()) {
+            json.key("blocks").begin_array();
+            for (const StudyBlock& block : f.blocks) {
+                json.begin_object().key("offset").value(block.offset);
+                json.key("input_bytes").value(block.input_bytes);
+                json.key("stored").value(block.stored());
+                if (!block.stored()) {
+                    json.key("results").begin_array();
+                    for (size_t s = 0; s < sweep.size(); ++s) {
+                        json.begin_object();
+                        measurement_json(json, sweep[s], block.measurements[s], block.input_bytes);
+                        json.end_object();
+                    }
+                    json.end_array();
+                }
+                json.end_object();
+            }
+            json.end_array();
+        }
         verdict_json(json, file_verdict(f), f.best, sweep);
         json.end_object();
     }

@@ -37,27 +37,42 @@ struct StudyMeasurement {
     double restore_ms = 0;  // restoring the rod stream
 };
 
+// A block of a file above 32,767 bytes, studied as pack would pack a file holding only it.
+struct StudyBlock {
+    int64_t offset = 0;
+    int64_t input_bytes = 0;
+    // One per setting; none for a last block under 82 bytes, which counts at its size as stored.
+    std::vector<StudyMeasurement> measurements;
+
+    bool stored() const { return measurements.empty(); }
+};
+
 // One file under every setting of a sweep.
 struct FileStudy {
     std::string path;
     int64_t input_bytes = 0;
-    std::optional<std::string> skipped;          // why the file was not packed
-    std::exception_ptr error;                    // the file could not be read (or another failure)
-    int64_t zlib_bytes = 0;                      // the whole-file zlib stream compress writes
-    std::vector<StudyMeasurement> measurements;  // one per setting, in the sweep's order
+    std::optional<std::string> skipped;  // why the file was not packed
+    std::exception_ptr error;            // the file could not be read (or another failure)
+    int64_t zlib_bytes = 0;              // the whole-file zlib stream compress writes
+    // One per setting, in the sweep's order; for a file in blocks the blocks' sums: rod bytes
+    // (a block not packed at its size), cycles, passes and times. Packed when a block was packed,
+    // not restored when one did not restore.
+    std::vector<StudyMeasurement> measurements;
     int best = -1;  // the setting with the smallest rod stream that restored; -1: none
+    std::vector<StudyBlock> blocks;  // a file above 32,767 bytes: its blocks in order
     // The whole file's size under each baseline asked for, by Baseline (zlib's as zlib_bytes).
     std::array<std::optional<int64_t>, kBaselines.size()> baselines;
 
     bool studied() const { return !skipped && !error; }
+    bool in_blocks() const { return !blocks.empty(); }
     std::optional<int64_t> baseline(Baseline b) const { return baselines[static_cast<size_t>(b)]; }
     // The bytes the best setting stands for (the file's own size where none packed it).
     int64_t best_bytes() const;
 };
 
-// Studies the files, jobs of them at once (0: one per core), each under every setting; the
-// results are in the order of paths. progress (if set) is called, one call at a time, as files
-// finish: files done and files in all. It must not throw.
+// Studies the files, jobs of them (or of a large file's blocks) at once (0: one per core), each
+// under every setting; the results are in the order of paths. progress (if set) is called, one call
+// at a time, as files finish: files done and files in all. It must not throw.
 std::vector<FileStudy> study_files(const std::vector<std::string>& paths,
                                    const std::vector<StudySetting>& settings, unsigned jobs,
                                    const std::function<void(size_t done, size_t total)>& progress);
@@ -114,11 +129,15 @@ struct StudySummary {
 
 StudySummary summarize(const std::vector<FileStudy>& studies, size_t setting_count);
 
-// Why bytes of this size cannot be packed; nullopt when they can.
+// Why a file of this size cannot be studied (too small to pack); nullopt when it can.
 std::optional<std::string> study_skip_reason(int64_t size);
 
+// The blocks a file of this size is studied in: one up to 32,767 bytes, else 32,767 bytes each
+// with the rest in the last.
+std::vector<StudyBlock> study_blocks(int64_t size);
+
 // Packs the bytes with the setting, as pack would (nothing is written), then restores the rod
-// stream and compares it with them. The bytes must not have a skip reason.
+// stream and compares it with them. The bytes must be 82..32,767.
 StudyMeasurement study_file(std::span<const uint8_t> bytes, const StudySetting& setting);
 
 }  // namespace quorvane

@@ -216,7 +216,7 @@ TEST_F(CliExploreJson, StudyAgainstSeparatePacks) {
         0);
     const Json& files = doc["files"];
     ASSERT_EQ(files.items.size(), 3U);
-    EXPECT_EQ(files[1]["skipped"].text, "60 bytes, outside 82..32767");
+    EXPECT_EQ(files[1]["skipped"].text, "60 bytes, under 82");
     int64_t total_in = 0;
     std::vector<int64_t> total_out(4, 0);
     for (const size_t f : {0U, 2U}) {
@@ -276,7 +276,7 @@ TEST_F(CliExploreJson, StudyTableAndCsv) {
                    " +order-0 entropy +[0-9]+ +0\\.[0-9]{3}\n"
                    " +verdict \\(-r [0-9] -d 1\\): rod files are [0-9.]+ % (larger|smaller) than "
                    "[^\n]+\n"
-                   "small +60 +skipped: 60 bytes, outside 82\\.\\.32767\n\n"
+                   "small +60 +skipped: 60 bytes, under 82\n\n"
                    "total over 1 file +bytes +out bytes +total ratio +geometric mean\n"
                    "-r 2 -d 1 +1500 +[^]*-r 8 -d 1 +1500 +[^]*zlib \\(compress\\) +1500 [^]*"
                    "verdict over 1 file [^]*order-0 entropy: a reference, not a bound\n")))
@@ -302,7 +302,35 @@ TEST_F(CliExploreJson, StudyTableAndCsv) {
         lines.push_back(std::string_view(csv.out).substr(start, end - start));
     for (const std::string_view line : lines)
         EXPECT_EQ(separators(line), separators(lines.front())) << line;
-    EXPECT_TRUE(lines.back().ends_with(",\"60 bytes, outside 82..32767\"")) << lines.back();
+    EXPECT_TRUE(lines.back().ends_with(",\"60 bytes, under 82\"")) << lines.back();
+}
+
+// A file above a block's size: its blocks in the document, their rod bytes (and the last block,
+// stored) summing to the file's; the table says so.
+TEST_F(CliExploreJson, StudyInBlocks) {
+    Bytes bytes = test::sparse_bytes(65534, 4);
+    bytes.resize(65534 + 50, 7);
+    test::write_file(dir / "large", bytes);
+    const Json doc = run({"study", "--json", "-r", "2", "--baseline", "zstd", "large"}, 0);
+    const Json& file = doc["files"][0];
+    const Json& blocks = file["blocks"];
+    ASSERT_EQ(blocks.items.size(), 3U);
+    int64_t sum = 0;
+    for (size_t b = 0; b < 3; ++b) {
+        EXPECT_EQ(blocks[b]["offset"].integer(), static_cast<int64_t>(b) * 32767);
+        EXPECT_EQ(blocks[b]["stored"].boolean, b == 2);
+        sum += b == 2 ? blocks[b]["input_bytes"].integer()
+                      : blocks[b]["results"][0]["rod_bytes"].integer();
+    }
+    EXPECT_EQ(blocks[2]["input_bytes"].integer(), 50);
+    EXPECT_EQ(file["results"][0]["rod_bytes"].integer(), sum);
+    EXPECT_EQ(file["zstd_bytes"].integer(), baseline_bytes(Baseline::Zstd, bytes));
+    const test::CliOutput table =
+        test::run_cli_in(dir.path(), {"study", "-r", "2", "--baseline", "none", "large"});
+    EXPECT_TRUE(std::regex_search(table.out, std::regex("\n +in 3 blocks of up to 32767 bytes, "
+                                                        "packed one by one; the last \\(50 "
+                                                        "bytes\\) stored as it is\n")))
+        << table.out;
 }
 
 // The baselines asked for, and only those, beside the settings; the verdicts against the smallest

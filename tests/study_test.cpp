@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <initializer_list>
+#include <random>
 
 #include "engine/bit_codecs.h"
 #include "run/study.h"
@@ -66,9 +68,14 @@ TEST(Study, FilesInTheirOrderWithSkipsAndErrors) {
     EXPECT_EQ(reports, paths.size());
     for (size_t i = 0; i < paths.size(); ++i)
         EXPECT_EQ(studies[i].path, paths[i]);
-    EXPECT_EQ(studies[1].skipped, "81 bytes, outside 82..32767");
+    EXPECT_EQ(studies[1].skipped, "81 bytes, under 82");
     EXPECT_TRUE(studies[2].error);
-    EXPECT_EQ(studies[3].skipped, "32768 bytes, outside 82..32767");
+    // One byte over a block: a block, and one byte stored as it is.
+    ASSERT_TRUE(studies[3].studied());
+    ASSERT_EQ(studies[3].blocks.size(), 2U);
+    EXPECT_EQ(studies[3].blocks[0].measurements.size(), sweep.size());
+    EXPECT_TRUE(studies[3].blocks[1].stored());
+    EXPECT_FALSE(studies[0].in_blocks());
     for (const size_t i : {0U, 4U}) {
         const FileStudy& f = studies[i];
         const std::vector<uint8_t>& bytes = i == 0 ? sparse : text;
@@ -86,6 +93,65 @@ TEST(Study, FilesInTheirOrderWithSkipsAndErrors) {
                       static_cast<int64_t>(pack_as(bytes, sweep[s]).size()));
         const auto smaller = f.measurements[0].rod_bytes <= f.measurements[1].rod_bytes ? 0 : 1;
         EXPECT_EQ(f.best, smaller);
+    }
+}
+
+std::vector<uint8_t> concat(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> all;
+    for (const auto& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+// A file above a block's size: each block as pack packs a file of it alone, the file's rod bytes
+// their sum, with a block packing does not shrink and a last block too small to pack counted at
+// their sizes.
+TEST(Study, LargeFilesInBlocksOfTheirOwn) {
+    std::mt19937 rng(5);
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        std::vector<int64_t> block_sizes;
+    } cases[] = {
+        {"100 KB",
+         concat({test::sparse_bytes(32767, 1), test::random_bytes(rng, 32767),
+                 test::sparse_bytes(34466, 2)}),
+         {32767, 32767, 32767, 1699}},
+        {"short last block",
+         concat({test::sparse_bytes(65534, 3), test::random_bytes(rng, 40)}),
+         {32767, 32767, 40}},
+    };
+    test::TempDir dir;
+    const std::vector<StudySetting> sweep = {{2, 1, true, false, 2}, {3, 1, true, true, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::write_file(dir / "large", c.bytes);
+        const FileStudy f =
+            study_files({(dir / "large").string()}, sweep, {Baseline::Zstd}, 2, {}).front();
+        ASSERT_TRUE(f.studied());
+        EXPECT_EQ(f.input_bytes, static_cast<int64_t>(c.bytes.size()));
+        EXPECT_EQ(f.baseline(Baseline::Zstd), baseline_bytes(Baseline::Zstd, c.bytes));
+        ASSERT_EQ(f.blocks.size(), c.block_sizes.size());
+        std::vector<int64_t> sums(sweep.size(), 0);
+        for (size_t b = 0; b < f.blocks.size(); ++b) {
+            const StudyBlock& block = f.blocks[b];
+            EXPECT_EQ(block.input_bytes, c.block_sizes[b]);
+            const std::vector<uint8_t> part(c.bytes.begin() + block.offset,
+                                            c.bytes.begin() + block.offset + block.input_bytes);
+            EXPECT_EQ(block.stored(), part.size() < 82) << b;
+            for (size_t s = 0; s < sweep.size(); ++s) {
+                const std::vector<uint8_t> rod = block.stored() ? part : pack_as(part, sweep[s]);
+                if (!block.stored()) {
+                    EXPECT_EQ(block.measurements[s].rod_bytes, static_cast<int64_t>(rod.size()));
+                }
+                sums[s] += rod.empty() ? block.input_bytes : static_cast<int64_t>(rod.size());
+            }
+        }
+        for (size_t s = 0; s < sweep.size(); ++s) {
+            EXPECT_EQ(f.measurements[s].outcome, StudyOutcome::Packed);
+            EXPECT_EQ(f.measurements[s].rod_bytes, sums[s]) << s;
+        }
+        EXPECT_EQ(f.best, sums[0] <= sums[1] ? 0 : 1);
     }
 }
 
