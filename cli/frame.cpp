@@ -101,6 +101,7 @@ void print_help(std::span<const Subcommand> table, std::FILE* to) {
          "  --single             one cycle only\n"
          "  --baseline LIST      compared with: zlib, zstd, xz, entropy or none (all)\n"
          "  --csv                comma-separated values instead of the table\n"
+         "  --trace              every pass and cycle in --json, or --csv one line per pass\n"
          "  -j, --jobs N         files studied at once, 1..256 (one per core)\n"},
     };
     for (const OptionGroup& group : kGroups) {
@@ -313,6 +314,8 @@ bool apply_flag(const Subcommand& command, std::string_view name, Options& optio
         options.study.single = true;
     } else if (command.takes(kStudyOptions) && name == "--csv") {
         options.study.csv = true;
+    } else if (command.takes(kStudyOptions) && name == "--trace") {
+        options.study.trace = true;
     } else {
         return false;
     }
@@ -382,6 +385,8 @@ Action parse_options(const Subcommand& command, std::span<char*> args, Options& 
         throw UsageError("--detect finds the rod size and LZ77 setting itself; give neither");
     }
     if (options.json && options.study.csv) throw UsageError("--csv and --json exclude each other");
+    if (options.study.trace && !options.json && !options.study.csv)
+        throw UsageError("--trace goes with --json or --csv");
     if (options.inputs.empty()) throw UsageError(quoted("no input files for", command.name));
     if (options.output && options.inputs.size() > 1) {
         throw UsageError("-o can only be used with one input");

@@ -41,6 +41,7 @@ struct StudyOptions {
     std::vector<int> loops;      // --loops: 1..32767
     bool single = false;         // --single
     bool csv = false;            // --csv
+    bool trace = false;          // --trace: every pass and cycle, in --json or --csv
     std::optional<int> jobs;     // -j, --jobs: files at once
     std::vector<Baseline> baselines{kBaselines.begin(), kBaselines.end()};  // --baseline
 };

@@ -263,6 +263,52 @@ std::string csv_text(const std::vector<FileStudy>& studies,
     return text;
 }
 
+// --csv --trace: one line per pass of every run, with its cycle's outcome beside it.
+std::string trace_csv_text(const std::vector<FileStudy>& studies,
+                           const std::vector<StudySetting>& sweep) {
+    std::string text =
+        "file,block,rod_size,depth,lz77,single,loops,cycle,pass,bits_in,bits_out,decision_bits,"
+        "low_rods,high_rods,depth_threshold,level_bits,fate,last,cycle_stream_bits,"
+        "cycle_best_bits,cycle_fate\n";
+    const auto add = [&](const FileStudy& f, size_t block, const StudySetting& st,
+                         const StudyTrace& trace) {
+        for (const PassRecord& p : trace.passes) {
+            text.append(csv_field(f.path)).append(",").append(std::to_string(block));
+            text.append(",").append(std::to_string(st.rod_size));
+            text.append(",").append(std::to_string(st.depth));
+            text.append(st.lz77 ? ",on," : ",off,").append(st.single ? "yes," : "no,");
+            text.append(std::to_string(st.loops));
+            for (const int64_t n :
+                 {int64_t{p.cycle}, int64_t{p.pass}, p.bits_in, p.bits_out, p.decision_bits,
+                  int64_t{p.low_rods}, int64_t{p.high_rods}, p.depth_threshold, p.level_bits})
+                text.append(",").append(std::to_string(n));
+            text.append(",").append(pass_fate_name(p.fate)).append(p.last ? ",yes" : ",no");
+            const auto cycle = std::ranges::find(trace.cycles, p.cycle, &CycleRecord::cycle);
+            if (cycle != trace.cycles.end()) {
+                text.append(",").append(std::to_string(cycle->stream_bits));
+                text.append(",").append(std::to_string(cycle->best_bits));
+                text.append(",").append(cycle_fate_name(cycle->fate));
+            } else {
+                text.append(",,,");
+            }
+            text.append("\n");
+        }
+    };
+    for (const FileStudy& f : studies) {
+        if (!f.studied()) continue;
+        for (size_t s = 0; s < sweep.size(); ++s) {
+            if (!f.in_blocks()) {
+                add(f, 0, sweep[s], f.measurements[s].trace);
+                continue;
+            }
+            for (size_t b = 0; b < f.blocks.size(); ++b) {
+                if (!f.blocks[b].stored()) add(f, b, sweep[s], f.blocks[b].measurements[s].trace);
+            }
+        }
+    }
+    return text;
+}
+
 void setting_json(JsonWriter& json, const StudySetting& s) {
     json.key("settings").value(setting_text(s));
     json.key("rod_size").value(s.rod_size).key("depth").value(s.depth);
@@ -276,8 +322,30 @@ void total_json(JsonWriter& json, const StudyTotal& t) {
     json.key("geometric_mean").value(t.geometric_mean(), 4);
 }
 
+void trace_json(JsonWriter& json, const StudyTrace& trace) {
+    json.key("trace").begin_object().key("passes").begin_array();
+    for (const PassRecord& p : trace.passes) {
+        json.begin_object().key("cycle").value(p.cycle).key("pass").value(p.pass);
+        json.key("bits_in").value(p.bits_in).key("bits_out").value(p.bits_out);
+        json.key("decision_bits").value(p.decision_bits);
+        json.key("low_rods").value(p.low_rods).key("high_rods").value(p.high_rods);
+        json.key("depth_threshold").value(p.depth_threshold).key("level_bits").value(p.level_bits);
+        json.key("fate").value(pass_fate_name(p.fate)).key("last").value(p.last).end_object();
+    }
+    json.end_array().key("cycles").begin_array();
+    for (const CycleRecord& c : trace.cycles) {
+        json.begin_object().key("cycle").value(c.cycle).key("passes").value(c.passes);
+        json.key("start_bits").value(c.start_bits).key("stream_bits").value(c.stream_bits);
+        json.key("best_bits").value(c.best_bits);
+        json.key("low_rods").value(c.low_rods).key("high_rods").value(c.high_rods);
+        json.key("fate").value(cycle_fate_name(c.fate)).end_object();
+    }
+    json.end_array().end_object();
+}
+
+// A file in blocks has its traces in its blocks, not in its sums.
 void measurement_json(JsonWriter& json, const StudySetting& setting, const StudyMeasurement& m,
-                      int64_t input_bytes) {
+                      int64_t input_bytes, bool trace) {
     setting_json(json, setting);
     json.key("outcome").value(outcome_name(m.outcome));
     json.key("pack_ms").value(m.pack_ms, 3);
@@ -287,6 +355,7 @@ void measurement_json(JsonWriter& json, const StudySetting& setting, const Study
         json.key("cycles").value(m.cycles).key("passes").value(m.passes);
         json.key("restore_ms").value(m.restore_ms, 3);
     }
+    if (trace) trace_json(json, m.trace);
 }
 
 void verdict_json(JsonWriter& json, const std::optional<StudyVerdict>& verdict, int best,
@@ -311,7 +380,7 @@ void verdict_json(JsonWriter& json, const std::optional<StudyVerdict>& verdict, 
 }
 
 std::string json_text(const std::vector<FileStudy>& studies, const std::vector<StudySetting>& sweep,
-                      const StudySummary& summary) {
+                      const StudySummary& summary, bool trace) {
     JsonWriter json;
     json.begin_object().key("files").begin_array();
     for (const FileStudy& f : studies) {
@@ -339,7 +408,8 @@ std::string json_text(const std::vector<FileStudy>& studies, const std::vector<S
         json.key("results").begin_array();
         for (size_t s = 0; s < sweep.size(); ++s) {
             json.begin_object();
-            measurement_json(json, sweep[s], f.measurements[s], f.input_bytes);
+            measurement_json(json, sweep[s], f.measurements[s], f.input_bytes,
+                             trace && !f.in_blocks());
             json.key("best").value(static_cast<int>(s) == f.best);
             json.end_object();
         }
@@ -354,7 +424,8 @@ std::string json_text(const std::vector<FileStudy>& studies, const std::vector<S
                     json.key("results").begin_array();
                     for (size_t s = 0; s < sweep.size(); ++s) {
                         json.begin_object();
-                        measurement_json(json, sweep[s], block.measurements[s], block.input_bytes);
+                        measurement_json(json, sweep[s], block.measurements[s], block.input_bytes,
+                                         trace);
                         json.end_object();
                     }
                     json.end_array();
@@ -392,7 +463,7 @@ int run_study(const Options& options) {
     const std::vector<StudySetting> sweep = sweep_of(options.study);
     ProgressLine progress(!options.quiet);
     const std::vector<FileStudy> studies = study_files(
-        options.inputs, sweep, options.study.baselines,
+        options.inputs, StudyPlan{sweep, options.study.baselines, options.study.trace},
         static_cast<unsigned>(options.study.jobs.value_or(0)), [&](size_t done, size_t total) {
             if (progress.due()) {
                 progress.draw("study: " + std::to_string(done) + " of " + std::to_string(total) +
@@ -408,9 +479,9 @@ int run_study(const Options& options) {
     });
     const StudySummary summary = summarize(studies, sweep.size());
     if (options.json) {
-        print_out(json_text(studies, sweep, summary));
+        print_out(json_text(studies, sweep, summary, options.study.trace));
     } else if (options.study.csv) {
-        print_out(csv_text(studies, sweep));
+        print_out(options.study.trace ? trace_csv_text(studies, sweep) : csv_text(studies, sweep));
     } else {
         print_out(table_text(studies, sweep, summary));
     }

@@ -150,15 +150,58 @@ StudySummary summarize(const std::vector<FileStudy>& studies, size_t setting_cou
     return summary;
 }
 
-StudyMeasurement study_file(std::span<const uint8_t> bytes, const StudySetting& setting) {
+std::string_view pass_fate_name(PassFate fate) {
+    switch (fate) {
+        case PassFate::Ran:
+            return "kept";
+        case PassFate::Undone:
+            return "undone";
+        case PassFate::Fallback:
+            return "fallback";
+    }
+    return "";
+}
+
+std::string_view cycle_fate_name(CycleFate fate) {
+    switch (fate) {
+        case CycleFate::Kept:
+            return "kept";
+        case CycleFate::Finalised:
+            return "finalised";
+        case CycleFate::RolledBack:
+            return "rolled back";
+        case CycleFate::NotSuccessful:
+            return "not successful";
+    }
+    return "";
+}
+
+namespace {
+
+class TraceObserver : public SilentObserver {
+  public:
+    explicit TraceObserver(StudyTrace& trace) : trace_(trace) {}
+    void pass_done(const PassRecord& pass) override { trace_.passes.push_back(pass); }
+    void cycle_done(const CycleRecord& cycle) override { trace_.cycles.push_back(cycle); }
+
+  private:
+    StudyTrace& trace_;
+};
+
+}  // namespace
+
+StudyMeasurement study_file(std::span<const uint8_t> bytes, const StudySetting& setting,
+                            bool trace) {
     if (bytes.size() < static_cast<size_t>(kMinInputSize) ||
         bytes.size() > static_cast<size_t>(kMaxInputSize)) {
         throw EngineError("cannot study " + std::to_string(bytes.size()) + " bytes");
     }
-    SilentObserver observer;
     StudyMeasurement m;
+    SilentObserver silent;
+    TraceObserver tracer(m.trace);
     const Clock::time_point pack_start = Clock::now();
-    const RunResult result = pack_buffer(bytes, settings_of(setting), observer);
+    const RunResult result = pack_buffer(bytes, settings_of(setting),
+                                         trace ? static_cast<RunObserver&>(tracer) : silent);
     m.pack_ms = ms_since(pack_start);
     if (result.outcome != RunOutcome::Tested) return m;
 
@@ -183,6 +226,20 @@ namespace {
 
 // The file's measurements from its blocks' (a file of one block has its block's).
 void sum_blocks(FileStudy& study, size_t setting_count) {
+    // A file of one block is reported as a file, not as blocks.
+    if (study.blocks.size() == 1) {
+        study.measurements = std::move(study.blocks.front().measurements);
+        study.blocks.clear();
+        for (size_t s = 0; s < study.measurements.size(); ++s) {
+            const StudyMeasurement& m = study.measurements[s];
+            if (m.outcome == StudyOutcome::Packed &&
+                (study.best < 0 ||
+                 m.rod_bytes < study.measurements[static_cast<size_t>(study.best)].rod_bytes)) {
+                study.best = static_cast<int>(s);
+            }
+        }
+        return;
+    }
     study.measurements.assign(setting_count, StudyMeasurement{});
     for (size_t s = 0; s < setting_count; ++s) {
         StudyMeasurement& sum = study.measurements[s];
@@ -212,8 +269,6 @@ void sum_blocks(FileStudy& study, size_t setting_count) {
             study.best = static_cast<int>(s);
         }
     }
-    // A file of one block is reported as a file, not as blocks.
-    if (study.blocks.size() == 1) study.blocks.clear();
 }
 
 // The work of one file in flight: its bytes, shared by the tasks that study its blocks and
@@ -230,12 +285,12 @@ struct Task {
 
 class StudyRun {
   public:
-    StudyRun(const std::vector<std::string>& paths, const std::vector<StudySetting>& settings,
-             const std::vector<Baseline>& baselines,
+    StudyRun(const std::vector<std::string>& paths, const StudyPlan& plan,
              const std::function<void(size_t done, size_t total)>& progress)
         : paths_(paths),
-          settings_(settings),
-          baselines_(baselines),
+          settings_(plan.settings),
+          baselines_(plan.baselines),
+          trace_(plan.trace),
           progress_(progress),
           studies_(paths.size()),
           work_(paths.size()) {}
@@ -316,7 +371,7 @@ class StudyRun {
             const std::span<const uint8_t> part = std::span(bytes).subspan(
                 static_cast<size_t>(block.offset), static_cast<size_t>(block.input_bytes));
             for (const StudySetting& setting : settings_)
-                block.measurements.push_back(study_file(part, setting));
+                block.measurements.push_back(study_file(part, setting, trace_));
         } catch (...) {
             std::lock_guard lock(mutex_);
             if (!study.error) study.error = std::current_exception();
@@ -341,6 +396,7 @@ class StudyRun {
     const std::vector<std::string>& paths_;
     const std::vector<StudySetting>& settings_;
     const std::vector<Baseline>& baselines_;
+    const bool trace_;
     const std::function<void(size_t done, size_t total)>& progress_;
     std::vector<FileStudy> studies_;
     std::vector<FileWork> work_;
@@ -364,8 +420,14 @@ std::vector<FileStudy> study_files(const std::vector<std::string>& paths,
                                    const std::vector<StudySetting>& settings,
                                    const std::vector<Baseline>& baselines, unsigned jobs,
                                    const std::function<void(size_t done, size_t total)>& progress) {
+    return study_files(paths, StudyPlan{settings, baselines, false}, jobs, progress);
+}
+
+std::vector<FileStudy> study_files(const std::vector<std::string>& paths, const StudyPlan& plan,
+                                   unsigned jobs,
+                                   const std::function<void(size_t done, size_t total)>& progress) {
     if (jobs == 0) jobs = std::max(1U, std::thread::hardware_concurrency());
-    StudyRun run(paths, settings, baselines, progress);
+    StudyRun run(paths, plan, progress);
     {
         std::vector<std::jthread> pool;
         for (unsigned t = 1; t < jobs; ++t)

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/run_observer.h"
 #include "zstream/baselines.h"
 
 namespace quorvane {
@@ -28,6 +29,16 @@ enum class StudyOutcome {
     NotRestored,    // the rod stream packing kept did not restore to the file
 };
 
+// How a packing run got where it did: every pass and every cycle, as the engine reported them.
+struct StudyTrace {
+    std::vector<PassRecord> passes;
+    std::vector<CycleRecord> cycles;
+};
+
+// "kept", "undone", "fallback"; "kept", "finalised", "rolled back", "not successful".
+std::string_view pass_fate_name(PassFate fate);
+std::string_view cycle_fate_name(CycleFate fate);
+
 struct StudyMeasurement {
     StudyOutcome outcome = StudyOutcome::NotSuccessful;
     int64_t rod_bytes = 0;  // the rod stream's size (Packed and NotRestored)
@@ -35,6 +46,7 @@ struct StudyMeasurement {
     int64_t passes = 0;     // passes of those cycles
     double pack_ms = 0;     // the whole packing run, its verifications included
     double restore_ms = 0;  // restoring the rod stream
+    StudyTrace trace;       // when asked for
 };
 
 // A block of a file above 32,767 bytes, studied as pack would pack a file holding only it.
@@ -80,6 +92,17 @@ std::vector<FileStudy> study_files(const std::vector<std::string>& paths,
 std::vector<FileStudy> study_files(const std::vector<std::string>& paths,
                                    const std::vector<StudySetting>& settings,
                                    const std::vector<Baseline>& baselines, unsigned jobs,
+                                   const std::function<void(size_t done, size_t total)>& progress);
+
+// What a study measures: the settings, the baselines, and whether runs are traced (the trace
+// of each measurement of a file, or of each block of a file in blocks).
+struct StudyPlan {
+    std::vector<StudySetting> settings;
+    std::vector<Baseline> baselines;
+    bool trace = false;
+};
+std::vector<FileStudy> study_files(const std::vector<std::string>& paths, const StudyPlan& plan,
+                                   unsigned jobs,
                                    const std::function<void(size_t done, size_t total)>& progress);
 
 // The bytes a measurement stands for in sums over files: the rod stream, or the input's own
@@ -137,7 +160,9 @@ std::optional<std::string> study_skip_reason(int64_t size);
 std::vector<StudyBlock> study_blocks(int64_t size);
 
 // Packs the bytes with the setting, as pack would (nothing is written), then restores the rod
-// stream and compares it with them. The bytes must be 82..32,767.
-StudyMeasurement study_file(std::span<const uint8_t> bytes, const StudySetting& setting);
+// stream and compares it with them. The bytes must be 82..32,767. trace keeps the packing run's
+// pass and cycle records.
+StudyMeasurement study_file(std::span<const uint8_t> bytes, const StudySetting& setting,
+                            bool trace = false);
 
 }  // namespace quorvane

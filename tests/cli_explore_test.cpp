@@ -141,6 +141,12 @@ std::vector<CliCase> explore_cases() {
          packed,
          usage_error(
              "invalid value 'zstd,lzma' for --baseline \\(zlib, zstd, xz, entropy or none\\)")},
+        {"StudyTraceNeedsAFormat",
+         {"study", "--trace", "s.rod"},
+         packed,
+         2,
+         packed,
+         usage_error("--trace goes with --json or --csv")},
         {"StudyCsvOrJson",
          {"study", "--csv", "--json", "s.rod"},
          packed,
@@ -331,6 +337,40 @@ TEST_F(CliExploreJson, StudyInBlocks) {
                                                         "packed one by one; the last \\(50 "
                                                         "bytes\\) stored as it is\n")))
         << table.out;
+}
+
+// --trace: the passes of every run (a file in blocks: of every block) in the document, and the
+// same passes one per line in CSV.
+TEST_F(CliExploreJson, StudyTrace) {
+    Bytes large = test::sparse_bytes(32767 + 3000, 6);
+    test::write_file(dir / "large", large);
+    test::write_file(dir / "sparse", kSparse);
+    const std::vector<std::string> args = {"-r",      "2,3",    "--baseline", "none",
+                                           "--trace", "sparse", "large"};
+    std::vector<std::string> json_args = {"study", "--json"};
+    json_args.insert(json_args.end(), args.begin(), args.end());
+    const Json doc = run(json_args, 0);
+    size_t passes = 0;
+    const auto count = [&](const Json& result) {
+        const Json& trace = result["trace"];
+        EXPECT_FALSE(trace["cycles"].items.empty());
+        EXPECT_EQ(trace["passes"][0]["pass"].integer(), 1);
+        EXPECT_EQ(trace["passes"][0]["fate"].text, "kept");
+        passes += trace["passes"].items.size();
+    };
+    for (const Json& r : doc["files"][0]["results"].items)
+        count(r);
+    for (const Json& b : doc["files"][1]["blocks"].items) {
+        for (const Json& r : b["results"].items)
+            count(r);
+    }
+    EXPECT_FALSE(doc["files"][1]["results"][0].has("trace"));  // sums have none
+    std::vector<std::string> csv_args = {"study", "--csv"};
+    csv_args.insert(csv_args.end(), args.begin(), args.end());
+    const test::CliOutput csv = test::run_cli_in(dir.path(), csv_args);
+    EXPECT_EQ(csv.status, 0);
+    EXPECT_EQ(static_cast<size_t>(std::count(csv.out.begin(), csv.out.end(), '\n')), 1 + passes);
+    EXPECT_NE(csv.out.find("\nlarge,1,3,1,on,no,2,1,1,"), std::string::npos);
 }
 
 // The baselines asked for, and only those, beside the settings; the verdicts against the smallest

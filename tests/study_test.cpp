@@ -1,11 +1,13 @@
 // The study of files under settings, held against separate packs of the same files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <random>
 
 #include "engine/bit_codecs.h"
+#include "rodfile/rod_trailer.h"
 #include "run/study.h"
 #include "tests/test_support.h"
 #include "zstream/baselines.h"
@@ -152,6 +154,53 @@ TEST(Study, LargeFilesInBlocksOfTheirOwn) {
             EXPECT_EQ(f.measurements[s].rod_bytes, sums[s]) << s;
         }
         EXPECT_EQ(f.best, sums[0] <= sums[1] ? 0 : 1);
+    }
+}
+
+// The trace of a run: every pass continuing from the one before it, and the last cycle's record
+// telling the stream the rod file holds.
+TEST(Study, TraceOfTheRun) {
+    const struct {
+        std::vector<uint8_t> bytes;
+        StudySetting setting;
+    } cases[] = {
+        {test::sparse_bytes(6000, 2), {2, 1, true, false, 2}},
+        {test::sparse_bytes(3000, 5), {3, 5, true, false, 4}},
+        {test::text_bytes(2000), {2, 1, true, true, 2}},
+    };
+    for (const auto& c : cases) {
+        const StudyMeasurement plain = study_file(c.bytes, c.setting);
+        const StudyMeasurement traced = study_file(c.bytes, c.setting, true);
+        EXPECT_TRUE(plain.trace.passes.empty() && plain.trace.cycles.empty());
+        EXPECT_EQ(traced.outcome, plain.outcome);
+        EXPECT_EQ(traced.rod_bytes, plain.rod_bytes);
+        const StudyTrace& t = traced.trace;
+        ASSERT_FALSE(t.passes.empty());
+        ASSERT_FALSE(t.cycles.empty());
+        for (size_t i = 1; i < t.passes.size(); ++i) {
+            const PassRecord& before = t.passes[i - 1];
+            const PassRecord& p = t.passes[i];
+            if (p.fate != PassFate::Ran || before.fate != PassFate::Ran) continue;
+            if (p.cycle == before.cycle) {
+                EXPECT_EQ(p.pass, before.pass + 1);
+                EXPECT_EQ(p.bits_in, before.bits_out);
+                EXPECT_GE(p.decision_bits, before.decision_bits);
+            }
+        }
+        // Cycles in order, each with its passes.
+        for (size_t i = 0; i < t.cycles.size(); ++i) {
+            EXPECT_EQ(t.cycles[i].cycle, t.cycles.front().cycle + static_cast<int32_t>(i));
+            EXPECT_TRUE(std::ranges::any_of(
+                t.passes, [&](const PassRecord& p) { return p.cycle == t.cycles[i].cycle; }));
+        }
+        // The stream written: the last cycle's own, or the best before it, rolled back to.
+        const CycleRecord& last = t.cycles.back();
+        if (traced.outcome == StudyOutcome::Packed) {
+            ASSERT_TRUE(last.fate == CycleFate::Finalised || last.fate == CycleFate::RolledBack);
+            const int64_t bits =
+                last.fate == CycleFate::Finalised ? last.stream_bits : last.best_bits;
+            EXPECT_EQ(bits / 8 + static_cast<int64_t>(kTrailerBytes), traced.rod_bytes);
+        }
     }
 }
 
