@@ -124,6 +124,8 @@ Action parse_options(const Subcommand& command, std::span<char*> args, Options& 
         throw UsageError("--detect finds the rod size and LZ77 setting itself; give neither");
     }
     if (options.json && options.study.csv) throw UsageError("--csv and --json exclude each other");
+    if (options.study.trace && !options.json && !options.study.csv)
+        throw UsageError("--trace goes with --json or --csv");
     // With no file named, a command reads a pipe or a redirected file when it needs no output
     // name.
     if (options.inputs.empty()) {

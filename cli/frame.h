@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "zstream/baselines.h"
+
 namespace quorvane::cli {
 
 inline constexpr std::string_view kProgram = "quorvane-cli";
@@ -50,7 +52,9 @@ struct StudyOptions {
     std::vector<int> loops;      // --loops: 1..32767
     bool single = false;         // --single
     bool csv = false;            // --csv
+    bool trace = false;          // --trace: every pass and cycle, in --json or --csv
     std::optional<int> jobs;     // -j, --jobs: files at once
+    std::vector<Baseline> baselines{kBaselines.begin(), kBaselines.end()};  // --baseline
 };
 
 // The options every subcommand shares, and the operands.

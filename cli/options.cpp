@@ -32,6 +32,30 @@ int number_in_range(std::string_view option, std::string_view text, int low, int
     return value;
 }
 
+// "none", or a list of baseline names; in their own order, each once.
+std::vector<Baseline> baseline_list(std::string_view option, std::string_view text) {
+    if (text == "none") return {};
+    std::vector<bool> chosen(kBaselines.size(), false);
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        const std::optional<Baseline> b = baseline_named(text.substr(start, comma - start));
+        if (!b) {
+            std::string message = quoted("invalid value", text);
+            message.append(" for ").append(option).append(" (zlib, zstd, xz, entropy or none)");
+            throw UsageError(message);
+        }
+        chosen[static_cast<size_t>(*b)] = true;
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+    }
+    std::vector<Baseline> baselines;
+    for (const Baseline b : kBaselines) {
+        if (chosen[static_cast<size_t>(b)]) baselines.push_back(b);
+    }
+    return baselines;
+}
+
 // A list of whole numbers and ranges within [low, high] ("2,3,8", "2-16", "2-4,8"), each
 // number once, in the order given; or a usage error naming the option.
 std::vector<int> list_in_range(std::string_view option, std::string_view text, int low, int high) {
@@ -162,8 +186,13 @@ constexpr OptionSpec kOptions[] = {
      }},
     {kStudyOptions, '\0', "single", "", "one cycle only", "",
      [](Options& o, Name, Value) { o.study.single = true; }},
+    {kStudyOptions, '\0', "baseline", "LIST",
+     "compared with: zlib, zstd, xz, entropy or none (all)", "",
+     [](Options& o, Name name, Value value) { o.study.baselines = baseline_list(name, value); }},
     {kStudyOptions, '\0', "csv", "", "comma-separated values instead of the table", "",
      [](Options& o, Name, Value) { o.study.csv = true; }},
+    {kStudyOptions, '\0', "trace", "", "every pass and cycle in --json, or --csv one line a pass",
+     "", [](Options& o, Name, Value) { o.study.trace = true; }},
     {kStudyOptions, 'j', "jobs", "N", "files studied at once, 1..256 (one per core)", "",
      [](Options& o, Name name, Value value) {
          o.study.jobs = number_in_range(name, value, 1, 256);

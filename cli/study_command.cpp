@@ -1,5 +1,6 @@
 // study_command.cpp -- study FILE...: one aligned table (or CSV, or JSON) of every file under
-// every setting of the sweep, beside the file's whole-file zlib size, with totals per setting.
+// every setting of the sweep, beside the sizes of the baselines asked for, with totals per
+// setting and baseline and the verdicts of the best setting against the best baseline.
 #include "cli/study_command.h"
 
 #include <algorithm>
@@ -62,30 +63,33 @@ const char* outcome_name(StudyOutcome outcome) {
     return "";
 }
 
-struct Totals {
-    std::vector<StudyTotal> settings;
-    StudyTotal zlib;
-    int best = -1;  // the setting with the lowest total ratio
-};
+// The baselines asked for that the files have, in their order.
+std::vector<Baseline> shown_baselines(const StudySummary& summary) {
+    std::vector<Baseline> shown;
+    for (const Baseline b : kBaselines) {
+        if (summary.baseline(b)) shown.push_back(b);
+    }
+    return shown;
+}
 
-Totals totals_of(const std::vector<FileStudy>& studies, size_t setting_count) {
-    Totals totals;
-    totals.settings.resize(setting_count);
-    for (const FileStudy& f : studies) {
-        if (!f.studied()) continue;
-        totals.zlib.add(f.input_bytes, f.zlib_bytes);
-        for (size_t s = 0; s < setting_count; ++s)
-            totals.settings[s].add(f.input_bytes, counted_bytes(f.measurements[s], f.input_bytes));
+// "verdict (-r 2 -d 1): rod files are 59 % larger than xz -9e"
+std::string verdict_line(const StudyVerdict& verdict, const std::string& setting) {
+    return "verdict (" + setting + "): " + verdict.text();
+}
+
+// "in 3 blocks of up to 32767 bytes, packed one by one; the last (40 bytes) stored as it is"
+std::string blocks_line(const FileStudy& f) {
+    std::string text = "in " + std::to_string(f.blocks.size()) + " blocks of up to " +
+                       std::to_string(f.blocks.front().input_bytes) + " bytes, packed one by one";
+    if (f.blocks.back().stored()) {
+        text.append("; the last (").append(std::to_string(f.blocks.back().input_bytes));
+        text.append(" bytes) stored as it is");
     }
-    for (size_t s = 0; s < setting_count; ++s) {
-        if (totals.settings[s].files > 0 &&
-            (totals.best < 0 ||
-             totals.settings[s].total_ratio() <
-                 totals.settings[static_cast<size_t>(totals.best)].total_ratio())) {
-            totals.best = static_cast<int>(s);
-        }
-    }
-    return totals;
+    return text;
+}
+
+std::string best_setting_text(int best, const std::vector<StudySetting>& sweep) {
+    return best >= 0 ? setting_text(sweep[static_cast<size_t>(best)]) : "no setting packed";
 }
 
 // Rows of cells printed in columns: text to the left, numbers to the right. A row of fewer cells
@@ -127,10 +131,11 @@ class Table {
 };
 
 std::string table_text(const std::vector<FileStudy>& studies,
-                       const std::vector<StudySetting>& sweep, const Totals& totals) {
-    Table table({false, true, false, true, true, true, true, true, true, true, true, false});
-    table.add({"file", "bytes", "settings", "rod bytes", "ratio", "cycles", "passes", "pack ms",
-               "restore ms", "zlib bytes", "zlib ratio", ""});
+                       const std::vector<StudySetting>& sweep, const StudySummary& summary) {
+    const std::vector<Baseline> baselines = shown_baselines(summary);
+    Table table({false, true, false, true, true, true, true, true, true, false});
+    table.add({"file", "bytes", "settings", "out bytes", "ratio", "cycles", "passes", "pack ms",
+               "restore ms", ""});
     for (const FileStudy& f : studies) {
         if (f.error) continue;
         if (f.skipped) {
@@ -152,31 +157,42 @@ std::string table_text(const std::vector<FileStudy>& studies,
                                        std::to_string(m.cycles), std::to_string(m.passes),
                                        fixed(m.pack_ms, 1), fixed(m.restore_ms, 1)});
             }
-            row.push_back(first ? std::to_string(f.zlib_bytes) : "");
-            row.push_back(first ? fixed(ratio(f.zlib_bytes, f.input_bytes), 3) : "");
             row.push_back(m.outcome == StudyOutcome::Packed ? "" : outcome_name(m.outcome));
             table.add(std::move(row));
         }
+        for (const Baseline b : baselines) {
+            const int64_t bytes = *f.baseline(b);
+            table.add({"", "", std::string(baseline_label(b)), std::to_string(bytes),
+                       fixed(ratio(bytes, f.input_bytes), 3) + " ", "", "", "", "", ""});
+        }
+        if (f.in_blocks()) table.add({"", "", blocks_line(f)});
+        if (const std::optional<StudyVerdict> verdict = file_verdict(f))
+            table.add({"", "", verdict_line(*verdict, best_setting_text(f.best, sweep))});
     }
     std::string text = table.text();
-    if (totals.zlib.files == 0) return text;
+    if (summary.files == 0) return text;
 
     Table sums({false, true, true, true, true, false});
-    sums.add({"total over " + std::to_string(totals.zlib.files) +
-                  (totals.zlib.files == 1 ? " file" : " files"),
-              "bytes", "rod bytes", "total ratio", "geometric mean", ""});
-    for (size_t s = 0; s < sweep.size(); ++s) {
-        const StudyTotal& t = totals.settings[s];
-        sums.add({setting_text(sweep[s]), std::to_string(t.input_bytes),
-                  std::to_string(t.output_bytes), fixed(t.total_ratio(), 3),
-                  fixed(t.geometric_mean(), 3), static_cast<int>(s) == totals.best ? "*" : ""});
-    }
-    sums.add({"zlib (compress)", std::to_string(totals.zlib.input_bytes),
-              std::to_string(totals.zlib.output_bytes), fixed(totals.zlib.total_ratio(), 3),
-              fixed(totals.zlib.geometric_mean(), 3), ""});
+    sums.add(
+        {"total over " + std::to_string(summary.files) + (summary.files == 1 ? " file" : " files"),
+         "bytes", "out bytes", "total ratio", "geometric mean", ""});
+    const auto add_total = [&](const std::string& name, const StudyTotal& t, bool best) {
+        sums.add({name, std::to_string(t.input_bytes), std::to_string(t.output_bytes),
+                  fixed(t.total_ratio(), 3), fixed(t.geometric_mean(), 3), best ? "*" : ""});
+    };
+    for (size_t s = 0; s < sweep.size(); ++s)
+        add_total(setting_text(sweep[s]), summary.settings[s], static_cast<int>(s) == summary.best);
+    for (const Baseline b : baselines)
+        add_total(std::string(baseline_label(b)), *summary.baseline(b), false);
+    if (summary.verdict)
+        sums.add({"verdict over " + std::to_string(summary.files) +
+                  (summary.files == 1 ? " file" : " files") + " (" +
+                  best_setting_text(summary.best, sweep) + "): " + summary.verdict->text()});
     text.append("\n").append(sums.text());
     text.append(
         "* best per file and over all files; a run not successful counts at the file's size\n");
+    if (summary.baseline(Baseline::Entropy))
+        text.append("order-0 entropy: a reference, not a bound\n");
     return text;
 }
 
@@ -195,17 +211,34 @@ std::string csv_text(const std::vector<FileStudy>& studies,
                      const std::vector<StudySetting>& sweep) {
     std::string text =
         "file,input_bytes,rod_size,depth,lz77,single,loops,outcome,rod_bytes,ratio,cycles,passes,"
-        "pack_ms,restore_ms,zlib_bytes,zlib_ratio,best,note\n";
+        "pack_ms,restore_ms";
+    for (const Baseline b : kBaselines) {
+        const std::string name(baseline_name(b));
+        text.append(",").append(name).append("_bytes,").append(name).append("_ratio");
+    }
+    text.append(",best,blocks,note\n");
+    const auto fields = std::count(text.begin(), text.end(), ',');
     for (const FileStudy& f : studies) {
         if (f.error) continue;
         const std::string file = csv_field(f.path) + "," + std::to_string(f.input_bytes) + ",";
         if (f.skipped) {
-            text.append(file).append(",,,,,skipped,,,,,,,,,,").append(csv_field(*f.skipped));
-            text.append("\n");
+            // Empty up to the outcome, and after it up to the note.
+            text.append(file).append(",,,,,skipped");
+            text.append(static_cast<size_t>(fields) - 7, ',');
+            text.append(csv_field(*f.skipped)).append("\n");
             continue;
         }
-        const std::string zlib =
-            std::to_string(f.zlib_bytes) + "," + fixed(ratio(f.zlib_bytes, f.input_bytes), 4);
+        const std::string blocks = std::to_string(f.in_blocks() ? f.blocks.size() : 1);
+        // Empty where the baseline was not asked for.
+        std::string baselines;
+        for (const Baseline b : kBaselines) {
+            if (const std::optional<int64_t> bytes = f.baseline(b)) {
+                baselines.append(",").append(std::to_string(*bytes));
+                baselines.append(",").append(fixed(ratio(*bytes, f.input_bytes), 4));
+            } else {
+                baselines.append(",,");
+            }
+        }
         for (size_t s = 0; s < sweep.size(); ++s) {
             const StudySetting& st = sweep[s];
             const StudyMeasurement& m = f.measurements[s];
@@ -214,16 +247,63 @@ std::string csv_text(const std::vector<FileStudy>& studies,
             text.append(st.lz77 ? ",on," : ",off,").append(st.single ? "yes," : "no,");
             text.append(std::to_string(st.loops)).append(",").append(outcome_name(m.outcome));
             if (m.outcome == StudyOutcome::NotSuccessful) {
-                text.append(",,,,,").append(fixed(m.pack_ms, 3)).append(",,");
+                text.append(",,,,,").append(fixed(m.pack_ms, 3)).append(",");
             } else {
                 text.append(",").append(std::to_string(m.rod_bytes));
                 text.append(",").append(fixed(ratio(m.rod_bytes, f.input_bytes), 4));
                 text.append(",").append(std::to_string(m.cycles));
                 text.append(",").append(std::to_string(m.passes));
                 text.append(",").append(fixed(m.pack_ms, 3));
-                text.append(",").append(fixed(m.restore_ms, 3)).append(",");
+                text.append(",").append(fixed(m.restore_ms, 3));
             }
-            text.append(zlib).append(static_cast<int>(s) == f.best ? ",yes," : ",no,").append("\n");
+            text.append(baselines).append(static_cast<int>(s) == f.best ? ",yes," : ",no,");
+            text.append(blocks).append(",\n");
+        }
+    }
+    return text;
+}
+
+// --csv --trace: one line per pass of every run, with its cycle's outcome beside it.
+std::string trace_csv_text(const std::vector<FileStudy>& studies,
+                           const std::vector<StudySetting>& sweep) {
+    std::string text =
+        "file,block,rod_size,depth,lz77,single,loops,cycle,pass,bits_in,bits_out,decision_bits,"
+        "low_rods,high_rods,depth_threshold,level_bits,fate,last,cycle_stream_bits,"
+        "cycle_best_bits,cycle_fate\n";
+    const auto add = [&](const FileStudy& f, size_t block, const StudySetting& st,
+                         const StudyTrace& trace) {
+        for (const PassRecord& p : trace.passes) {
+            text.append(csv_field(f.path)).append(",").append(std::to_string(block));
+            text.append(",").append(std::to_string(st.rod_size));
+            text.append(",").append(std::to_string(st.depth));
+            text.append(st.lz77 ? ",on," : ",off,").append(st.single ? "yes," : "no,");
+            text.append(std::to_string(st.loops));
+            for (const int64_t n :
+                 {int64_t{p.cycle}, int64_t{p.pass}, p.bits_in, p.bits_out, p.decision_bits,
+                  int64_t{p.low_rods}, int64_t{p.high_rods}, p.depth_threshold, p.level_bits})
+                text.append(",").append(std::to_string(n));
+            text.append(",").append(pass_fate_name(p.fate)).append(p.last ? ",yes" : ",no");
+            const auto cycle = std::ranges::find(trace.cycles, p.cycle, &CycleRecord::cycle);
+            if (cycle != trace.cycles.end()) {
+                text.append(",").append(std::to_string(cycle->stream_bits));
+                text.append(",").append(std::to_string(cycle->best_bits));
+                text.append(",").append(cycle_fate_name(cycle->fate));
+            } else {
+                text.append(",,,");
+            }
+            text.append("\n");
+        }
+    };
+    for (const FileStudy& f : studies) {
+        if (!f.studied()) continue;
+        for (size_t s = 0; s < sweep.size(); ++s) {
+            if (!f.in_blocks()) {
+                add(f, 0, sweep[s], f.measurements[s].trace);
+                continue;
+            }
+            for (size_t b = 0; b < f.blocks.size(); ++b) {
+                if (!f.blocks[b].stored()) add(f, b, sweep[s], f.blocks[b].measurements[s].trace);
+            }
         }
     }
     return text;
@@ -242,8 +322,65 @@ void total_json(JsonWriter& json, const StudyTotal& t) {
     json.key("geometric_mean").value(t.geometric_mean(), 4);
 }
 
+void trace_json(JsonWriter& json, const StudyTrace& trace) {
+    json.key("trace").begin_object().key("passes").begin_array();
+    for (const PassRecord& p : trace.passes) {
+        json.begin_object().key("cycle").value(p.cycle).key("pass").value(p.pass);
+        json.key("bits_in").value(p.bits_in).key("bits_out").value(p.bits_out);
+        json.key("decision_bits").value(p.decision_bits);
+        json.key("low_rods").value(p.low_rods).key("high_rods").value(p.high_rods);
+        json.key("depth_threshold").value(p.depth_threshold).key("level_bits").value(p.level_bits);
+        json.key("fate").value(pass_fate_name(p.fate)).key("last").value(p.last).end_object();
+    }
+    json.end_array().key("cycles").begin_array();
+    for (const CycleRecord& c : trace.cycles) {
+        json.begin_object().key("cycle").value(c.cycle).key("passes").value(c.passes);
+        json.key("start_bits").value(c.start_bits).key("stream_bits").value(c.stream_bits);
+        json.key("best_bits").value(c.best_bits);
+        json.key("low_rods").value(c.low_rods).key("high_rods").value(c.high_rods);
+        json.key("fate").value(cycle_fate_name(c.fate)).end_object();
+    }
+    json.end_array().end_object();
+}
+
+// A file in blocks has its traces in its blocks, not in its sums.
+void measurement_json(JsonWriter& json, const StudySetting& setting, const StudyMeasurement& m,
+                      int64_t input_bytes, bool trace) {
+    setting_json(json, setting);
+    json.key("outcome").value(outcome_name(m.outcome));
+    json.key("pack_ms").value(m.pack_ms, 3);
+    if (m.outcome != StudyOutcome::NotSuccessful) {
+        json.key("rod_bytes").value(m.rod_bytes);
+        json.key("ratio").value(ratio(m.rod_bytes, input_bytes), 4);
+        json.key("cycles").value(m.cycles).key("passes").value(m.passes);
+        json.key("restore_ms").value(m.restore_ms, 3);
+    }
+    if (trace) trace_json(json, m.trace);
+}
+
+void verdict_json(JsonWriter& json, const std::optional<StudyVerdict>& verdict, int best,
+                  const std::vector<StudySetting>& sweep) {
+    json.key("verdict");
+    if (!verdict) {
+        json.null();
+        return;
+    }
+    json.begin_object().key("settings");
+    if (best >= 0) {
+        json.value(setting_text(sweep[static_cast<size_t>(best)]));
+    } else {
+        json.null();
+    }
+    json.key("rod_bytes").value(verdict->rod_bytes);
+    json.key("baseline").value(baseline_name(verdict->baseline));
+    json.key("baseline_label").value(baseline_label(verdict->baseline));
+    json.key("baseline_bytes").value(verdict->baseline_bytes);
+    json.key("percent").value(verdict->percent(), 2);
+    json.key("text").value(verdict->text()).end_object();
+}
+
 std::string json_text(const std::vector<FileStudy>& studies, const std::vector<StudySetting>& sweep,
-                      const Totals& totals) {
+                      const StudySummary& summary, bool trace) {
     JsonWriter json;
     json.begin_object().key("files").begin_array();
     for (const FileStudy& f : studies) {
@@ -261,37 +398,64 @@ std::string json_text(const std::vector<FileStudy>& studies, const std::vector<S
             json.key("skipped").value(*f.skipped).end_object();
             continue;
         }
-        json.key("zlib_bytes").value(f.zlib_bytes);
-        json.key("zlib_ratio").value(ratio(f.zlib_bytes, f.input_bytes), 4);
+        for (const Baseline b : kBaselines) {
+            const std::optional<int64_t> bytes = f.baseline(b);
+            if (!bytes) continue;
+            const std::string name(baseline_name(b));
+            json.key(name + "_bytes").value(*bytes);
+            json.key(name + "_ratio").value(ratio(*bytes, f.input_bytes), 4);
+        }
         json.key("results").begin_array();
         for (size_t s = 0; s < sweep.size(); ++s) {
-            const StudyMeasurement& m = f.measurements[s];
             json.begin_object();
-            setting_json(json, sweep[s]);
-            json.key("outcome").value(outcome_name(m.outcome));
-            json.key("pack_ms").value(m.pack_ms, 3);
-            if (m.outcome != StudyOutcome::NotSuccessful) {
-                json.key("rod_bytes").value(m.rod_bytes);
-                json.key("ratio").value(ratio(m.rod_bytes, f.input_bytes), 4);
-                json.key("cycles").value(m.cycles).key("passes").value(m.passes);
-                json.key("restore_ms").value(m.restore_ms, 3);
-            }
+            measurement_json(json, sweep[s], f.measurements[s], f.input_bytes,
+                             trace && !f.in_blocks());
             json.key("best").value(static_cast<int>(s) == f.best);
             json.end_object();
         }
-        json.end_array().end_object();
+        json.end_array();
+        if (f.in_blocks()) {
+            json.key("blocks").begin_array();
+            for (const StudyBlock& block : f.blocks) {
+                json.begin_object().key("offset").value(block.offset);
+                json.key("input_bytes").value(block.input_bytes);
+                json.key("stored").value(block.stored());
+                if (!block.stored()) {
+                    json.key("results").begin_array();
+                    for (size_t s = 0; s < sweep.size(); ++s) {
+                        json.begin_object();
+                        measurement_json(json, sweep[s], block.measurements[s], block.input_bytes,
+                                         trace);
+                        json.end_object();
+                    }
+                    json.end_array();
+                }
+                json.end_object();
+            }
+            json.end_array();
+        }
+        verdict_json(json, file_verdict(f), f.best, sweep);
+        json.end_object();
     }
     json.end_array().key("totals").begin_array();
     for (size_t s = 0; s < sweep.size(); ++s) {
         json.begin_object();
         setting_json(json, sweep[s]);
-        total_json(json, totals.settings[s]);
-        json.key("best").value(static_cast<int>(s) == totals.best);
+        total_json(json, summary.settings[s]);
+        json.key("best").value(static_cast<int>(s) == summary.best);
         json.end_object();
     }
-    json.end_array().key("zlib_total").begin_object();
-    total_json(json, totals.zlib);
-    json.end_object().end_object();
+    json.end_array();
+    // Each baseline's totals as NAME_total: {"zlib_total": {...}, "xz_total": {...}}.
+    for (const Baseline b : kBaselines) {
+        const std::optional<StudyTotal> total = summary.baseline(b);
+        if (!total) continue;
+        json.key(std::string(baseline_name(b)) + "_total").begin_object();
+        total_json(json, *total);
+        json.end_object();
+    }
+    verdict_json(json, summary.verdict, summary.best, sweep);
+    json.end_object();
     return json.text();
 }
 
@@ -301,14 +465,14 @@ ExitStatus run_study(const Options& options) {
     std::vector<std::string> sources;
     for (const std::string& input : options.inputs)
         sources.push_back(source_of(input).string());
-    std::vector<FileStudy> studies =
-        study_files(sources, sweep, static_cast<unsigned>(options.study.jobs.value_or(0)),
-                    [&](size_t done, size_t total) {
-                        if (progress.due()) {
-                            progress.draw("study: " + std::to_string(done) + " of " +
-                                          std::to_string(total) + " files");
-                        }
-                    });
+    std::vector<FileStudy> studies = study_files(
+        sources, StudyPlan{sweep, options.study.baselines, options.study.trace},
+        static_cast<unsigned>(options.study.jobs.value_or(0)), [&](size_t done, size_t total) {
+            if (progress.due()) {
+                progress.draw("study: " + std::to_string(done) + " of " + std::to_string(total) +
+                              " files");
+            }
+        });
     progress.clear();
     // The results name the inputs as given ("-", not the file standard input was read from).
     for (size_t i = 0; i < studies.size(); ++i)
@@ -319,13 +483,13 @@ ExitStatus run_study(const Options& options) {
         const FileStudy& f = studies[index++];
         if (f.error) std::rethrow_exception(f.error);
     });
-    const Totals totals = totals_of(studies, sweep.size());
+    const StudySummary summary = summarize(studies, sweep.size());
     if (options.json) {
-        print_out(json_text(studies, sweep, totals));
+        print_out(json_text(studies, sweep, summary, options.study.trace));
     } else if (options.study.csv) {
-        print_out(csv_text(studies, sweep));
+        print_out(options.study.trace ? trace_csv_text(studies, sweep) : csv_text(studies, sweep));
     } else {
-        print_out(table_text(studies, sweep, totals));
+        print_out(table_text(studies, sweep, summary));
     }
     for (const FileStudy& f : studies) {
         if (!f.studied()) continue;

@@ -5,6 +5,11 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -38,9 +43,15 @@ Settings settings_of(const StudySetting& setting) {
 }  // namespace
 
 std::optional<std::string> study_skip_reason(int64_t size) {
-    if (size >= kMinInputSize && size <= kMaxInputSize) return std::nullopt;
-    return std::to_string(size) + " bytes, outside " + std::to_string(kMinInputSize) + ".." +
-           std::to_string(kMaxInputSize);
+    if (size >= kMinInputSize) return std::nullopt;
+    return std::to_string(size) + " bytes, under " + std::to_string(kMinInputSize);
+}
+
+std::vector<StudyBlock> study_blocks(int64_t size) {
+    std::vector<StudyBlock> blocks;
+    for (int64_t offset = 0; offset < size; offset += kMaxInputSize)
+        blocks.push_back({offset, std::min<int64_t>(kMaxInputSize, size - offset), {}});
+    return blocks;
 }
 
 int64_t counted_bytes(const StudyMeasurement& m, int64_t input_bytes) {
@@ -63,14 +74,134 @@ double StudyTotal::geometric_mean() const {
     return files > 0 ? std::exp(log_ratio_sum / files) : 0.0;
 }
 
-StudyMeasurement study_file(std::span<const uint8_t> bytes, const StudySetting& setting) {
-    if (study_skip_reason(static_cast<int64_t>(bytes.size()))) {
+int64_t FileStudy::best_bytes() const {
+    return best >= 0 ? measurements[static_cast<size_t>(best)].rod_bytes : input_bytes;
+}
+
+double StudyVerdict::percent() const {
+    return (static_cast<double>(rod_bytes) / static_cast<double>(baseline_bytes) - 1.0) * 100.0;
+}
+
+std::string StudyVerdict::text() const {
+    const std::string label(baseline_label(baseline));
+    if (rod_bytes == baseline_bytes) return "rod files are as large as " + label;
+    const double p = std::abs(percent());
+    // Whole percents, but a difference under ten keeps a tenth: never "0 %" for a difference.
+    char number[32];
+    std::snprintf(number, sizeof number, "%.*f", p >= 10 ? 0 : 1, p);
+    return "rod files are " + std::string(number) + " % " +
+           (rod_bytes > baseline_bytes ? "larger" : "smaller") + " than " + label;
+}
+
+namespace {
+
+// The smallest of the compressor baselines asked for; the first in kBaselines on a tie.
+template <typename SizeOf>
+std::optional<StudyVerdict> verdict_of(int64_t rod_bytes, SizeOf size_of) {
+    std::optional<StudyVerdict> verdict;
+    for (const Baseline b : kBaselines) {
+        const std::optional<int64_t> size = size_of(b);
+        if (!baseline_is_compressor(b) || !size) continue;
+        if (!verdict || *size < verdict->baseline_bytes)
+            verdict = StudyVerdict{b, rod_bytes, *size};
+    }
+    return verdict;
+}
+
+}  // namespace
+
+std::optional<StudyVerdict> file_verdict(const FileStudy& file) {
+    if (!file.studied()) return std::nullopt;
+    return verdict_of(file.best_bytes(), [&](Baseline b) { return file.baseline(b); });
+}
+
+StudySummary summarize(const std::vector<FileStudy>& studies, size_t setting_count) {
+    StudySummary summary;
+    summary.settings.resize(setting_count);
+    for (const FileStudy& f : studies) {
+        if (!f.studied()) continue;
+        summary.files += 1;
+        summary.zlib.add(f.input_bytes, f.zlib_bytes);
+        for (size_t s = 0; s < setting_count; ++s)
+            summary.settings[s].add(f.input_bytes, counted_bytes(f.measurements[s], f.input_bytes));
+        for (size_t b = 0; b < kBaselines.size(); ++b) {
+            if (!f.baselines[b]) continue;
+            if (!summary.baselines[b]) summary.baselines[b] = StudyTotal{};
+            summary.baselines[b]->add(f.input_bytes, *f.baselines[b]);
+        }
+    }
+    for (size_t s = 0; s < setting_count; ++s) {
+        if (summary.settings[s].files > 0 &&
+            (summary.best < 0 ||
+             summary.settings[s].output_bytes <
+                 summary.settings[static_cast<size_t>(summary.best)].output_bytes)) {
+            summary.best = static_cast<int>(s);
+        }
+    }
+    if (summary.best >= 0) {
+        summary.verdict =
+            verdict_of(summary.settings[static_cast<size_t>(summary.best)].output_bytes,
+                       [&](Baseline b) -> std::optional<int64_t> {
+                           const std::optional<StudyTotal> total = summary.baseline(b);
+                           if (!total) return std::nullopt;
+                           return total->output_bytes;
+                       });
+    }
+    return summary;
+}
+
+std::string_view pass_fate_name(PassFate fate) {
+    switch (fate) {
+        case PassFate::Ran:
+            return "kept";
+        case PassFate::Undone:
+            return "undone";
+        case PassFate::Fallback:
+            return "fallback";
+    }
+    return "";
+}
+
+std::string_view cycle_fate_name(CycleFate fate) {
+    switch (fate) {
+        case CycleFate::Kept:
+            return "kept";
+        case CycleFate::Finalised:
+            return "finalised";
+        case CycleFate::RolledBack:
+            return "rolled back";
+        case CycleFate::NotSuccessful:
+            return "not successful";
+    }
+    return "";
+}
+
+namespace {
+
+class TraceObserver : public SilentObserver {
+  public:
+    explicit TraceObserver(StudyTrace& trace) : trace_(trace) {}
+    void pass_done(const PassRecord& pass) override { trace_.passes.push_back(pass); }
+    void cycle_done(const CycleRecord& cycle) override { trace_.cycles.push_back(cycle); }
+
+  private:
+    StudyTrace& trace_;
+};
+
+}  // namespace
+
+StudyMeasurement study_file(std::span<const uint8_t> bytes, const StudySetting& setting,
+                            bool trace) {
+    if (bytes.size() < static_cast<size_t>(kMinInputSize) ||
+        bytes.size() > static_cast<size_t>(kMaxInputSize)) {
         throw EngineError("cannot study " + std::to_string(bytes.size()) + " bytes");
     }
-    SilentObserver observer;
     StudyMeasurement m;
+    SilentObserver silent;
+    TraceObserver tracer(m.trace);
     const Clock::time_point pack_start = Clock::now();
-    const RunResult result = pack_buffer(bytes, settings_of(setting), observer);
+    const RunResult result = pack_buffer(bytes, settings_of(setting),
+                                         trace ? static_cast<RunObserver&>(tracer) : silent);
     m.pack_ms = ms_since(pack_start);
     if (result.outcome != RunOutcome::Tested) return m;
 
@@ -93,57 +224,217 @@ StudyMeasurement study_file(std::span<const uint8_t> bytes, const StudySetting& 
 
 namespace {
 
-FileStudy study_path(const std::string& path, const std::vector<StudySetting>& settings) {
-    FileStudy study;
-    study.path = path;
-    try {
-        const FileStart file = read_file_start(path, static_cast<size_t>(kMaxInputSize) + 1);
-        study.input_bytes = file.size >= 0 ? file.size : static_cast<int64_t>(file.bytes.size());
-        study.skipped = study_skip_reason(study.input_bytes);
-        if (study.skipped) return study;
-        study.zlib_bytes =
-            static_cast<int64_t>(compress_bytes(file.bytes.data(), file.bytes.size()).size());
-        for (const StudySetting& setting : settings) {
-            study.measurements.push_back(study_file(file.bytes, setting));
-            const StudyMeasurement& m = study.measurements.back();
+// The file's measurements from its blocks' (a file of one block has its block's).
+void sum_blocks(FileStudy& study, size_t setting_count) {
+    // A file of one block is reported as a file, not as blocks.
+    if (study.blocks.size() == 1) {
+        study.measurements = std::move(study.blocks.front().measurements);
+        study.blocks.clear();
+        for (size_t s = 0; s < study.measurements.size(); ++s) {
+            const StudyMeasurement& m = study.measurements[s];
             if (m.outcome == StudyOutcome::Packed &&
                 (study.best < 0 ||
                  m.rod_bytes < study.measurements[static_cast<size_t>(study.best)].rod_bytes)) {
-                study.best = static_cast<int>(study.measurements.size()) - 1;
+                study.best = static_cast<int>(s);
             }
         }
-    } catch (...) {
-        study.error = std::current_exception();
+        return;
     }
-    return study;
+    study.measurements.assign(setting_count, StudyMeasurement{});
+    for (size_t s = 0; s < setting_count; ++s) {
+        StudyMeasurement& sum = study.measurements[s];
+        bool packed = false;
+        bool not_restored = false;
+        for (const StudyBlock& block : study.blocks) {
+            if (block.stored()) {
+                sum.rod_bytes += block.input_bytes;
+                continue;
+            }
+            const StudyMeasurement& m = block.measurements[s];
+            sum.rod_bytes += counted_bytes(m, block.input_bytes);
+            sum.cycles += m.cycles;
+            sum.passes += m.passes;
+            sum.pack_ms += m.pack_ms;
+            sum.restore_ms += m.restore_ms;
+            packed |= m.outcome == StudyOutcome::Packed;
+            not_restored |= m.outcome == StudyOutcome::NotRestored;
+        }
+        sum.outcome = not_restored ? StudyOutcome::NotRestored
+                      : packed     ? StudyOutcome::Packed
+                                   : StudyOutcome::NotSuccessful;
+        if (sum.outcome == StudyOutcome::NotSuccessful) sum.rod_bytes = 0;
+        if (sum.outcome == StudyOutcome::Packed &&
+            (study.best < 0 ||
+             sum.rod_bytes < study.measurements[static_cast<size_t>(study.best)].rod_bytes)) {
+            study.best = static_cast<int>(s);
+        }
+    }
 }
+
+// The work of one file in flight: its bytes, shared by the tasks that study its blocks and
+// baselines, and released when the last of them ends.
+struct FileWork {
+    std::shared_ptr<const std::vector<uint8_t>> bytes;
+    size_t tasks_left = 0;
+};
+
+struct Task {
+    size_t file = 0;
+    std::optional<size_t> block;  // none: the baselines
+};
+
+class StudyRun {
+  public:
+    StudyRun(const std::vector<std::string>& paths, const StudyPlan& plan,
+             const std::function<void(size_t done, size_t total)>& progress)
+        : paths_(paths),
+          settings_(plan.settings),
+          baselines_(plan.baselines),
+          trace_(plan.trace),
+          progress_(progress),
+          studies_(paths.size()),
+          work_(paths.size()) {}
+
+    void work() {
+        for (;;) {
+            std::unique_lock lock(mutex_);
+            if (tasks_.empty() && next_file_ == paths_.size()) {
+                // A file being opened may still bring blocks to share.
+                if (opening_ == 0) return;
+                queued_.wait(lock);
+                continue;
+            }
+            if (tasks_.empty()) {
+                const size_t file = next_file_++;
+                ++opening_;
+                lock.unlock();
+                open(file);
+                continue;
+            }
+            const Task task = tasks_.front();
+            tasks_.pop_front();
+            const std::shared_ptr<const std::vector<uint8_t>> bytes = work_[task.file].bytes;
+            lock.unlock();
+            run(task, *bytes);
+            finish(task.file);
+        }
+    }
+
+    std::vector<FileStudy> results() { return std::move(studies_); }
+
+  private:
+    // Reads the file and queues its tasks; a file that cannot be read or is too small is done.
+    void open(size_t file) {
+        FileStudy& study = studies_[file];
+        study.path = paths_[file];
+        std::shared_ptr<std::vector<uint8_t>> bytes;
+        try {
+            FileStart start = read_file_start(study.path, SIZE_MAX);
+            study.input_bytes =
+                start.size >= 0 ? start.size : static_cast<int64_t>(start.bytes.size());
+            study.skipped = study_skip_reason(study.input_bytes);
+            if (!study.skipped) {
+                bytes = std::make_shared<std::vector<uint8_t>>(std::move(start.bytes));
+                study.blocks = study_blocks(static_cast<int64_t>(bytes->size()));
+            }
+        } catch (...) {
+            study.error = std::current_exception();
+        }
+        std::lock_guard lock(mutex_);
+        --opening_;
+        queued_.notify_all();
+        if (!bytes) {
+            report();
+            return;
+        }
+        work_[file].bytes = std::move(bytes);
+        work_[file].tasks_left = study.blocks.size() + 1;
+        for (size_t b = 0; b < study.blocks.size(); ++b)
+            tasks_.push_back({file, b});
+        tasks_.push_back({file, std::nullopt});
+    }
+
+    void run(const Task& task, const std::vector<uint8_t>& bytes) {
+        FileStudy& study = studies_[task.file];
+        try {
+            if (!task.block) {
+                study.zlib_bytes =
+                    static_cast<int64_t>(compress_bytes(bytes.data(), bytes.size()).size());
+                for (const Baseline b : baselines_) {
+                    study.baselines[static_cast<size_t>(b)] =
+                        b == Baseline::Zlib ? study.zlib_bytes : baseline_bytes(b, bytes);
+                }
+                return;
+            }
+            StudyBlock& block = study.blocks[*task.block];
+            if (block.input_bytes < kMinInputSize) return;  // stored as it is
+            const std::span<const uint8_t> part = std::span(bytes).subspan(
+                static_cast<size_t>(block.offset), static_cast<size_t>(block.input_bytes));
+            for (const StudySetting& setting : settings_)
+                block.measurements.push_back(study_file(part, setting, trace_));
+        } catch (...) {
+            std::lock_guard lock(mutex_);
+            if (!study.error) study.error = std::current_exception();
+        }
+    }
+
+    void finish(size_t file) {
+        std::lock_guard lock(mutex_);
+        if (--work_[file].tasks_left > 0) return;
+        work_[file].bytes.reset();
+        FileStudy& study = studies_[file];
+        if (!study.error) sum_blocks(study, settings_.size());
+        report();
+    }
+
+    // Called with the lock held.
+    void report() {
+        ++done_;
+        if (progress_) progress_(done_, paths_.size());
+    }
+
+    const std::vector<std::string>& paths_;
+    const std::vector<StudySetting>& settings_;
+    const std::vector<Baseline>& baselines_;
+    const bool trace_;
+    const std::function<void(size_t done, size_t total)>& progress_;
+    std::vector<FileStudy> studies_;
+    std::vector<FileWork> work_;
+    std::mutex mutex_;
+    std::condition_variable queued_;  // tasks queued, or a file opened without any
+    std::deque<Task> tasks_;
+    size_t next_file_ = 0;
+    size_t opening_ = 0;  // files being read
+    size_t done_ = 0;
+};
 
 }  // namespace
 
 std::vector<FileStudy> study_files(const std::vector<std::string>& paths,
                                    const std::vector<StudySetting>& settings, unsigned jobs,
                                    const std::function<void(size_t done, size_t total)>& progress) {
-    std::vector<FileStudy> studies(paths.size());
+    return study_files(paths, settings, {}, jobs, progress);
+}
+
+std::vector<FileStudy> study_files(const std::vector<std::string>& paths,
+                                   const std::vector<StudySetting>& settings,
+                                   const std::vector<Baseline>& baselines, unsigned jobs,
+                                   const std::function<void(size_t done, size_t total)>& progress) {
+    return study_files(paths, StudyPlan{settings, baselines, false}, jobs, progress);
+}
+
+std::vector<FileStudy> study_files(const std::vector<std::string>& paths, const StudyPlan& plan,
+                                   unsigned jobs,
+                                   const std::function<void(size_t done, size_t total)>& progress) {
     if (jobs == 0) jobs = std::max(1U, std::thread::hardware_concurrency());
-    jobs = static_cast<unsigned>(std::min<size_t>(jobs, std::max<size_t>(paths.size(), 1)));
-    std::atomic<size_t> next{0};
-    std::mutex progress_mutex;
-    size_t done = 0;
-    const auto work = [&] {
-        for (size_t i = next.fetch_add(1); i < paths.size(); i = next.fetch_add(1)) {
-            studies[i] = study_path(paths[i], settings);
-            std::lock_guard lock(progress_mutex);
-            ++done;
-            if (progress) progress(done, paths.size());
-        }
-    };
+    StudyRun run(paths, plan, progress);
     {
         std::vector<std::jthread> pool;
         for (unsigned t = 1; t < jobs; ++t)
-            pool.emplace_back(work);
-        work();
+            pool.emplace_back([&] { run.work(); });
+        run.work();
     }
-    return studies;
+    return run.results();
 }
 
 }  // namespace quorvane

@@ -24,18 +24,22 @@ for group in "${groups[@]}"; do
       # the tests under the offscreen platform need a font.
       packages+=(cmake g++ make zlib1g-dev qt6-base-dev python3 libgtest-dev libbenchmark-dev
                  xvfb xauth fonts-dejavu-core)
+      # study's baselines are computed with libzstd and liblzma; the tests hold them against
+      # the zstd and xz commands.
+      packages+=(pkg-config libzstd-dev liblzma-dev zstd xz-utils)
       # The window tests also run beside a monospaced family whose fixed-pitch flag is not set.
       packages+=(fonts-noto-mono)
       # The completion test asks zsh and fish what they offer.
       packages+=(zsh fish)
-      needs+=("a C++20 compiler (GCC 12 or newer), CMake 3.25 or newer, make, Python 3,"
-              "the development files of zlib, Qt 6.4 or newer (Widgets, Test), GoogleTest and"
-              "Google Benchmark; a font, Xvfb to show the window without a display, zsh and fish")
+      needs+=("a C++20 compiler (GCC 12 or newer), CMake 3.25 or newer, make, pkg-config,"
+              "Python 3, the development files of zlib, libzstd, liblzma, Qt 6.4 or newer"
+              "(Widgets, Test), GoogleTest and Google Benchmark; the zstd and xz commands; a"
+              "font, Xvfb to show the window without a display, zsh and fish")
       ;;
     fuzz)
-      packages+=(cmake make zlib1g-dev clang libclang-rt-14-dev)
-      needs+=("clang with its libFuzzer and sanitizer runtime, CMake, make, zlib's development"
-              "files")
+      packages+=(cmake make zlib1g-dev pkg-config libzstd-dev liblzma-dev clang libclang-rt-14-dev)
+      needs+=("clang with its libFuzzer and sanitizer runtime, CMake, make, pkg-config, the"
+              "development files of zlib, libzstd and liblzma")
       ;;
     package)
       # cpack's DEB generator calls dpkg-shlibdeps (dpkg-dev) and file; the check runs lintian,

@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <regex>
 
 #include "tests/cli_support.h"
 #include "tests/json_reader.h"
 #include "tests/test_support.h"
+#include "zstream/baselines.h"
 
 namespace quorvane {
 namespace {
@@ -173,6 +176,19 @@ std::vector<CliCase> explore_cases() {
          2,
          packed,
          usage_error("invalid value 'maybe' for --lz77 \\(on, off or both\\)")},
+        {"StudyBaselineName",
+         {"study", "--baseline", "zstd,lzma", "s.rod"},
+         packed,
+         2,
+         packed,
+         usage_error(
+             "invalid value 'zstd,lzma' for --baseline \\(zlib, zstd, xz, entropy or none\\)")},
+        {"StudyTraceNeedsAFormat",
+         {"study", "--trace", "s.rod"},
+         packed,
+         2,
+         packed,
+         usage_error("--trace goes with --json or --csv")},
         {"StudyCsvOrJson",
          {"study", "--csv", "--json", "s.rod"},
          packed,
@@ -265,7 +281,7 @@ TEST_F(CliExploreJson, StudyAgainstSeparatePacks) {
         0);
     const Json& files = doc["files"];
     ASSERT_EQ(files.items.size(), 3U);
-    EXPECT_EQ(files[1]["skipped"].text, "60 bytes, outside 82..32767");
+    EXPECT_EQ(files[1]["skipped"].text, "60 bytes, under 82");
     int64_t total_in = 0;
     std::vector<int64_t> total_out(4, 0);
     for (const size_t f : {0U, 2U}) {
@@ -317,18 +333,148 @@ TEST_F(CliExploreJson, StudyTableAndCsv) {
     EXPECT_EQ(table.status, 0);
     EXPECT_TRUE(std::regex_match(
         table.out,
-        std::regex("file +bytes +settings +rod bytes +ratio +cycles +passes +pack ms +restore ms "
-                   "+zlib bytes +zlib ratio\n"
+        std::regex("file +bytes +settings +out bytes +ratio +cycles +passes +pack ms +restore ms\n"
                    "sparse +1500 +-r 2 -d 1 +[0-9]+ +0\\.[0-9]{3}[* ] +[^]*"
-                   "small +60 +skipped: 60 bytes, outside 82\\.\\.32767\n\n"
-                   "total over 1 file +bytes +rod bytes +total ratio +geometric mean\n"
-                   "-r 2 -d 1 +1500 +[^]*-r 8 -d 1 +1500 +[^]*zlib \\(compress\\) +1500 [^]*")))
+                   " +zlib \\(compress\\) +[0-9]+ +0\\.[0-9]{3}\n"
+                   " +zstd -19 +[0-9]+ +0\\.[0-9]{3}\n"
+                   " +xz -9e +[0-9]+ +0\\.[0-9]{3}\n"
+                   " +order-0 entropy +[0-9]+ +0\\.[0-9]{3}\n"
+                   " +verdict \\(-r [0-9] -d 1\\): rod files are [0-9.]+ % (larger|smaller) than "
+                   "[^\n]+\n"
+                   "small +60 +skipped: 60 bytes, under 82\n\n"
+                   "total over 1 file +bytes +out bytes +total ratio +geometric mean\n"
+                   "-r 2 -d 1 +1500 +[^]*-r 8 -d 1 +1500 +[^]*zlib \\(compress\\) +1500 [^]*"
+                   "verdict over 1 file [^]*order-0 entropy: a reference, not a bound\n")))
         << table.out;
     const test::CliOutput csv =
         test::run_cli_in(dir.path(), {"study", "--csv", "-r", "2-4", "sparse", "small"});
     EXPECT_EQ(csv.status, 0);
     EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 1 + 3 + 1);
     EXPECT_NE(csv.out.find("\nsmall,60,,,,,,skipped,"), std::string::npos);
+    // Every line has the header's fields, the skipped file's reason (quoted) in the last one.
+    const auto separators = [](std::string_view line) {
+        bool quoted = false;
+        size_t commas = 0;
+        for (const char c : line) {
+            quoted ^= c == '"';
+            commas += !quoted && c == ',';
+        }
+        return commas;
+    };
+    std::vector<std::string_view> lines;
+    for (size_t start = 0, end; (end = csv.out.find('\n', start)) != std::string::npos;
+         start = end + 1)
+        lines.push_back(std::string_view(csv.out).substr(start, end - start));
+    for (const std::string_view line : lines)
+        EXPECT_EQ(separators(line), separators(lines.front())) << line;
+    EXPECT_TRUE(lines.back().ends_with(",\"60 bytes, under 82\"")) << lines.back();
+}
+
+// A file above a block's size: its blocks in the document, their rod bytes (and the last block,
+// stored) summing to the file's; the table says so.
+TEST_F(CliExploreJson, StudyInBlocks) {
+    Bytes bytes = test::sparse_bytes(65534, 4);
+    bytes.resize(65534 + 50, 7);
+    test::write_file(dir / "large", bytes);
+    const Json doc = run({"study", "--json", "-r", "2", "--baseline", "zstd", "large"}, 0);
+    const Json& file = doc["files"][0];
+    const Json& blocks = file["blocks"];
+    ASSERT_EQ(blocks.items.size(), 3U);
+    int64_t sum = 0;
+    for (size_t b = 0; b < 3; ++b) {
+        EXPECT_EQ(blocks[b]["offset"].integer(), static_cast<int64_t>(b) * 32767);
+        EXPECT_EQ(blocks[b]["stored"].boolean, b == 2);
+        sum += b == 2 ? blocks[b]["input_bytes"].integer()
+                      : blocks[b]["results"][0]["rod_bytes"].integer();
+    }
+    EXPECT_EQ(blocks[2]["input_bytes"].integer(), 50);
+    EXPECT_EQ(file["results"][0]["rod_bytes"].integer(), sum);
+    EXPECT_EQ(file["zstd_bytes"].integer(), baseline_bytes(Baseline::Zstd, bytes));
+    const test::CliOutput table =
+        test::run_cli_in(dir.path(), {"study", "-r", "2", "--baseline", "none", "large"});
+    EXPECT_TRUE(std::regex_search(table.out, std::regex("\n +in 3 blocks of up to 32767 bytes, "
+                                                        "packed one by one; the last \\(50 "
+                                                        "bytes\\) stored as it is\n")))
+        << table.out;
+}
+
+// --trace: the passes of every run (a file in blocks: of every block) in the document, and the
+// same passes one per line in CSV.
+TEST_F(CliExploreJson, StudyTrace) {
+    Bytes large = test::sparse_bytes(32767 + 3000, 6);
+    test::write_file(dir / "large", large);
+    test::write_file(dir / "sparse", kSparse);
+    const std::vector<std::string> args = {"-r",      "2,3",    "--baseline", "none",
+                                           "--trace", "sparse", "large"};
+    std::vector<std::string> json_args = {"study", "--json"};
+    json_args.insert(json_args.end(), args.begin(), args.end());
+    const Json doc = run(json_args, 0);
+    size_t passes = 0;
+    const auto count = [&](const Json& result) {
+        const Json& trace = result["trace"];
+        EXPECT_FALSE(trace["cycles"].items.empty());
+        EXPECT_EQ(trace["passes"][0]["pass"].integer(), 1);
+        EXPECT_EQ(trace["passes"][0]["fate"].text, "kept");
+        passes += trace["passes"].items.size();
+    };
+    for (const Json& r : doc["files"][0]["results"].items)
+        count(r);
+    for (const Json& b : doc["files"][1]["blocks"].items) {
+        for (const Json& r : b["results"].items)
+            count(r);
+    }
+    EXPECT_FALSE(doc["files"][1]["results"][0].has("trace"));  // sums have none
+    std::vector<std::string> csv_args = {"study", "--csv"};
+    csv_args.insert(csv_args.end(), args.begin(), args.end());
+    const test::CliOutput csv = test::run_cli_in(dir.path(), csv_args);
+    EXPECT_EQ(csv.status, 0);
+    EXPECT_EQ(static_cast<size_t>(std::count(csv.out.begin(), csv.out.end(), '\n')), 1 + passes);
+    EXPECT_NE(csv.out.find("\nlarge,1,3,1,on,no,2,1,1,"), std::string::npos);
+}
+
+// The baselines asked for, and only those, beside the settings; the verdicts against the smallest
+// compressor's file, never against the entropy.
+TEST_F(CliExploreJson, StudyBaselines) {
+    const Bytes text = test::text_bytes(3000);
+    test::write_file(dir / "text", text);
+    const struct {
+        const char* list;
+        std::vector<Baseline> shown;
+    } cases[] = {
+        {"xz,entropy", {Baseline::Xz, Baseline::Entropy}},
+        {"entropy,zlib,zlib", {Baseline::Zlib, Baseline::Entropy}},
+        {"none", {}},
+        {"entropy", {Baseline::Entropy}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.list);
+        const Json doc = run({"study", "--json", "-r", "2", "--baseline", c.list, "text"}, 0);
+        const Json& file = doc["files"][0];
+        std::optional<Baseline> smallest;
+        for (const Baseline b : kBaselines) {
+            const std::string name(baseline_name(b));
+            const bool shown = std::ranges::find(c.shown, b) != c.shown.end();
+            ASSERT_EQ(file.has(name + "_bytes"), shown) << name;
+            ASSERT_EQ(doc.has(name + "_total"), shown) << name;
+            if (!shown) continue;
+            EXPECT_EQ(file[name + "_bytes"].integer(), baseline_bytes(b, text)) << name;
+            EXPECT_EQ(doc[name + "_total"]["output_bytes"].integer(), baseline_bytes(b, text));
+            if (baseline_is_compressor(b) &&
+                (!smallest || baseline_bytes(b, text) < baseline_bytes(*smallest, text)))
+                smallest = b;
+        }
+        const int64_t rod = file["results"][0]["rod_bytes"].integer();
+        for (const Json* verdict : {&file["verdict"], &doc["verdict"]}) {
+            ASSERT_EQ(verdict->kind == Json::Kind::Null, !smallest);
+            if (!smallest) continue;
+            EXPECT_EQ((*verdict)["baseline"].text, baseline_name(*smallest));
+            EXPECT_EQ((*verdict)["rod_bytes"].integer(), rod);
+            EXPECT_EQ((*verdict)["settings"].text, "-r 2 -d 1");
+            // The scheme loses on text.
+            EXPECT_EQ((*verdict)["text"].text.find("rod files are "), 0U);
+            EXPECT_NE((*verdict)["text"].text.find(" % larger than "), std::string::npos);
+        }
+    }
 }
 
 }  // namespace
