@@ -428,6 +428,11 @@ void TZivIduv::StartButtonClick() {
         show_error_report(
             this, error_text,
             setting_error ? QString() : QFile::decodeName(engine_.input.InputPath.c_str()));
+    } else if (result.outcome == RunOutcome::DeviceFull) {
+        // The mode label says "Failed !"; the system's reason is what tells the user why.
+        show_error_report(this, QStringLiteral("Cannot write file %1: %2")
+                                    .arg(QFile::decodeName(result.OutputPath.c_str()),
+                                         QString::fromStdString(result.write_error)));
     } else if (result.outcome == RunOutcome::RestoreFailed) {
         show_engine_message(message_text(Message::RestoreFailed));
     } else if (!result.successful()) {

@@ -53,6 +53,7 @@ class RunWindowTest : public QObject {
     void packThenUnpack();
     void notSuccessful();
     void errorInRunReenablesButtons();
+    void fullDiskGivesTheReason();
     void startNeedsALoad();
     void chipOnlyForSmallStreams_data();
     void chipOnlyForSmallStreams();
@@ -156,6 +157,22 @@ void RunWindowTest::errorInRunReenablesButtons() {
     QCOMPARE(answer.seen.front().type, QStringLiteral("QMessageBox"));
     QCOMPARE(RunButtons(window.get()), kAfterRun);
     QVERIFY(!window->running());
+}
+
+void RunWindowTest::fullDiskGivesTheReason() {
+    QTemporaryDir dir;
+    const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(3000, 50));
+    // The rod file's name leads to a device that is always full.
+    const QString output = input + QStringLiteral(".rod");
+    QVERIFY(QFile::link(QStringLiteral("/dev/full"), output));
+    auto window = ShowMainWindow();
+    ModalAnswerer answer;
+    window->load_input_file(input);
+    Child<QPushButton>(window.get(), "StartButton")->click();
+    QCOMPARE(Text(window.get(), "ModeLabel"), QStringLiteral("Vexion Mode  : Failed !"));
+    QCOMPARE(answer.messages(),
+             QStringList{"Cannot write file " + output + ": No space left on device."});
+    QCOMPARE(RunButtons(window.get()), kAfterRun);
 }
 
 void RunWindowTest::startNeedsALoad() {
