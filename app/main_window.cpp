@@ -15,7 +15,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QUrl>
+#include <utility>
 
 #include "app/about_box.h"
 #include "app/pie_gauge.h"
@@ -24,6 +26,7 @@
 #include "status/status_texts.h"
 #include "ui/chip_images.h"
 #include "ui/fonts.h"
+#include "ui/keyboard.h"
 #include "ui/message_boxes.h"
 #include "ui/settings_dialog.h"
 #include "ui/snippet_dialog.h"
@@ -108,12 +111,18 @@ TZivIduv::~TZivIduv() {
 }
 
 void TZivIduv::build_controls() {
-    About = menuBar()->addAction(QStringLiteral("About"));
+    // The mnemonics underline a letter without changing the captions.
+    About = menuBar()->addAction(QStringLiteral("&About"));
     About->setObjectName(QStringLiteral("About"));
-    Options = menuBar()->addAction(QStringLiteral("Options"));
+    Options = menuBar()->addAction(QStringLiteral("&Options"));
     Options->setObjectName(QStringLiteral("Options"));
     connect(About, &QAction::triggered, this, &TZivIduv::AboutClick);
     connect(Options, &QAction::triggered, this, &TZivIduv::OptionsClick);
+    enable_menu_keys(menuBar());
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(f10, &QShortcut::activated, this, [this]() { open_menu_bar(menuBar()); });
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &TZivIduv::StopRun);
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("ClientArea"));
@@ -180,6 +189,8 @@ void TZivIduv::build_controls() {
         centrifuge, QStringLiteral("AutoStopLabel"), QStringLiteral("S"), QRect(138, 50, 12, 13),
         fixed, QStringLiteral("Auto stop if no gain in compression [LZ77 mode only]"));
     AutoStopLabel->setCursor(Qt::PointingHandCursor);
+    // Tab reaches it; a click toggles it without taking the focus.
+    AutoStopLabel->setFocusPolicy(Qt::TabFocus);
     AutoStopLabel->installEventFilter(this);
     QLabel* marker = make_label(centrifuge, QStringLiteral("MarkerLabel"), QStringLiteral("0"),
                                 QRect(152, 50, 64, 13), fixed, QStringLiteral("Trailing Marker"));
@@ -421,7 +432,8 @@ void TZivIduv::StartButtonClick() {
     StartButton->setEnabled(false);
     if (result.outcome == RunOutcome::Cancelled || front_end_.cancel_requested()) {
         front_end_.clear_cancel();
-        end_program();
+        // Escape stops the run alone; Exit and the close button end the program with it.
+        if (!std::exchange(stop_only_, false)) end_program();
         return;
     }
     if (!error_text.isEmpty()) {
@@ -463,7 +475,14 @@ void TZivIduv::DeCompress_ButtonClick() {
     OpenDialog1FileName.clear();
 }
 
+void TZivIduv::StopRun() {
+    if (!running_) return;
+    stop_only_ = true;
+    front_end_.request_cancel();
+}
+
 void TZivIduv::Exit_ButtonClick() {
+    stop_only_ = false;
     if (running_) {
         // The run stops at its next step; StartButtonClick then ends the program.
         front_end_.request_cancel();
@@ -498,11 +517,20 @@ bool TZivIduv::eventFilter(QObject* watched, QEvent* event) {
         AutoStopLabelClick();
         return true;
     }
+    // From the keyboard the label toggles as a check box does.
+    if (watched == AutoStopLabel && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            AutoStopLabelClick();
+            return true;
+        }
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
 void TZivIduv::closeEvent(QCloseEvent* event) {
     if (running_) {
+        stop_only_ = false;
         front_end_.request_cancel();
         event->ignore();
         return;

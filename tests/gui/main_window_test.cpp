@@ -43,7 +43,29 @@ class MainWindowTest : public QObject {
     void dropLoadsFile_data();
     void dropLoadsFile();
     void exitEndsProgram();
+    void menuByKeyboard_data();
+    void menuByKeyboard();
+    void autoStopByKeyboard();
 };
+
+namespace {
+
+// Types keys into whatever has the focus: "Alt" alone is pressed and released, any other word
+// is a key sequence ("F10", "Alt+O").
+void TypeKeys(QWidget* window, const QString& keys) {
+    for (const QString& word : keys.split(u' ')) {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window;
+        if (word == u"Alt") {
+            QTest::keyPress(target, Qt::Key_Alt, Qt::AltModifier);
+            QTest::keyRelease(target, Qt::Key_Alt, Qt::NoModifier);
+            continue;
+        }
+        const QKeyCombination key = QKeySequence(word)[0];
+        QTest::keyClick(target, key.key(), key.keyboardModifiers());
+    }
+}
+
+}  // namespace
 
 void MainWindowTest::startUp() {
     TZivIduv window;
@@ -61,7 +83,8 @@ void MainWindowTest::startUp() {
     QStringList menu;
     for (QAction* action : window.menuBar()->actions())
         menu << action->text();
-    QCOMPARE(menu, (QStringList{"About", "Options"}));
+    // The captions with their mnemonics.
+    QCOMPARE(menu, (QStringList{"&About", "&Options"}));
 
     bool tablet_empty_while_about = false;
     bool about_blocks_window = false;
@@ -376,6 +399,46 @@ void MainWindowTest::exitEndsProgram() {
     QSignalSpy ended(window.get(), &TZivIduv::terminationRequested);
     Child<QPushButton>(window.get(), "Exit_Button")->click();
     QCOMPARE(ended.count(), 1);
+}
+
+void MainWindowTest::menuByKeyboard_data() {
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("dialog");
+    QTest::newRow("About mnemonic") << "Alt+A"
+                                    << "quorvane::TAboutBox";
+    QTest::newRow("Options mnemonic") << "Alt+O"
+                                      << "quorvane::TFractalSet";
+    QTest::newRow("F10 selects About") << "F10 Return"
+                                       << "quorvane::TAboutBox";
+    QTest::newRow("F10 then right to Options") << "F10 Right Return"
+                                               << "quorvane::TFractalSet";
+    QTest::newRow("Alt then right to Options") << "Alt Right Space"
+                                               << "quorvane::TFractalSet";
+}
+
+void MainWindowTest::menuByKeyboard() {
+    QFETCH(QString, keys);
+    QFETCH(QString, dialog);
+    auto window = ShowMainWindow();
+    ModalAnswerer answer;
+    TypeKeys(window.get(), keys);
+    QTRY_COMPARE(answer.seen.size(), 1);
+    QCOMPARE(answer.seen.front().type, dialog);
+}
+
+void MainWindowTest::autoStopByKeyboard() {
+    auto window = ShowMainWindow();
+    auto* label = Child<QLabel>(window.get(), "AutoStopLabel");
+    QCOMPARE(label->text(), QStringLiteral("S"));
+    Child<QPushButton>(window.get(), "FLoadButton")->setFocus();
+    // The tab order follows the layout: Load File, Load Chip, then the label (the mode button
+    // is hidden until a rod file is loaded).
+    TypeKeys(window.get(), QStringLiteral("Tab Tab"));
+    QCOMPARE(QApplication::focusWidget(), label);
+    TypeKeys(window.get(), QStringLiteral("Space"));
+    QCOMPARE(label->text(), QStringLiteral(" "));
+    TypeKeys(window.get(), QStringLiteral("Return"));
+    QCOMPARE(label->text(), QStringLiteral("S"));
 }
 
 QTEST_MAIN(MainWindowTest)

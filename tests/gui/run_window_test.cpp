@@ -23,6 +23,11 @@ using namespace quorvane;
 using namespace quorvane::test;
 
 namespace {
+enum class StopBy { ExitButton, CloseWindow, EscapeKey };
+}
+Q_DECLARE_METATYPE(StopBy)
+
+namespace {
 
 QString Text(TZivIduv* window, const char* label) {
     return Child<QLabel>(window, label)->text();
@@ -250,16 +255,18 @@ void RunWindowTest::settingsDialogHoldsRun() {
 }
 
 void RunWindowTest::stopDuringRun_data() {
-    QTest::addColumn<bool>("close_window");
-    QTest::newRow("Exit button") << false;
-    QTest::newRow("window closed") << true;
+    QTest::addColumn<StopBy>("how");
+    QTest::newRow("Exit button") << StopBy::ExitButton;
+    QTest::newRow("window closed") << StopBy::CloseWindow;
+    QTest::newRow("Escape key") << StopBy::EscapeKey;
 }
 
 void RunWindowTest::stopDuringRun() {
-    QFETCH(bool, close_window);
+    QFETCH(StopBy, how);
     QTemporaryDir dir;
     const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(3000, 50));
     auto window = ShowMainWindow();
+    window->settings().set(Setting::RodSize, "3");
     ModalAnswerer answer;
     PumpEveryStep(window.get());
     QSignalSpy ended(window.get(), &TZivIduv::terminationRequested);
@@ -273,16 +280,27 @@ void RunWindowTest::stopDuringRun() {
         if (!w->running() || w->front_end().pump_count() < 500) return;
         watch.stop();
         pumps_at_stop = w->front_end().pump_count();
-        if (close_window) {
-            w->close();
-        } else {
-            Child<QPushButton>(w, "Exit_Button")->click();
+        switch (how) {
+            case StopBy::ExitButton:
+                Child<QPushButton>(w, "Exit_Button")->click();
+                break;
+            case StopBy::CloseWindow:
+                w->close();
+                break;
+            case StopBy::EscapeKey:
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+                break;
         }
     });
     watch.start();
     Child<QPushButton>(window.get(), "StartButton")->click();
-    QCOMPARE(ended.count(), 1);
+    // Escape stops the run alone: the program and its settings stay.
+    QCOMPARE(ended.count(), how == StopBy::EscapeKey ? 0 : 1);
     QVERIFY(!window->running());
+    if (how == StopBy::EscapeKey) {
+        QCOMPARE(Text(window.get(), "ModeLabel"), QStringLiteral("Vexion Mode  : Stopped"));
+        QCOMPARE(Text(window.get(), "RodSize"), QStringLiteral("3"));
+    }
     // The run stopped at the step that saw the request and wrote nothing, not even a
     // temporary file.
     QVERIFY(pumps_at_stop >= 500);
