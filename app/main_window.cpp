@@ -24,6 +24,7 @@
 #include "engine/errors.h"
 #include "run/run_files.h"
 #include "status/status_texts.h"
+#include "ui/accessible_names.h"
 #include "ui/chip_images.h"
 #include "ui/fonts.h"
 #include "ui/keyboard.h"
@@ -98,6 +99,7 @@ TZivIduv::TZivIduv(QWidget* parent)
     setWindowTitle(QStringLiteral("Tessellor  [Experimental Prototype]"));
     setAcceptDrops(true);
     build_controls();
+    name_controls(this);
     bind_engine();
     choose_file = [this](const QString& title) { return run_open_dialog(title); };
 

@@ -9,6 +9,7 @@
 #include <QSlider>
 
 #include "engine/errors.h"
+#include "ui/accessible_names.h"
 #include "ui/fonts.h"
 #include "ui/message_boxes.h"
 #include "ui/widget_layout.h"
@@ -165,6 +166,7 @@ TFractalSet::TFractalSet(SettingTexts& settings, QWidget* parent)
     connect(ZIPBox, &QCheckBox::toggled, this, &TFractalSet::ZIPBoxClick);
     connect(RawTable, &QCheckBox::toggled, this, &TFractalSet::RawTableClick);
     connect(KeyBox, &QCheckBox::toggled, this, &TFractalSet::KeyBoxClick);
+    name_controls(this);
 }
 
 void TFractalSet::showEvent(QShowEvent* event) {

@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "engine/errors.h"
+#include "ui/accessible_names.h"
 #include "ui/chip_images.h"
 #include "ui/message_boxes.h"
 #include "ui/widget_layout.h"
@@ -95,6 +96,7 @@ TSnippet::TSnippet(QWidget* parent)
     OKButton->setGeometry(226, 212, 62, 26);
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &TSnippet::OKButtonClick);
+    name_controls(this);
 }
 
 void TSnippet::set_pictures(const QImage& chip, const QImage& stream, const QString& chip_size,

@@ -1,0 +1,161 @@
+// accessibility_test.cpp -- what screen readers are told: names of the controls, values in the
+// window's units, captions linked to their values.
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QGroupBox>
+#include <QLabel>
+#include <QSet>
+#include <QTest>
+
+#include "app/about_box.h"
+#include "app/pie_gauge.h"
+#include "gui_test_support.h"
+#include "ui/settings_dialog.h"
+#include "ui/snippet_dialog.h"
+
+using namespace quorvane;
+using namespace quorvane::test;
+
+class AccessibilityTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() { main_ = ShowMainWindow(); }
+    void cleanupTestCase() { main_.reset(); }
+    void everyControlNamed_data();
+    void everyControlNamed();
+    void valuesInShownUnits_data();
+    void valuesInShownUnits();
+    void captionsLabelTheirValues_data();
+    void captionsLabelTheirValues();
+
+  private:
+    QWidget* window(const QString& name) const {
+        if (name == u"FractalSet") return main_->settings_dialog();
+        if (name == u"AboutBox") return main_->about_box();
+        if (name == u"Snippet") return main_->snippet_dialog();
+        return main_.get();
+    }
+    std::unique_ptr<TZivIduv> main_;
+};
+
+namespace {
+
+QString Spoken(QWidget* widget, QAccessible::Text which) {
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+    return face != nullptr ? face->text(which) : QString();
+}
+
+void AddWindowRows() {
+    QTest::addColumn<QString>("window");
+    for (const char* name : {"ZivIduv", "FractalSet", "AboutBox", "Snippet"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+}  // namespace
+
+void AccessibilityTest::everyControlNamed_data() {
+    AddWindowRows();
+}
+
+void AccessibilityTest::everyControlNamed() {
+    QFETCH(QString, window);
+    QWidget* top = this->window(window);
+    QSet<QString> names;
+    int focusable = 0;
+    for (QWidget* widget : top->findChildren<QWidget*>()) {
+        // The main window's children include the dialogs; each is checked on its own.
+        if (widget->window() != top) continue;
+        if (auto* group = qobject_cast<QGroupBox*>(widget)) {
+            QCOMPARE(Spoken(group, QAccessible::Name), group->title().trimmed());
+        }
+        if (!(widget->focusPolicy() & Qt::TabFocus)) continue;
+        ++focusable;
+        const QString spoken = Spoken(widget, QAccessible::Name);
+        QVERIFY2(!spoken.isEmpty(), qPrintable(widget->objectName()));
+        QVERIFY2(!names.contains(spoken), qPrintable(widget->objectName() + ": " + spoken));
+        names.insert(spoken);
+        if (!widget->toolTip().isEmpty())
+            QCOMPARE(Spoken(widget, QAccessible::Description), widget->toolTip());
+    }
+    QVERIFY(focusable > 0);
+}
+
+void AccessibilityTest::valuesInShownUnits_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("value");
+    // The defaults: depth and level 1 %, rod size 2, auto stop on, no rods yet.
+    QTest::newRow("depth slider") << "FractalSet"
+                                  << "TrackBar1"
+                                  << "1 %";
+    QTest::newRow("level slider") << "FractalSet"
+                                  << "TrackBar2"
+                                  << "1 %";
+    QTest::newRow("rod size slider") << "FractalSet"
+                                     << "RodSizeBar"
+                                     << "2 bits";
+    QTest::newRow("depth label") << "ZivIduv"
+                                 << "Depth"
+                                 << "1 %";
+    QTest::newRow("rod size label") << "ZivIduv"
+                                    << "RodSize"
+                                    << "2 bits";
+    QTest::newRow("low rods") << "ZivIduv"
+                              << "DecisionsLabel"
+                              << "0 rods";
+    QTest::newRow("auto stop") << "ZivIduv"
+                               << "AutoStopLabel"
+                               << "on";
+}
+
+void AccessibilityTest::valuesInShownUnits() {
+    QFETCH(QString, window);
+    QFETCH(QString, control);
+    QFETCH(QString, value);
+    if (window == u"FractalSet") main_->settings_dialog()->FormActivate();
+    auto* widget = Child<QWidget>(this->window(window), qPrintable(control));
+    QCOMPARE(Spoken(widget, QAccessible::Value), value);
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+    if (auto* values = face->valueInterface()) {
+        QCOMPARE(values->currentValue().toString(), value.section(u' ', 0, 0));
+    }
+}
+
+void AccessibilityTest::captionsLabelTheirValues_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("main depth") << "ZivIduv"
+                                << "CTRLabel"
+                                << "Depth";
+    QTest::newRow("main low") << "ZivIduv"
+                              << "LowLabel"
+                              << "DecisionsLabel";
+    QTest::newRow("settings rod size") << "FractalSet"
+                                       << "RodsizeText"
+                                       << "Rod";
+    QTest::newRow("settings loops") << "FractalSet"
+                                    << "LoopsText"
+                                    << "Loop_Edit";
+    QTest::newRow("chip size") << "Snippet"
+                               << "ChipLabel"
+                               << "ChipSizeLabel";
+}
+
+void AccessibilityTest::captionsLabelTheirValues() {
+    QFETCH(QString, window);
+    QFETCH(QString, caption);
+    QFETCH(QString, value);
+    QWidget* top = this->window(window);
+    auto* label = Child<QLabel>(top, qPrintable(caption));
+    auto* target = Child<QWidget>(top, qPrintable(value));
+    QCOMPARE(label->buddy(), target);
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(target);
+    const auto relations = face->relations(QAccessible::Label);
+    QVERIFY(std::any_of(relations.begin(), relations.end(),
+                        [&](const auto& relation) { return relation.first->object() == label; }));
+}
+
+QTEST_MAIN(AccessibilityTest)
+#include "accessibility_test.moc"
