@@ -26,6 +26,7 @@
 #include "status/status_texts.h"
 #include "ui/accessible_names.h"
 #include "ui/chip_images.h"
+#include "ui/focus_frame.h"
 #include "ui/fonts.h"
 #include "ui/keyboard.h"
 #include "ui/message_boxes.h"
@@ -100,6 +101,7 @@ TZivIduv::TZivIduv(QWidget* parent)
     setAcceptDrops(true);
     build_controls();
     name_controls(this);
+    FocusFrame::install();
     bind_engine();
     choose_file = [this](const QString& title) { return run_open_dialog(title); };
 

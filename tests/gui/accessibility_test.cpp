@@ -10,6 +10,8 @@
 #include "app/about_box.h"
 #include "app/pie_gauge.h"
 #include "gui_test_support.h"
+#include "ui/contrast.h"
+#include "ui/focus_frame.h"
 #include "ui/settings_dialog.h"
 #include "ui/snippet_dialog.h"
 
@@ -28,6 +30,8 @@ class AccessibilityTest : public QObject {
     void valuesInShownUnits();
     void captionsLabelTheirValues_data();
     void captionsLabelTheirValues();
+    void focusFrameOnEveryControl_data();
+    void focusFrameOnEveryControl();
 
   private:
     QWidget* window(const QString& name) const {
@@ -155,6 +159,49 @@ void AccessibilityTest::captionsLabelTheirValues() {
     const auto relations = face->relations(QAccessible::Label);
     QVERIFY(std::any_of(relations.begin(), relations.end(),
                         [&](const auto& relation) { return relation.first->object() == label; }));
+}
+
+void AccessibilityTest::focusFrameOnEveryControl_data() {
+    QTest::addColumn<QString>("window");
+    QTest::newRow("main window") << "ZivIduv";
+    QTest::newRow("settings") << "FractalSet";
+}
+
+void AccessibilityTest::focusFrameOnEveryControl() {
+    QFETCH(QString, window);
+    QWidget* top = this->window(window);
+    if (!top->isVisible()) top->show();
+    top->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), top);
+    int framed = 0;
+    for (QWidget* widget : top->findChildren<QWidget*>()) {
+        if (widget->window() != top || !widget->isVisible() || !widget->isEnabled() ||
+            !(widget->focusPolicy() & Qt::TabFocus)) {
+            continue;
+        }
+        widget->setFocus(Qt::TabFocusReason);
+        QTRY_COMPARE(QApplication::focusWidget(), widget);
+        FocusFrame* frame = nullptr;
+        for (FocusFrame* candidate : top->findChildren<FocusFrame*>()) {
+            if (candidate->target() == widget) frame = candidate;
+        }
+        QVERIFY2(frame != nullptr && frame->isVisible(), qPrintable(widget->objectName()));
+        QCOMPARE(frame->parentWidget(), widget->parentWidget());
+        const int w = FocusFrame::kWidth;
+        QCOMPARE(frame->geometry(), widget->geometry().adjusted(-w, -w, w, w));
+        // The frame is on the screen: the pixel left of the control, half way down, is the
+        // frame's colour (unless the control touches its parent's edge).
+        const QPoint left = widget->mapTo(top, QPoint(-1, widget->height() / 2));
+        if (widget->geometry().left() >= w) {
+            const QImage shot = top->grab().toImage();
+            const qreal ratio = shot.devicePixelRatio();
+            QCOMPARE(shot.pixelColor(QPointF(left * ratio).toPoint()),
+                     focus_colour(widget->palette()));
+        }
+        ++framed;
+    }
+    QVERIFY(framed >= 3);
+    if (top != main_.get()) top->hide();
 }
 
 QTEST_MAIN(AccessibilityTest)

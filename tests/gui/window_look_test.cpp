@@ -52,7 +52,8 @@ QList<QWidget*> Controls(QWidget* window) {
     for (QWidget* child : window->findChildren<QWidget*>()) {
         if (child->window() == window && !child->geometry().isEmpty() &&
             !child->objectName().isEmpty() && !child->objectName().startsWith(u"qt_") &&
-            child->objectName() != u"ClientArea")
+            child->objectName() != u"ClientArea" &&
+            child->objectName() != u"FocusFrame")  // drawn over the focused control
             controls.append(child);
     }
     return controls;
