@@ -45,6 +45,10 @@ const QString kUnpackCaption = QStringLiteral("UnPack *.rod");
 const QString kPackCaption = QStringLiteral("Pack *.rod");
 const QString kUnpackHint = QStringLiteral("Use vexion to re-create the binary file");
 const QString kPackHint = QStringLiteral("Try to Pack the binary file even further");
+// Said after the library's own words when a rod file cannot be read, which say nothing to a user.
+const QString kUnreadableRod = QStringLiteral(
+    "Not a rod file, or damaged; it may have been packed with other settings \u2014 try "
+    "detection in quorvane-cli (quorvane-cli detect FILE).");
 
 // The filter as Qt's dialog takes it. "*.*" means every file here, also one without a dot.
 QString dialog_filter() {
@@ -419,15 +423,20 @@ void TZivIduv::StartButtonClick() {
     RunResult result;
     QString error_text;
     bool setting_error = false;
+    const bool unpacking = engine_.input.unpack_next;
     try {
-        result = ProcessRun(engine_, engine_.input.unpack_next);
+        result = ProcessRun(engine_, unpacking);
     } catch (const ESettingError& error) {
         // The setting at fault is named; the input file has nothing to do with it.
         error_text = QString::fromStdString(error.what());
         setting_error = true;
+    } catch (const EInOutError& error) {
+        error_text = QString::fromStdString(error.what());
     } catch (const std::exception& error) {
         error_text = QString::fromStdString(error.what());
         if (error_text.isEmpty()) error_text = QStringLiteral("Error");
+        // Anything but the file system failing means the rod stream itself would not restore.
+        if (unpacking) error_text = error_report_text(error_text) + u'\n' + kUnreadableRod;
     }
     running_ = false;
     front_end_.flush();

@@ -59,6 +59,8 @@ class RunWindowTest : public QObject {
     void notSuccessful();
     void errorInRunReenablesButtons();
     void fullDiskGivesTheReason();
+    void unreadableRodSaysWhy_data();
+    void unreadableRodSaysWhy();
     void startNeedsALoad();
     void chipOnlyForSmallStreams_data();
     void chipOnlyForSmallStreams();
@@ -178,6 +180,43 @@ void RunWindowTest::fullDiskGivesTheReason() {
     QCOMPARE(answer.messages(),
              QStringList{"Cannot write file " + output + ": No space left on device."});
     QCOMPARE(RunButtons(window.get()), kAfterRun);
+}
+
+void RunWindowTest::unreadableRodSaysWhy_data() {
+    QTest::addColumn<int>("size");  // bytes of a packed file kept; -1: 100 KB of noise
+    QTest::newRow("empty") << 0;
+    QTest::newRow("3 bytes") << 3;
+    QTest::newRow("truncated") << 40;
+    QTest::newRow("renamed 100 KB file") << -1;
+}
+
+void RunWindowTest::unreadableRodSaysWhy() {
+    QFETCH(int, size);
+    QTemporaryDir dir;
+    QByteArray bytes = SparseBytes(100 * 1024, 1, 7);
+    if (size >= 0) {
+        const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(3000, 50));
+        auto packer = ShowMainWindow();
+        ModalAnswerer answer;
+        packer->load_input_file(input);
+        Child<QPushButton>(packer.get(), "StartButton")->click();
+        bytes = ReadAll(input + ".rod").left(size);
+    }
+    const QString rod = PutFile(dir, QStringLiteral("bad.bin.rod"), bytes);
+    auto window = ShowMainWindow();
+    ModalAnswerer answer;
+    window->load_input_file(rod);
+    Child<QPushButton>(window.get(), "StartButton")->click();
+    QCOMPARE(answer.messages().size(), 1);
+    // The engine's own words first, then what they mean, then the file.
+    const QStringList lines = answer.messages().front().split(u'\n');
+    QCOMPARE(lines.size(), 3);
+    QVERIFY(lines[0].endsWith(u'.') && !lines[0].startsWith(QStringLiteral("Not a rod file")));
+    QVERIFY2(lines[1].startsWith(QStringLiteral("Not a rod file, or damaged;")),
+             qPrintable(lines[1]));
+    QVERIFY(lines[1].contains(QStringLiteral("quorvane-cli detect")));
+    QCOMPARE(lines[2], rod);
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("bad.bin"))));
 }
 
 void RunWindowTest::startNeedsALoad() {
