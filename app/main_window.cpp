@@ -26,6 +26,7 @@
 #include "status/status_texts.h"
 #include "ui/accessible_names.h"
 #include "ui/chip_images.h"
+#include "ui/contrast.h"
 #include "ui/focus_frame.h"
 #include "ui/fonts.h"
 #include "ui/keyboard.h"
@@ -86,6 +87,25 @@ QGroupBox* make_group(QWidget* parent, const QString& name, const QString& title
     return group;
 }
 
+// Whatever the font, the right-aligned text beside a caption starts a few pixels after it.
+void keep_gap(const QLabel* caption, QLabel* beside) {
+    constexpr int kGap = 6;
+    const int caption_end =
+        caption->x() + caption->fontMetrics().horizontalAdvance(caption->text());
+    const int left = std::max(beside->x(), caption_end + kGap);
+    const int width = std::max(beside->geometry().right() + 1 - left,
+                               beside->fontMetrics().horizontalAdvance(beside->text()));
+    beside->setGeometry(left, beside->y(), width, beside->height());
+}
+
+// Widens a button to the room its style wants around its text; left, when positive, moves it.
+void widen_to_text(QPushButton* button, int left) {
+    QRect where = button->geometry();
+    if (left > 0) where.moveLeft(std::max(where.left(), left));
+    where.setWidth(std::max(where.width(), button->sizeHint().width()));
+    button->setGeometry(where);
+}
+
 PieGauge* make_pie(QWidget* parent, const QString& name, const QRect& where, const QString& hint) {
     return placed(new PieGauge(parent), name, where, hint);
 }
@@ -140,12 +160,13 @@ void TZivIduv::build_controls() {
     const QFont bold = bold_font(client);
     const QFont fixed = small_fixed_font();
 
-    make_label(client, QStringLiteral("CHKLabel"), QStringLiteral("ZID:"), QRect(8, 2, 30, 16),
-               bold);
+    QLabel* zid = make_label(client, QStringLiteral("CHKLabel"), QStringLiteral("ZID:"),
+                             QRect(8, 2, 30, 16), bold);
     QLabel* version =
         make_label(client, QStringLiteral("CHECKSUMLabel"), QStringLiteral("Beta v2.2"),
                    QRect(40, 2, 70, 16), bold, QStringLiteral("Version"));
     version->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    keep_gap(zid, version);
 
     FLoadButton =
         make_button(client, QStringLiteral("FLoadButton"), QStringLiteral("Load File"),
@@ -167,7 +188,7 @@ void TZivIduv::build_controls() {
                                   "are all just strings of bits."),
                    QRect(8, 20, 304, 24), fixed);
     description->setWordWrap(true);
-    description->setStyleSheet(QStringLiteral("color: #ff0000;"));
+    show_in_red(description);
 
     QGroupBox* centrifuge =
         make_group(image_data, QStringLiteral("CentrifugeBox"), QStringLiteral(" Centrifuge "),
@@ -259,6 +280,9 @@ void TZivIduv::build_controls() {
                     QRect(96, 332, 84, 25), plain, QStringLiteral("Use ZLib to DeCompress File"));
     Exit_Button = make_button(client, QStringLiteral("Exit_Button"), QStringLiteral("&Exit"),
                               QRect(240, 332, 80, 25), bold);
+    // A wide theme font widens the zlib buttons rather than filling them edge to edge.
+    widen_to_text(Compress_Button, 0);
+    widen_to_text(DeCompress_Button, Compress_Button->geometry().right() + 5);
 
     // Value holders the user never sees.
     QLabel* code = make_label(client, QStringLiteral("PWLabel"), QStringLiteral("47e3"),

@@ -1,6 +1,8 @@
 // contrast.cpp -- relative luminance and the shades picked from it.
 #include "ui/contrast.h"
 
+#include <QEvent>
+#include <QWidget>
 #include <algorithm>
 #include <cmath>
 
@@ -17,7 +19,41 @@ double luminance(const QColor& colour) {
            0.0722 * channel(rgb.blueF());
 }
 
+// Keeps a widget's text red against whatever background its palette brings.
+class RedText final : public QObject {
+  public:
+    explicit RedText(QWidget* widget) : QObject(widget) {
+        widget->installEventFilter(this);
+        apply(widget);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::PaletteChange) apply(static_cast<QWidget*>(watched));
+        return false;
+    }
+
+  private:
+    static void apply(QWidget* widget) {
+        const QColor red = readable_red(widget->palette());
+        // Setting the palette sends another change: only a new shade is set.
+        if (widget->palette().color(QPalette::WindowText) == red) return;
+        // Only the text roles are the widget's own; the background stays inherited.
+        QPalette own;
+        own.setResolveMask(0);
+        for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+            own.setColor(group, QPalette::WindowText, red);
+            own.setColor(group, QPalette::Text, red);
+            own.setColor(group, QPalette::ButtonText, red);
+        }
+        widget->setPalette(own);
+    }
+};
+
 }  // namespace
+
+void show_in_red(QWidget* widget) {
+    new RedText(widget);
+}
 
 double contrast_ratio(const QColor& a, const QColor& b) {
     const double la = luminance(a);

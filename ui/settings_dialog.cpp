@@ -10,14 +10,13 @@
 
 #include "engine/errors.h"
 #include "ui/accessible_names.h"
+#include "ui/contrast.h"
 #include "ui/fonts.h"
 #include "ui/message_boxes.h"
 #include "ui/widget_layout.h"
 
 namespace quorvane {
 namespace {
-
-const QString kRed = QStringLiteral("color: #ff0000;");
 
 QLabel* make_label(QWidget* parent, const QString& name, const QString& text, const QRect& where) {
     auto* label = placed(new QLabel(text, parent), name, where);
@@ -108,16 +107,16 @@ TFractalSet::TFractalSet(SettingTexts& settings, QWidget* parent)
     RawTable = make_box(centrifuge, QStringLiteral("RawTable"), QStringLiteral("Experim."),
                         QRect(30, 95, 110, 16),
                         QStringLiteral("Experimental Zlib Byte-Array Pointer Format"));
-    RawTable->setStyleSheet(kRed);
+    show_in_red(RawTable);
     QLabel* depth_note = make_label(centrifuge, QStringLiteral("DepthNote"),
                                     QStringLiteral("Dozazez Depth Level. Lower   = more time."),
                                     QRect(30, 111, 124, 24));
     depth_note->setWordWrap(true);
-    depth_note->setStyleSheet(kRed);
+    show_in_red(depth_note);
 
     QLabel* level = make_label(optimizer, QStringLiteral("LevelText"), QStringLiteral("Level:"),
                                QRect(160, 20, 40, 14));
-    level->setStyleSheet(kRed);
+    show_in_red(level);
     CompressionLabel = make_label(optimizer, QStringLiteral("CompressionLabel"),
                                   QStringLiteral("1 %"), QRect(158, 36, 42, 14));
     TrackBar2 = make_bar(optimizer, QStringLiteral("TrackBar2"), Qt::Vertical, 1, 100,

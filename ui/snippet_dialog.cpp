@@ -9,6 +9,7 @@
 #include "engine/errors.h"
 #include "ui/accessible_names.h"
 #include "ui/chip_images.h"
+#include "ui/contrast.h"
 #include "ui/message_boxes.h"
 #include "ui/widget_layout.h"
 
@@ -79,7 +80,7 @@ TSnippet::TSnippet(QWidget* parent)
         QRect(8, 130, 86, 80));
     note->setWordWrap(true);
     note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    note->setStyleSheet(QStringLiteral("color: #ff0000;"));
+    show_in_red(note);
     QFont small = note->font();
     small.setPixelSize(10);
     note->setFont(small);

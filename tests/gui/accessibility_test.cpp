@@ -4,6 +4,7 @@
 #include <QAccessibleValueInterface>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QSet>
 #include <QTest>
 
@@ -32,6 +33,9 @@ class AccessibilityTest : public QObject {
     void captionsLabelTheirValues();
     void focusFrameOnEveryControl_data();
     void focusFrameOnEveryControl();
+    void redTextsReadable_data();
+    void redTextsReadable();
+    void spacingFollowsTheFont();
 
   private:
     QWidget* window(const QString& name) const {
@@ -202,6 +206,62 @@ void AccessibilityTest::focusFrameOnEveryControl() {
     }
     QVERIFY(framed >= 3);
     if (top != main_.get()) top->hide();
+}
+
+void AccessibilityTest::redTextsReadable_data() {
+    QTest::addColumn<QColor>("window");
+    QTest::addColumn<QColor>("text");
+    QTest::newRow("light") << QColor(0xef, 0xef, 0xef) << QColor(Qt::black);
+    QTest::newRow("white") << QColor(Qt::white) << QColor(Qt::black);
+    QTest::newRow("dark") << QColor(0x35, 0x35, 0x35) << QColor(Qt::white);
+    QTest::newRow("black") << QColor(Qt::black) << QColor(0xdd, 0xdd, 0xdd);
+}
+
+void AccessibilityTest::redTextsReadable() {
+    QFETCH(QColor, window);
+    QFETCH(QColor, text);
+    const QPalette before = QApplication::palette();
+    QPalette palette = before;
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    QApplication::setPalette(palette);
+    QCoreApplication::processEvents();  // the change reaches the widgets through the queue
+    const std::pair<const char*, const char*> reds[] = {
+        {"ZivIduv", "StaticText1"},  {"FractalSet", "RawTable"},    {"FractalSet", "DepthNote"},
+        {"FractalSet", "LevelText"}, {"Snippet", "ChipStaticText"},
+    };
+    for (const auto& [top, name] : reds) {
+        auto* widget = Child<QWidget>(this->window(QString::fromLatin1(top)), name);
+        const QColor red = widget->palette().color(QPalette::WindowText);
+        const QColor background = widget->palette().color(QPalette::Window);
+        QCOMPARE(background, window);
+        QVERIFY2(contrast_ratio(red, background) >= 4.5, name);
+        // Still red: the red channel well above the others.
+        QVERIFY2(red.red() > 2 * red.green() && red.red() > 2 * red.blue(), name);
+    }
+    QApplication::setPalette(before);
+    QCoreApplication::processEvents();
+}
+
+void AccessibilityTest::spacingFollowsTheFont() {
+    const QFont before = QApplication::font();
+    QFont wide = before;
+    wide.setPixelSize(15);
+    QApplication::setFont(wide);
+    TZivIduv window;
+    QApplication::setFont(before);
+    auto* zid = Child<QLabel>(&window, "CHKLabel");
+    auto* version = Child<QLabel>(&window, "CHECKSUMLabel");
+    const int zid_end = zid->x() + zid->fontMetrics().horizontalAdvance(zid->text());
+    const int version_start =
+        version->geometry().right() + 1 - version->fontMetrics().horizontalAdvance(version->text());
+    QVERIFY(version_start - zid_end >= 6);
+    for (const char* name : {"Compress_Button", "DeCompress_Button"}) {
+        auto* button = Child<QPushButton>(&window, name);
+        QVERIFY2(button->width() >= button->sizeHint().width(), name);
+    }
+    QVERIFY(Child<QPushButton>(&window, "Compress_Button")->geometry().right() <
+            Child<QPushButton>(&window, "DeCompress_Button")->x());
 }
 
 QTEST_MAIN(AccessibilityTest)
