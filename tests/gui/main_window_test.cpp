@@ -45,6 +45,8 @@ class MainWindowTest : public QObject {
     void exitEndsProgram();
     void menuByKeyboard_data();
     void menuByKeyboard();
+    void menuLeftByEscape_data();
+    void menuLeftByEscape();
     void autoStopByKeyboard();
 };
 
@@ -424,6 +426,24 @@ void MainWindowTest::menuByKeyboard() {
     TypeKeys(window.get(), keys);
     QTRY_COMPARE(answer.seen.size(), 1);
     QCOMPARE(answer.seen.front().type, dialog);
+}
+
+void MainWindowTest::menuLeftByEscape_data() {
+    QTest::addColumn<QString>("keys");
+    QTest::newRow("F10") << "F10 Escape";
+    QTest::newRow("Alt") << "Alt Right Escape";
+}
+
+void MainWindowTest::menuLeftByEscape() {
+    QFETCH(QString, keys);
+    auto window = ShowMainWindow();
+    auto* load = Child<QPushButton>(window.get(), "FLoadButton");
+    load->setFocus();
+    ModalAnswerer answer;
+    TypeKeys(window.get(), keys);
+    // Nothing opened, and the focus is back where it was.
+    QVERIFY(answer.seen.isEmpty());
+    QCOMPARE(QApplication::focusWidget(), load);
 }
 
 void MainWindowTest::autoStopByKeyboard() {
