@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QSet>
 #include <QTest>
+#include <array>
+#include <initializer_list>
 
 #include "app/about_box.h"
 #include "app/pie_gauge.h"
@@ -89,32 +91,32 @@ void AccessibilityTest::everyControlNamed() {
     QVERIFY(focusable > 0);
 }
 
-void AccessibilityTest::valuesInShownUnits_data() {
+namespace {
+
+// Rows of three texts: the window, a control, what is expected of it.
+void AddRows(const char* third, std::initializer_list<std::array<const char*, 3>> rows) {
     QTest::addColumn<QString>("window");
     QTest::addColumn<QString>("control");
-    QTest::addColumn<QString>("value");
-    // The defaults: depth and level 1 %, rod size 2, auto stop on, no rods yet.
-    QTest::newRow("depth slider") << "FractalSet"
-                                  << "TrackBar1"
-                                  << "1 %";
-    QTest::newRow("level slider") << "FractalSet"
-                                  << "TrackBar2"
-                                  << "1 %";
-    QTest::newRow("rod size slider") << "FractalSet"
-                                     << "RodSizeBar"
-                                     << "2 bits";
-    QTest::newRow("depth label") << "ZivIduv"
-                                 << "Depth"
-                                 << "1 %";
-    QTest::newRow("rod size label") << "ZivIduv"
-                                    << "RodSize"
-                                    << "2 bits";
-    QTest::newRow("low rods") << "ZivIduv"
-                              << "DecisionsLabel"
-                              << "0 rods";
-    QTest::newRow("auto stop") << "ZivIduv"
-                               << "AutoStopLabel"
-                               << "on";
+    QTest::addColumn<QString>(third);
+    for (const auto& [window, control, expected] : rows) {
+        QTest::newRow(control) << QString::fromLatin1(window) << QString::fromLatin1(control)
+                               << QString::fromUtf8(expected);
+    }
+}
+
+}  // namespace
+
+void AccessibilityTest::valuesInShownUnits_data() {
+    // The defaults: depth and level 1 %, rod size 2, auto stop on, no rods yet; the gauge is
+    // set to a quarter.
+    AddRows("value", {{"FractalSet", "TrackBar1", "1 %"},
+                      {"FractalSet", "TrackBar2", "1 %"},
+                      {"FractalSet", "RodSizeBar", "2 bits"},
+                      {"ZivIduv", "Depth", "1 %"},
+                      {"ZivIduv", "RodSize", "2 bits"},
+                      {"ZivIduv", "DecisionsLabel", "0 rods"},
+                      {"ZivIduv", "AutoStopLabel", "on"},
+                      {"ZivIduv", "CentriGauge1", "25 %"}});
 }
 
 void AccessibilityTest::valuesInShownUnits() {
@@ -123,6 +125,10 @@ void AccessibilityTest::valuesInShownUnits() {
     QFETCH(QString, value);
     if (window == u"FractalSet") main_->settings_dialog()->FormActivate();
     auto* widget = Child<QWidget>(this->window(window), qPrintable(control));
+    if (auto* gauge = qobject_cast<PieGauge*>(widget)) {
+        gauge->set_maximum(200);
+        gauge->set_value(50);
+    }
     QCOMPARE(Spoken(widget, QAccessible::Value), value);
     QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
     if (auto* values = face->valueInterface()) {
@@ -131,36 +137,23 @@ void AccessibilityTest::valuesInShownUnits() {
 }
 
 void AccessibilityTest::captionsLabelTheirValues_data() {
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QString>("value");
-    QTest::newRow("main depth") << "ZivIduv"
-                                << "CTRLabel"
-                                << "Depth";
-    QTest::newRow("main low") << "ZivIduv"
-                              << "LowLabel"
-                              << "DecisionsLabel";
-    QTest::newRow("settings rod size") << "FractalSet"
-                                       << "RodsizeText"
-                                       << "Rod";
-    QTest::newRow("settings loops") << "FractalSet"
-                                    << "LoopsText"
-                                    << "Loop_Edit";
-    QTest::newRow("chip size") << "Snippet"
-                               << "ChipLabel"
-                               << "ChipSizeLabel";
+    AddRows("caption", {{"ZivIduv", "Depth", "CTRLabel"},
+                        {"ZivIduv", "DecisionsLabel", "LowLabel"},
+                        {"FractalSet", "Rod", "RodsizeText"},
+                        {"FractalSet", "Loop_Edit", "LoopsText"},
+                        {"Snippet", "ChipSizeLabel", "ChipLabel"}});
 }
 
 void AccessibilityTest::captionsLabelTheirValues() {
     QFETCH(QString, window);
+    QFETCH(QString, control);
     QFETCH(QString, caption);
-    QFETCH(QString, value);
     QWidget* top = this->window(window);
     auto* label = Child<QLabel>(top, qPrintable(caption));
-    auto* target = Child<QWidget>(top, qPrintable(value));
+    auto* target = Child<QWidget>(top, qPrintable(control));
     QCOMPARE(label->buddy(), target);
-    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(target);
-    const auto relations = face->relations(QAccessible::Label);
+    const auto relations =
+        QAccessible::queryAccessibleInterface(target)->relations(QAccessible::Label);
     QVERIFY(std::any_of(relations.begin(), relations.end(),
                         [&](const auto& relation) { return relation.first->object() == label; }));
 }
