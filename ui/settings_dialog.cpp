@@ -2,6 +2,7 @@
 #include "ui/settings_dialog.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -175,6 +176,11 @@ void TFractalSet::showEvent(QShowEvent* event) {
     } catch (const EngineError& error) {
         show_error_report(this, error);
     }
+}
+
+void TFractalSet::closeEvent(QCloseEvent* event) {
+    if (isVisible()) OKButtonClick();
+    event->accept();
 }
 
 void TFractalSet::reject() {
