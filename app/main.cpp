@@ -36,6 +36,6 @@ int main(int argc, char** argv) {
         return quorvane::take_screenshots(window, line.screenshot_folder);
     }
 
-    quorvane::show_and_load(window, line.file);
+    quorvane::show_and_load(window, line.file, line.not_loaded);
     return QApplication::exec();
 }

@@ -577,25 +577,33 @@ void TZivIduv::closeEvent(QCloseEvent* event) {
 
 namespace {
 
-// The one local file a drag carries, or an empty text.
-QString dragged_file(const QMimeData* mime) {
-    if (mime == nullptr || !mime->hasUrls()) return {};
-    const QList<QUrl> urls = mime->urls();
-    if (urls.size() != 1 || !urls.front().isLocalFile()) return {};
-    return urls.front().toLocalFile();
+// The local files a drag carries, in its order.
+QStringList dragged_files(const QMimeData* mime) {
+    QStringList files;
+    if (mime == nullptr || !mime->hasUrls()) return files;
+    for (const QUrl& url : mime->urls()) {
+        if (url.isLocalFile()) files.append(url.toLocalFile());
+    }
+    return files;
 }
 
 }  // namespace
 
 void TZivIduv::dragEnterEvent(QDragEnterEvent* event) {
-    if (!running_ && !dragged_file(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    if (!running_ && !dragged_files(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void TZivIduv::dropEvent(QDropEvent* event) {
-    const QString path = dragged_file(event->mimeData());
-    if (running_ || path.isEmpty()) return;
+    const QStringList files = dragged_files(event->mimeData());
+    if (running_ || files.isEmpty()) return;
     event->acceptProposedAction();
-    load_input_file(path);
+    load_input_file(files.front());
+    report_not_loaded(files.mid(1));
+}
+
+void TZivIduv::report_not_loaded(const QStringList& files) {
+    if (files.isEmpty()) return;
+    show_message_box(this, QStringLiteral("One file at a time; not loaded:\n") + files.join(u'\n'));
 }
 
 void TZivIduv::show_engine_message(std::string_view text) {

@@ -49,6 +49,8 @@ class TZivIduv : public QMainWindow, private WindowFrontEnd::Host {
     void LoadDirazTablet();
     // What Load File does once a file is chosen (also for a dropped file).
     void load_input_file(const QString& path);
+    // Says that files beyond the first of a drop or a command line were not loaded.
+    void report_not_loaded(const QStringList& files);
 
     Engine& engine() { return engine_; }
     SettingTexts& settings() { return settings_; }

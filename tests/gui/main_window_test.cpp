@@ -387,13 +387,19 @@ void MainWindowTest::dropLoadsFile() {
     QVERIFY(Child<QPushButton>(window.get(), "StartButton")->isEnabled());
     QCOMPARE(Child<QPushButton>(window.get(), "ModeButton")->isVisible(), unpacking);
 
-    // Two files at once are not taken.
+    // Two files at once: the first is loaded, and the window says the other was not.
+    const QString other = PutFile(dir, QStringLiteral("other.bin"), SparseBytes(400, 50));
     QMimeData two;
-    two.setUrls({QUrl::fromLocalFile(path), QUrl::fromLocalFile(path)});
-    QDragEnterEvent refused(at, Qt::CopyAction, &two, Qt::LeftButton, Qt::NoModifier);
-    refused.setAccepted(false);
-    QApplication::sendEvent(window.get(), &refused);
-    QVERIFY(!refused.isAccepted());
+    two.setUrls({QUrl::fromLocalFile(other), QUrl::fromLocalFile(path)});
+    QDragEnterEvent taken(at, Qt::CopyAction, &two, Qt::LeftButton, Qt::NoModifier);
+    taken.setAccepted(false);
+    QApplication::sendEvent(window.get(), &taken);
+    QVERIFY(taken.isAccepted());
+    ModalAnswerer answer;
+    QDropEvent both(at, Qt::CopyAction, &two, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &both);
+    QCOMPARE(window->engine().input.InputPath, other.toStdString());
+    QCOMPARE(answer.messages(), QStringList{"One file at a time; not loaded:\n" + path});
 }
 
 void MainWindowTest::exitEndsProgram() {
