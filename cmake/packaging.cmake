@@ -90,4 +90,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The statistics line up in a monospaced font; the window is tested with this one. The libraries'
+# dependencies are added to it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
 include(CPack)

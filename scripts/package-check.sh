@@ -26,7 +26,10 @@ rm -f build-package/quorvane_*.deb
 (cd build-package && cpack -G DEB >/dev/null)
 deb=$(echo build-package/quorvane_*.deb)
 version=$(dpkg-deb -f "$deb" Version)
-dpkg-deb -f "$deb" Depends
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "$depends"
+# The window's columns need a monospaced font; the package brings the one it is tested with.
+grep -qw 'fonts-dejavu-core' <<<"$depends" || fail "the package does not depend on fonts-dejavu-core"
 
 # Readable by apt's unprivileged download user, so apt-get takes the file without a complaint.
 work=$(mktemp -d)
