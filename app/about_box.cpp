@@ -3,10 +3,12 @@
 
 #include <QGroupBox>
 #include <QLabel>
+
 #include <QPainter>
 #include <QPushButton>
 #include <QtMath>
 
+#include "ui/accessible_names.h"
 #include "ui/widget_layout.h"
 
 namespace quorvane {
@@ -91,6 +93,7 @@ TAboutBox::TAboutBox(QWidget* parent)
     ok->setGeometry(125, 218, 80, 26);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    name_controls(this);
 }
 
 }  // namespace quorvane

@@ -36,13 +36,16 @@ WindowCommandLine read_command_line(const QStringList& arguments) {
     return line;
 }
 
-void show_and_load(TZivIduv& window, const QString& path) {
+void show_and_load(TZivIduv& window, const QString& path, const QStringList& not_loaded) {
     if (!path.isEmpty()) {
         // The about box comes first at start-up; the file follows it as a click on Load File
         // would, so a refusal's message box is not hidden under the about box.
         QObject::connect(
             window.about_box(), &QDialog::finished, &window,
-            [&window, path] { window.load_input_file(path); },
+            [&window, path, not_loaded] {
+                window.load_input_file(path);
+                window.report_not_loaded(not_loaded);
+            },
             static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
     }
     window.show();

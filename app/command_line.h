@@ -20,7 +20,8 @@ struct WindowCommandLine {
 
 WindowCommandLine read_command_line(const QStringList& arguments);
 
-// Shows the window; once its start-up has shown the about box, loads path as Load File would.
-void show_and_load(TZivIduv& window, const QString& path);
+// Shows the window; once its start-up has shown the about box, loads path as Load File would
+// and says which further files were not loaded.
+void show_and_load(TZivIduv& window, const QString& path, const QStringList& not_loaded = {});
 
 }  // namespace quorvane

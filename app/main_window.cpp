@@ -15,15 +15,21 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QUrl>
+#include <utility>
 
 #include "app/about_box.h"
 #include "app/pie_gauge.h"
 #include "engine/errors.h"
 #include "run/run_files.h"
 #include "status/status_texts.h"
+#include "ui/accessible_names.h"
 #include "ui/chip_images.h"
+#include "ui/contrast.h"
+#include "ui/focus_frame.h"
 #include "ui/fonts.h"
+#include "ui/keyboard.h"
 #include "ui/message_boxes.h"
 #include "ui/settings_dialog.h"
 #include "ui/snippet_dialog.h"
@@ -40,6 +46,10 @@ const QString kUnpackCaption = QStringLiteral("UnPack *.rod");
 const QString kPackCaption = QStringLiteral("Pack *.rod");
 const QString kUnpackHint = QStringLiteral("Use vexion to re-create the binary file");
 const QString kPackHint = QStringLiteral("Try to Pack the binary file even further");
+// Said after the library's own words when a rod file cannot be read, which say nothing to a user.
+const QString kUnreadableRod = QStringLiteral(
+    "Not a rod file, or damaged; it may have been packed with other settings \u2014 try "
+    "detection in quorvane-cli (quorvane-cli detect FILE).");
 
 // The filter as Qt's dialog takes it. "*.*" means every file here, also one without a dot.
 QString dialog_filter() {
@@ -77,6 +87,25 @@ QGroupBox* make_group(QWidget* parent, const QString& name, const QString& title
     return group;
 }
 
+// Whatever the font, the right-aligned text beside a caption starts a few pixels after it.
+void keep_gap(const QLabel* caption, QLabel* beside) {
+    constexpr int kGap = 6;
+    const int caption_end =
+        caption->x() + caption->fontMetrics().horizontalAdvance(caption->text());
+    const int left = std::max(beside->x(), caption_end + kGap);
+    const int width = std::max(beside->geometry().right() + 1 - left,
+                               beside->fontMetrics().horizontalAdvance(beside->text()));
+    beside->setGeometry(left, beside->y(), width, beside->height());
+}
+
+// Widens a button to the room its style wants around its text; left, when positive, moves it.
+void widen_to_text(QPushButton* button, int left) {
+    QRect where = button->geometry();
+    if (left > 0) where.moveLeft(std::max(where.left(), left));
+    where.setWidth(std::max(where.width(), button->sizeHint().width()));
+    button->setGeometry(where);
+}
+
 PieGauge* make_pie(QWidget* parent, const QString& name, const QRect& where, const QString& hint) {
     return placed(new PieGauge(parent), name, where, hint);
 }
@@ -95,6 +124,8 @@ TZivIduv::TZivIduv(QWidget* parent)
     setWindowTitle(QStringLiteral("Tessellor  [Experimental Prototype]"));
     setAcceptDrops(true);
     build_controls();
+    name_controls(this);
+    FocusFrame::install();
     bind_engine();
     choose_file = [this](const QString& title) { return run_open_dialog(title); };
 
@@ -108,12 +139,18 @@ TZivIduv::~TZivIduv() {
 }
 
 void TZivIduv::build_controls() {
-    About = menuBar()->addAction(QStringLiteral("About"));
+    // The mnemonics underline a letter without changing the captions.
+    About = menuBar()->addAction(QStringLiteral("&About"));
     About->setObjectName(QStringLiteral("About"));
-    Options = menuBar()->addAction(QStringLiteral("Options"));
+    Options = menuBar()->addAction(QStringLiteral("&Options"));
     Options->setObjectName(QStringLiteral("Options"));
     connect(About, &QAction::triggered, this, &TZivIduv::AboutClick);
     connect(Options, &QAction::triggered, this, &TZivIduv::OptionsClick);
+    enable_menu_keys(menuBar());
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(f10, &QShortcut::activated, this, [this]() { open_menu_bar(menuBar()); });
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &TZivIduv::StopRun);
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("ClientArea"));
@@ -123,12 +160,13 @@ void TZivIduv::build_controls() {
     const QFont bold = bold_font(client);
     const QFont fixed = small_fixed_font();
 
-    make_label(client, QStringLiteral("CHKLabel"), QStringLiteral("ZID:"), QRect(8, 2, 30, 16),
-               bold);
+    QLabel* zid = make_label(client, QStringLiteral("CHKLabel"), QStringLiteral("ZID:"),
+                             QRect(8, 2, 30, 16), bold);
     QLabel* version =
         make_label(client, QStringLiteral("CHECKSUMLabel"), QStringLiteral("Beta v2.2"),
                    QRect(40, 2, 70, 16), bold, QStringLiteral("Version"));
     version->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    keep_gap(zid, version);
 
     FLoadButton =
         make_button(client, QStringLiteral("FLoadButton"), QStringLiteral("Load File"),
@@ -150,7 +188,7 @@ void TZivIduv::build_controls() {
                                   "are all just strings of bits."),
                    QRect(8, 20, 304, 24), fixed);
     description->setWordWrap(true);
-    description->setStyleSheet(QStringLiteral("color: #ff0000;"));
+    show_in_red(description);
 
     QGroupBox* centrifuge =
         make_group(image_data, QStringLiteral("CentrifugeBox"), QStringLiteral(" Centrifuge "),
@@ -180,6 +218,8 @@ void TZivIduv::build_controls() {
         centrifuge, QStringLiteral("AutoStopLabel"), QStringLiteral("S"), QRect(138, 50, 12, 13),
         fixed, QStringLiteral("Auto stop if no gain in compression [LZ77 mode only]"));
     AutoStopLabel->setCursor(Qt::PointingHandCursor);
+    // Tab reaches it; a click toggles it without taking the focus.
+    AutoStopLabel->setFocusPolicy(Qt::TabFocus);
     AutoStopLabel->installEventFilter(this);
     QLabel* marker = make_label(centrifuge, QStringLiteral("MarkerLabel"), QStringLiteral("0"),
                                 QRect(152, 50, 64, 13), fixed, QStringLiteral("Trailing Marker"));
@@ -240,6 +280,9 @@ void TZivIduv::build_controls() {
                     QRect(96, 332, 84, 25), plain, QStringLiteral("Use ZLib to DeCompress File"));
     Exit_Button = make_button(client, QStringLiteral("Exit_Button"), QStringLiteral("&Exit"),
                               QRect(240, 332, 80, 25), bold);
+    // A wide theme font widens the zlib buttons rather than filling them edge to edge.
+    widen_to_text(Compress_Button, 0);
+    widen_to_text(DeCompress_Button, Compress_Button->geometry().right() + 5);
 
     // Value holders the user never sees.
     QLabel* code = make_label(client, QStringLiteral("PWLabel"), QStringLiteral("47e3"),
@@ -404,15 +447,20 @@ void TZivIduv::StartButtonClick() {
     RunResult result;
     QString error_text;
     bool setting_error = false;
+    const bool unpacking = engine_.input.unpack_next;
     try {
-        result = ProcessRun(engine_, engine_.input.unpack_next);
+        result = ProcessRun(engine_, unpacking);
     } catch (const ESettingError& error) {
         // The setting at fault is named; the input file has nothing to do with it.
         error_text = QString::fromStdString(error.what());
         setting_error = true;
+    } catch (const EInOutError& error) {
+        error_text = QString::fromStdString(error.what());
     } catch (const std::exception& error) {
         error_text = QString::fromStdString(error.what());
         if (error_text.isEmpty()) error_text = QStringLiteral("Error");
+        // Anything but the file system failing means the rod stream itself would not restore.
+        if (unpacking) error_text = error_report_text(error_text) + u'\n' + kUnreadableRod;
     }
     running_ = false;
     front_end_.flush();
@@ -421,13 +469,19 @@ void TZivIduv::StartButtonClick() {
     StartButton->setEnabled(false);
     if (result.outcome == RunOutcome::Cancelled || front_end_.cancel_requested()) {
         front_end_.clear_cancel();
-        end_program();
+        // Escape stops the run alone; Exit and the close button end the program with it.
+        if (!std::exchange(stop_only_, false)) end_program();
         return;
     }
     if (!error_text.isEmpty()) {
         show_error_report(
             this, error_text,
             setting_error ? QString() : QFile::decodeName(engine_.input.InputPath.c_str()));
+    } else if (result.outcome == RunOutcome::DeviceFull) {
+        // The mode label says "Failed !"; the system's reason is what tells the user why.
+        show_error_report(this, QStringLiteral("Cannot write file %1: %2")
+                                    .arg(QFile::decodeName(result.OutputPath.c_str()),
+                                         QString::fromStdString(result.write_error)));
     } else if (result.outcome == RunOutcome::RestoreFailed) {
         show_engine_message(message_text(Message::RestoreFailed));
     } else if (!result.successful()) {
@@ -458,7 +512,14 @@ void TZivIduv::DeCompress_ButtonClick() {
     OpenDialog1FileName.clear();
 }
 
+void TZivIduv::StopRun() {
+    if (!running_) return;
+    stop_only_ = true;
+    front_end_.request_cancel();
+}
+
 void TZivIduv::Exit_ButtonClick() {
+    stop_only_ = false;
     if (running_) {
         // The run stops at its next step; StartButtonClick then ends the program.
         front_end_.request_cancel();
@@ -493,11 +554,20 @@ bool TZivIduv::eventFilter(QObject* watched, QEvent* event) {
         AutoStopLabelClick();
         return true;
     }
+    // From the keyboard the label toggles as a check box does.
+    if (watched == AutoStopLabel && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            AutoStopLabelClick();
+            return true;
+        }
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
 void TZivIduv::closeEvent(QCloseEvent* event) {
     if (running_) {
+        stop_only_ = false;
         front_end_.request_cancel();
         event->ignore();
         return;
@@ -507,25 +577,33 @@ void TZivIduv::closeEvent(QCloseEvent* event) {
 
 namespace {
 
-// The one local file a drag carries, or an empty text.
-QString dragged_file(const QMimeData* mime) {
-    if (mime == nullptr || !mime->hasUrls()) return {};
-    const QList<QUrl> urls = mime->urls();
-    if (urls.size() != 1 || !urls.front().isLocalFile()) return {};
-    return urls.front().toLocalFile();
+// The local files a drag carries, in its order.
+QStringList dragged_files(const QMimeData* mime) {
+    QStringList files;
+    if (mime == nullptr || !mime->hasUrls()) return files;
+    for (const QUrl& url : mime->urls()) {
+        if (url.isLocalFile()) files.append(url.toLocalFile());
+    }
+    return files;
 }
 
 }  // namespace
 
 void TZivIduv::dragEnterEvent(QDragEnterEvent* event) {
-    if (!running_ && !dragged_file(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    if (!running_ && !dragged_files(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void TZivIduv::dropEvent(QDropEvent* event) {
-    const QString path = dragged_file(event->mimeData());
-    if (running_ || path.isEmpty()) return;
+    const QStringList files = dragged_files(event->mimeData());
+    if (running_ || files.isEmpty()) return;
     event->acceptProposedAction();
-    load_input_file(path);
+    load_input_file(files.front());
+    report_not_loaded(files.mid(1));
+}
+
+void TZivIduv::report_not_loaded(const QStringList& files) {
+    if (files.isEmpty()) return;
+    show_message_box(this, QStringLiteral("One file at a time; not loaded:\n") + files.join(u'\n'));
 }
 
 void TZivIduv::show_engine_message(std::string_view text) {

@@ -8,8 +8,8 @@
 #include <functional>
 
 #include "app/window_front_end.h"
-#include "status/setting_texts.h"
 #include "run/run_files.h"
+#include "status/setting_texts.h"
 
 class QAction;
 class QLabel;
@@ -39,6 +39,8 @@ class TZivIduv : public QMainWindow, private WindowFrontEnd::Host {
     void Compress_ButtonClick();
     void DeCompress_ButtonClick();
     void Exit_ButtonClick();
+    // Escape: a run under way stops at its next step; the program and its settings stay.
+    void StopRun();
     void AutoStopLabelClick();
     void AboutClick();
     void OptionsClick();
@@ -47,6 +49,8 @@ class TZivIduv : public QMainWindow, private WindowFrontEnd::Host {
     void LoadDirazTablet();
     // What Load File does once a file is chosen (also for a dropped file).
     void load_input_file(const QString& path);
+    // Says that files beyond the first of a drop or a command line were not loaded.
+    void report_not_loaded(const QStringList& files);
 
     Engine& engine() { return engine_; }
     SettingTexts& settings() { return settings_; }
@@ -93,6 +97,7 @@ class TZivIduv : public QMainWindow, private WindowFrontEnd::Host {
     Engine engine_;
     bool running_ = false;
     bool activated_ = false;
+    bool stop_only_ = false;  // the run's cancel came from StopRun
 
     QAction* About = nullptr;
     QAction* Options = nullptr;

@@ -7,6 +7,9 @@ namespace quorvane {
 
 class PieGauge : public QWidget {
     Q_OBJECT
+    // Read by the accessibility layer, which speaks the filled share.
+    Q_PROPERTY(int maximum READ maximum)
+    Q_PROPERTY(int value READ value)
 
   public:
     explicit PieGauge(QWidget* parent = nullptr);

@@ -171,8 +171,10 @@ This package holds the desktop program (quorvane) and its command-line twin
 (quorvane-cli), with manual pages, completion for bash, zsh and fish, and
 the rod file type for file managers.")
 # The programs carry the engine themselves; they come with the library, the engine's other face.
+# The statistics line up in a monospaced font; the window is tested with this one. The libraries'
+# dependencies are added to it.
 set(CPACK_DEBIAN_QUORVANE_PACKAGE_DEPENDS
-    "${QUORVANE_LIBRARY_PACKAGE} (= ${PROJECT_VERSION})")
+    "${QUORVANE_LIBRARY_PACKAGE} (= ${PROJECT_VERSION}), fonts-dejavu-core")
 
 set(CPACK_DEBIAN_${library_upper}_PACKAGE_NAME ${QUORVANE_LIBRARY_PACKAGE})
 set(CPACK_DEBIAN_${library_upper}_PACKAGE_SECTION libs)

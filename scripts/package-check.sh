@@ -40,6 +40,9 @@ version=$(dpkg-deb -f "${debs[0]}" Version)
 for deb in "${debs[@]}"; do
   echo "$(dpkg-deb -f "$deb" Package): $(dpkg-deb -f "$deb" Depends)"
 done
+# The window's columns need a monospaced font; the package brings the one it is tested with.
+grep -qw 'fonts-dejavu-core' <<<"$(dpkg-deb -f "${debs[0]}" Depends)" ||
+  fail "the package does not depend on fonts-dejavu-core"
 
 step "lintian"
 # lintian only reads the packages; its warning about running as root says nothing about them.

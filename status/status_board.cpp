@@ -141,8 +141,10 @@ void StatusBoard::status(RunStatus status) {
         case RunStatus::WriteFailed:
             view_.set_label(Label::ModeLabel, kModeFailed);
             break;
-        case RunStatus::NotSuccessful:
         case RunStatus::Stopped:
+            view_.set_label(Label::ModeLabel, kModeStopped);
+            break;
+        case RunStatus::NotSuccessful:
             break;
     }
 }

@@ -17,6 +17,8 @@ inline constexpr std::string_view kModeSuccessful = "Vexion Mode  : Succesfull";
 inline constexpr std::string_view kModeTestingOnly = "Vexion Mode  : Testing only";
 inline constexpr std::string_view kModeFailed = "Vexion Mode  : Failed !";
 inline constexpr std::string_view kModeNotSuccessful = "Vexion Mode  : Not Succesfull";
+// A run the user stopped: nothing written.
+inline constexpr std::string_view kModeStopped = "Vexion Mode  : Stopped";
 
 // Words that take the place of the rod counts (DecisionsLabel, Label_9).
 inline constexpr std::string_view kNextPass = "Next pass";

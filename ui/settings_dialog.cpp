@@ -2,6 +2,7 @@
 #include "ui/settings_dialog.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,14 +10,14 @@
 #include <QSlider>
 
 #include "engine/errors.h"
+#include "ui/accessible_names.h"
+#include "ui/contrast.h"
 #include "ui/fonts.h"
 #include "ui/message_boxes.h"
 #include "ui/widget_layout.h"
 
 namespace quorvane {
 namespace {
-
-const QString kRed = QStringLiteral("color: #ff0000;");
 
 QLabel* make_label(QWidget* parent, const QString& name, const QString& text, const QRect& where) {
     auto* label = placed(new QLabel(text, parent), name, where);
@@ -107,16 +108,16 @@ TFractalSet::TFractalSet(SettingTexts& settings, QWidget* parent)
     RawTable = make_box(centrifuge, QStringLiteral("RawTable"), QStringLiteral("Experim."),
                         QRect(30, 95, 110, 16),
                         QStringLiteral("Experimental Zlib Byte-Array Pointer Format"));
-    RawTable->setStyleSheet(kRed);
+    show_in_red(RawTable);
     QLabel* depth_note = make_label(centrifuge, QStringLiteral("DepthNote"),
                                     QStringLiteral("Dozazez Depth Level. Lower   = more time."),
                                     QRect(30, 111, 124, 24));
     depth_note->setWordWrap(true);
-    depth_note->setStyleSheet(kRed);
+    show_in_red(depth_note);
 
     QLabel* level = make_label(optimizer, QStringLiteral("LevelText"), QStringLiteral("Level:"),
                                QRect(160, 20, 40, 14));
-    level->setStyleSheet(kRed);
+    show_in_red(level);
     CompressionLabel = make_label(optimizer, QStringLiteral("CompressionLabel"),
                                   QStringLiteral("1 %"), QRect(158, 36, 42, 14));
     TrackBar2 = make_bar(optimizer, QStringLiteral("TrackBar2"), Qt::Vertical, 1, 100,
@@ -165,6 +166,7 @@ TFractalSet::TFractalSet(SettingTexts& settings, QWidget* parent)
     connect(ZIPBox, &QCheckBox::toggled, this, &TFractalSet::ZIPBoxClick);
     connect(RawTable, &QCheckBox::toggled, this, &TFractalSet::RawTableClick);
     connect(KeyBox, &QCheckBox::toggled, this, &TFractalSet::KeyBoxClick);
+    name_controls(this);
 }
 
 void TFractalSet::showEvent(QShowEvent* event) {
@@ -174,6 +176,11 @@ void TFractalSet::showEvent(QShowEvent* event) {
     } catch (const EngineError& error) {
         show_error_report(this, error);
     }
+}
+
+void TFractalSet::closeEvent(QCloseEvent* event) {
+    if (isVisible()) OKButtonClick();
+    event->accept();
 }
 
 void TFractalSet::reject() {

@@ -31,11 +31,13 @@ class TFractalSet : public QDialog {
     void RawTableClick();
     void KeyBoxClick();
 
-    // Does nothing: the dialog has no close box, and only OK closes it.
+    // Does nothing: Escape would drop the track bars' changes while the check boxes' stay applied.
     void reject() override;
 
   protected:
     void showEvent(QShowEvent* event) override;
+    // A window manager's close button, drawn although the dialog asks for none, acts as OK.
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     SettingTexts& settings_;

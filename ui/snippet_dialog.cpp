@@ -4,10 +4,15 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
+#include <QtMath>
+#include <algorithm>
 
 #include "engine/errors.h"
+#include "ui/accessible_names.h"
 #include "ui/chip_images.h"
+#include "ui/contrast.h"
 #include "ui/message_boxes.h"
 #include "ui/widget_layout.h"
 
@@ -18,24 +23,54 @@ QLabel* make_label(QWidget* parent, const QString& name, const QString& text, co
     return placed(new QLabel(text, parent), name, where);
 }
 
+// A framed picture, every picture pixel a square of the same whole number of screen pixels, the
+// largest that fits, centred on whole screen pixels. A label's own pixmap is placed in whole
+// logical pixels and stretched to them: at a fractional scale its cells would come in two sizes
+// (and a smooth stretch would turn a black-and-white chip grey).
+class SharpPicture final : public QLabel {
+  public:
+    using QLabel::QLabel;
+
+    void set_picture(const QImage& picture) {
+        picture_ = picture;
+        update();
+    }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        QLabel::paintEvent(event);  // the frame
+        if (picture_.isNull()) return;
+        const qreal ratio = devicePixelRatioF();
+        // In the window's screen pixels, where whole means whole on the screen.
+        const QPointF origin = QPointF(mapTo(window(), QPoint(0, 0))) * ratio;
+        const QRectF inside(QPointF(contentsRect().topLeft()) * ratio + origin,
+                            QSizeF(contentsRect().size()) * ratio);
+        const QRect room(QPoint(qCeil(inside.left()), qCeil(inside.top())),
+                         QPoint(qFloor(inside.right()) - 1, qFloor(inside.bottom()) - 1));
+        const int cell = std::max(
+            1, std::min(room.width() / picture_.width(), room.height() / picture_.height()));
+        const QSize size = picture_.size() * cell;
+        const QPoint at = room.topLeft() + QPoint((room.width() - size.width()) / 2,
+                                                  (room.height() - size.height()) / 2);
+        QPainter painter(this);
+        painter.scale(1 / ratio, 1 / ratio);
+        painter.drawImage(QPointF(at) - origin,
+                          picture_.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    }
+
+  private:
+    QImage picture_;
+};
+
 QLabel* make_image(QWidget* parent, const QString& name, const QRect& where, const QString& hint) {
-    QLabel* image = placed(new QLabel(parent), name, where, hint);
+    QLabel* image = placed(new SharpPicture(parent), name, where, hint);
     image->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     image->setLineWidth(1);
-    image->setAlignment(Qt::AlignCenter);
     return image;
 }
 
-// Shows picture stretched over the label's inside, nearest neighbour to whole screen pixels: a
-// smooth scaling would turn a black-and-white chip grey at the edges of its pixels.
 void show_sharp(QLabel* label, const QImage& picture) {
-    if (picture.isNull()) return;
-    const qreal ratio = label->devicePixelRatioF();
-    const QSize room = label->contentsRect().size() * ratio;
-    QPixmap pixmap =
-        QPixmap::fromImage(picture.scaled(room, Qt::IgnoreAspectRatio, Qt::FastTransformation));
-    pixmap.setDevicePixelRatio(ratio);
-    label->setPixmap(pixmap);
+    static_cast<SharpPicture*>(label)->set_picture(picture);
 }
 
 }  // namespace
@@ -78,7 +113,7 @@ TSnippet::TSnippet(QWidget* parent)
         QRect(8, 130, 86, 80));
     note->setWordWrap(true);
     note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    note->setStyleSheet(QStringLiteral("color: #ff0000;"));
+    show_in_red(note);
     QFont small = note->font();
     small.setPixelSize(10);
     note->setFont(small);
@@ -95,6 +130,7 @@ TSnippet::TSnippet(QWidget* parent)
     OKButton->setGeometry(226, 212, 62, 26);
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &TSnippet::OKButtonClick);
+    name_controls(this);
 }
 
 void TSnippet::set_pictures(const QImage& chip, const QImage& stream, const QString& chip_size,

@@ -81,7 +81,12 @@ std::unique_ptr<TZivIduv> ShowMainWindow() {
     }
     // The about box had the focus; give it back as a user's click would.
     window->activateWindow();
-    if (!QTest::qWaitForWindowActive(window.get())) qFatal("the main window is not active");
+    // The window system may call the window active before the application has moved its focus
+    // from the closing about box; keys typed before then would go to the box.
+    if (!QTest::qWaitForWindowActive(window.get()) ||
+        !QTest::qWaitFor([&]() { return QApplication::activeWindow() == window.get(); })) {
+        qFatal("the main window is not active");
+    }
     return window;
 }
 

@@ -43,7 +43,31 @@ class MainWindowTest : public QObject {
     void dropLoadsFile_data();
     void dropLoadsFile();
     void exitEndsProgram();
+    void menuByKeyboard_data();
+    void menuByKeyboard();
+    void menuLeftByEscape_data();
+    void menuLeftByEscape();
+    void autoStopByKeyboard();
 };
+
+namespace {
+
+// Types keys into whatever has the focus: "Alt" alone is pressed and released, any other word
+// is a key sequence ("F10", "Alt+O").
+void TypeKeys(QWidget* window, const QString& keys) {
+    for (const QString& word : keys.split(u' ')) {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window;
+        if (word == u"Alt") {
+            QTest::keyPress(target, Qt::Key_Alt, Qt::AltModifier);
+            QTest::keyRelease(target, Qt::Key_Alt, Qt::NoModifier);
+            continue;
+        }
+        const QKeyCombination key = QKeySequence(word)[0];
+        QTest::keyClick(target, key.key(), key.keyboardModifiers());
+    }
+}
+
+}  // namespace
 
 void MainWindowTest::startUp() {
     TZivIduv window;
@@ -61,7 +85,8 @@ void MainWindowTest::startUp() {
     QStringList menu;
     for (QAction* action : window.menuBar()->actions())
         menu << action->text();
-    QCOMPARE(menu, (QStringList{"About", "Options"}));
+    // The captions with their mnemonics.
+    QCOMPARE(menu, (QStringList{"&About", "&Options"}));
 
     bool tablet_empty_while_about = false;
     bool about_blocks_window = false;
@@ -362,13 +387,19 @@ void MainWindowTest::dropLoadsFile() {
     QVERIFY(Child<QPushButton>(window.get(), "StartButton")->isEnabled());
     QCOMPARE(Child<QPushButton>(window.get(), "ModeButton")->isVisible(), unpacking);
 
-    // Two files at once are not taken.
+    // Two files at once: the first is loaded, and the window says the other was not.
+    const QString other = PutFile(dir, QStringLiteral("other.bin"), SparseBytes(400, 50));
     QMimeData two;
-    two.setUrls({QUrl::fromLocalFile(path), QUrl::fromLocalFile(path)});
-    QDragEnterEvent refused(at, Qt::CopyAction, &two, Qt::LeftButton, Qt::NoModifier);
-    refused.setAccepted(false);
-    QApplication::sendEvent(window.get(), &refused);
-    QVERIFY(!refused.isAccepted());
+    two.setUrls({QUrl::fromLocalFile(other), QUrl::fromLocalFile(path)});
+    QDragEnterEvent taken(at, Qt::CopyAction, &two, Qt::LeftButton, Qt::NoModifier);
+    taken.setAccepted(false);
+    QApplication::sendEvent(window.get(), &taken);
+    QVERIFY(taken.isAccepted());
+    ModalAnswerer answer;
+    QDropEvent both(at, Qt::CopyAction, &two, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &both);
+    QCOMPARE(window->engine().input.InputPath, other.toStdString());
+    QCOMPARE(answer.messages(), QStringList{"One file at a time; not loaded:\n" + path});
 }
 
 void MainWindowTest::exitEndsProgram() {
@@ -376,6 +407,64 @@ void MainWindowTest::exitEndsProgram() {
     QSignalSpy ended(window.get(), &TZivIduv::terminationRequested);
     Child<QPushButton>(window.get(), "Exit_Button")->click();
     QCOMPARE(ended.count(), 1);
+}
+
+void MainWindowTest::menuByKeyboard_data() {
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("dialog");
+    QTest::newRow("About mnemonic") << "Alt+A"
+                                    << "quorvane::TAboutBox";
+    QTest::newRow("Options mnemonic") << "Alt+O"
+                                      << "quorvane::TFractalSet";
+    QTest::newRow("F10 selects About") << "F10 Return"
+                                       << "quorvane::TAboutBox";
+    QTest::newRow("F10 then right to Options") << "F10 Right Return"
+                                               << "quorvane::TFractalSet";
+    QTest::newRow("Alt then right to Options") << "Alt Right Space"
+                                               << "quorvane::TFractalSet";
+}
+
+void MainWindowTest::menuByKeyboard() {
+    QFETCH(QString, keys);
+    QFETCH(QString, dialog);
+    auto window = ShowMainWindow();
+    ModalAnswerer answer;
+    TypeKeys(window.get(), keys);
+    QTRY_COMPARE(answer.seen.size(), 1);
+    QCOMPARE(answer.seen.front().type, dialog);
+}
+
+void MainWindowTest::menuLeftByEscape_data() {
+    QTest::addColumn<QString>("keys");
+    QTest::newRow("F10") << "F10 Escape";
+    QTest::newRow("Alt") << "Alt Right Escape";
+}
+
+void MainWindowTest::menuLeftByEscape() {
+    QFETCH(QString, keys);
+    auto window = ShowMainWindow();
+    auto* load = Child<QPushButton>(window.get(), "FLoadButton");
+    load->setFocus();
+    ModalAnswerer answer;
+    TypeKeys(window.get(), keys);
+    // Nothing opened, and the focus is back where it was.
+    QVERIFY(answer.seen.isEmpty());
+    QCOMPARE(QApplication::focusWidget(), load);
+}
+
+void MainWindowTest::autoStopByKeyboard() {
+    auto window = ShowMainWindow();
+    auto* label = Child<QLabel>(window.get(), "AutoStopLabel");
+    QCOMPARE(label->text(), QStringLiteral("S"));
+    Child<QPushButton>(window.get(), "FLoadButton")->setFocus();
+    // The tab order follows the layout: Load File, Load Chip, then the label (the mode button
+    // is hidden until a rod file is loaded).
+    TypeKeys(window.get(), QStringLiteral("Tab Tab"));
+    QCOMPARE(QApplication::focusWidget(), label);
+    TypeKeys(window.get(), QStringLiteral("Space"));
+    QCOMPARE(label->text(), QStringLiteral(" "));
+    TypeKeys(window.get(), QStringLiteral("Return"));
+    QCOMPARE(label->text(), QStringLiteral("S"));
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -23,6 +23,11 @@ using namespace quorvane;
 using namespace quorvane::test;
 
 namespace {
+enum class StopBy { ExitButton, CloseWindow, EscapeKey };
+}
+Q_DECLARE_METATYPE(StopBy)
+
+namespace {
 
 QString Text(TZivIduv* window, const char* label) {
     return Child<QLabel>(window, label)->text();
@@ -53,6 +58,9 @@ class RunWindowTest : public QObject {
     void packThenUnpack();
     void notSuccessful();
     void errorInRunReenablesButtons();
+    void fullDiskGivesTheReason();
+    void unreadableRodSaysWhy_data();
+    void unreadableRodSaysWhy();
     void startNeedsALoad();
     void chipOnlyForSmallStreams_data();
     void chipOnlyForSmallStreams();
@@ -158,6 +166,59 @@ void RunWindowTest::errorInRunReenablesButtons() {
     QVERIFY(!window->running());
 }
 
+void RunWindowTest::fullDiskGivesTheReason() {
+    QTemporaryDir dir;
+    const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(3000, 50));
+    // The rod file's name leads to a device that is always full.
+    const QString output = input + QStringLiteral(".rod");
+    QVERIFY(QFile::link(QStringLiteral("/dev/full"), output));
+    auto window = ShowMainWindow();
+    ModalAnswerer answer;
+    window->load_input_file(input);
+    Child<QPushButton>(window.get(), "StartButton")->click();
+    QCOMPARE(Text(window.get(), "ModeLabel"), QStringLiteral("Vexion Mode  : Failed !"));
+    QCOMPARE(answer.messages(),
+             QStringList{"Cannot write file " + output + ": No space left on device."});
+    QCOMPARE(RunButtons(window.get()), kAfterRun);
+}
+
+void RunWindowTest::unreadableRodSaysWhy_data() {
+    QTest::addColumn<int>("size");  // bytes of a packed file kept; -1: 100 KB of noise
+    QTest::newRow("empty") << 0;
+    QTest::newRow("3 bytes") << 3;
+    QTest::newRow("truncated") << 40;
+    QTest::newRow("renamed 100 KB file") << -1;
+}
+
+void RunWindowTest::unreadableRodSaysWhy() {
+    QFETCH(int, size);
+    QTemporaryDir dir;
+    QByteArray bytes = SparseBytes(100 * 1024, 1, 7);
+    if (size >= 0) {
+        const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(3000, 50));
+        auto packer = ShowMainWindow();
+        ModalAnswerer answer;
+        packer->load_input_file(input);
+        Child<QPushButton>(packer.get(), "StartButton")->click();
+        bytes = ReadAll(input + ".rod").left(size);
+    }
+    const QString rod = PutFile(dir, QStringLiteral("bad.bin.rod"), bytes);
+    auto window = ShowMainWindow();
+    ModalAnswerer answer;
+    window->load_input_file(rod);
+    Child<QPushButton>(window.get(), "StartButton")->click();
+    QCOMPARE(answer.messages().size(), 1);
+    // The engine's own words first, then what they mean, then the file.
+    const QStringList lines = answer.messages().front().split(u'\n');
+    QCOMPARE(lines.size(), 3);
+    QVERIFY(lines[0].endsWith(u'.') && !lines[0].startsWith(QStringLiteral("Not a rod file")));
+    QVERIFY2(lines[1].startsWith(QStringLiteral("Not a rod file, or damaged;")),
+             qPrintable(lines[1]));
+    QVERIFY(lines[1].contains(QStringLiteral("quorvane-cli detect")));
+    QCOMPARE(lines[2], rod);
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("bad.bin"))));
+}
+
 void RunWindowTest::startNeedsALoad() {
     QTemporaryDir dir;
     const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(500, 50));
@@ -233,16 +294,18 @@ void RunWindowTest::settingsDialogHoldsRun() {
 }
 
 void RunWindowTest::stopDuringRun_data() {
-    QTest::addColumn<bool>("close_window");
-    QTest::newRow("Exit button") << false;
-    QTest::newRow("window closed") << true;
+    QTest::addColumn<StopBy>("how");
+    QTest::newRow("Exit button") << StopBy::ExitButton;
+    QTest::newRow("window closed") << StopBy::CloseWindow;
+    QTest::newRow("Escape key") << StopBy::EscapeKey;
 }
 
 void RunWindowTest::stopDuringRun() {
-    QFETCH(bool, close_window);
+    QFETCH(StopBy, how);
     QTemporaryDir dir;
     const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(3000, 50));
     auto window = ShowMainWindow();
+    window->settings().set(Setting::RodSize, "3");
     ModalAnswerer answer;
     PumpEveryStep(window.get());
     QSignalSpy ended(window.get(), &TZivIduv::terminationRequested);
@@ -256,16 +319,27 @@ void RunWindowTest::stopDuringRun() {
         if (!w->running() || w->front_end().pump_count() < 500) return;
         watch.stop();
         pumps_at_stop = w->front_end().pump_count();
-        if (close_window) {
-            w->close();
-        } else {
-            Child<QPushButton>(w, "Exit_Button")->click();
+        switch (how) {
+            case StopBy::ExitButton:
+                Child<QPushButton>(w, "Exit_Button")->click();
+                break;
+            case StopBy::CloseWindow:
+                w->close();
+                break;
+            case StopBy::EscapeKey:
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+                break;
         }
     });
     watch.start();
     Child<QPushButton>(window.get(), "StartButton")->click();
-    QCOMPARE(ended.count(), 1);
+    // Escape stops the run alone: the program and its settings stay.
+    QCOMPARE(ended.count(), how == StopBy::EscapeKey ? 0 : 1);
     QVERIFY(!window->running());
+    if (how == StopBy::EscapeKey) {
+        QCOMPARE(Text(window.get(), "ModeLabel"), QStringLiteral("Vexion Mode  : Stopped"));
+        QCOMPARE(Text(window.get(), "RodSize"), QStringLiteral("3"));
+    }
     // The run stopped at the step that saw the request and wrote nothing, not even a
     // temporary file.
     QVERIFY(pumps_at_stop >= 500);

@@ -50,7 +50,8 @@ class SettingsDialogTest : public QObject {
     void trackBars();
     void arrowKeysMoveTheHandle_data();
     void arrowKeysMoveTheHandle();
-    void onlyOkCloses();
+    void okAndCloseBoxStore_data();
+    void okAndCloseBoxStore();
     void noLz77_data();
     void noLz77();
     void cascade_data();
@@ -170,15 +171,26 @@ void SettingsDialogTest::arrowKeysMoveTheHandle() {
 }
 
 // Escape and a window manager's close leave the dialog open; OK closes it and keeps the bars.
-void SettingsDialogTest::onlyOkCloses() {
+void SettingsDialogTest::okAndCloseBoxStore_data() {
+    QTest::addColumn<bool>("close_box");
+    QTest::newRow("OK button") << false;
+    QTest::newRow("window manager's close button") << true;
+}
+
+void SettingsDialogTest::okAndCloseBoxStore() {
+    QFETCH(bool, close_box);
     Shown s;
     s.show();
     auto* depth = s.child<QSlider>("TrackBar1");
     depth->setValue(31);
     QTest::keyClick(depth, Qt::Key_Escape);
-    QVERIFY(!s.dialog.close());
     QVERIFY(s.dialog.isVisible());
-    s.child<QPushButton>("OKButton")->click();
+    // The close button acts as OK: the track bar's change is stored too.
+    if (close_box) {
+        QVERIFY(s.dialog.close());
+    } else {
+        s.child<QPushButton>("OKButton")->click();
+    }
     QVERIFY(!s.dialog.isVisible());
     QCOMPARE(s.text(Setting::Depth), std::string("30"));
 }

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QStyleOption>
 #include <QTest>
+#include <QtMath>
 #include <random>
 
 #include "app/about_box.h"
@@ -52,7 +53,8 @@ QList<QWidget*> Controls(QWidget* window) {
     for (QWidget* child : window->findChildren<QWidget*>()) {
         if (child->window() == window && !child->geometry().isEmpty() &&
             !child->objectName().isEmpty() && !child->objectName().startsWith(u"qt_") &&
-            child->objectName() != u"ClientArea")
+            child->objectName() != u"ClientArea" &&
+            child->objectName() != u"FocusFrame")  // drawn over the focused control
             controls.append(child);
     }
     return controls;
@@ -108,9 +110,23 @@ QImage PixelsOf(const QPixmap& grabbed, const QWidget* window, const QLabel* lab
     const qreal ratio = grabbed.devicePixelRatio();
     const QRect inside(label->mapTo(window, label->contentsRect().topLeft()),
                        label->contentsRect().size());
-    const QRect device(qRound(inside.x() * ratio), qRound(inside.y() * ratio),
-                       qRound(inside.width() * ratio), qRound(inside.height() * ratio));
+    // Only whole device pixels inside: at a fractional scale the frame's line covers part of
+    // the first and last.
+    const QRect device(QPoint(qCeil(inside.left() * ratio), qCeil(inside.top() * ratio)),
+                       QPoint(qFloor((inside.right() + 1) * ratio) - 1,
+                              qFloor((inside.bottom() + 1) * ratio) - 1));
     return grabbed.toImage().copy(device).convertToFormat(QImage::Format_RGB32);
+}
+
+// The smallest rectangle of image holding every pixel of the picture's colours.
+QImage PictureIn(const QImage& image, const QList<QRgb>& colours) {
+    QRect box;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (colours.contains(image.pixel(x, y))) box |= QRect(x, y, 1, 1);
+        }
+    }
+    return image.copy(box);
 }
 
 }  // namespace
@@ -233,10 +249,18 @@ void WindowLookTest::chipIsSharp() {
     QVERIFY(QTest::qWaitForWindowExposed(snippet));
     const QPixmap grabbed = snippet->grab();
     snippet->hide();
-    const QImage shown = PixelsOf(grabbed, snippet, Child<QLabel>(snippet, "ChipImage"));
+    // The pictures are centred in their labels, on the window's background.
+    const QImage shown = PictureIn(PixelsOf(grabbed, snippet, Child<QLabel>(snippet, "ChipImage")),
+                                   {kChipBlack, kChipWhite});
     const int block = shown.width() / kChipSide;
+    QVERIFY(block >= 1);
     QCOMPARE(shown.size(), QSize(block, block) * kChipSide);
-    const QImage stream = PixelsOf(grabbed, snippet, Child<QLabel>(snippet, "SnippetImage"));
+    const QImage stream =
+        PictureIn(PixelsOf(grabbed, snippet, Child<QLabel>(snippet, "SnippetImage")),
+                  {kChipBlack, kStreamRed, kStreamGreen});
+    const int stream_block = stream.width() / kTabletWidth;
+    QVERIFY(stream_block >= 1);
+    QCOMPARE(stream.size(), QSize(kTabletWidth, kTabletHeight) * stream_block);
     int wrong = 0;
     for (int y = 0; y < shown.height(); ++y) {
         for (int x = 0; x < shown.width(); ++x)
