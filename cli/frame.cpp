@@ -13,6 +13,7 @@
 #include <exception>
 
 #include "engine/errors.h"
+#include "run/study.h"
 #include "status/setting_texts.h"
 #include "zstream/atomic_file.h"
 #include "zstream/zlib_errors.h"
@@ -142,39 +143,18 @@ int number_in_range(std::string_view option, std::string_view text, int low, int
     return value;
 }
 
-// A list of whole numbers and ranges within [low, high] ("2,3,8", "2-16", "2-4,8"), each
-// number once, in the order given; or a usage error naming the option.
+// A list of numbers and ranges within [low, high] as the study reads it, or a usage error naming
+// the option.
 std::vector<int> list_in_range(std::string_view option, std::string_view text, int low, int high) {
-    std::vector<int> values;
-    const auto invalid = [&] {
+    std::optional<std::vector<int>> values = number_list(text, low, high);
+    if (!values) {
         std::string message = quoted("invalid value", text);
         message.append(" for ").append(option).append(" (a list within ");
         message.append(std::to_string(low)).append("..").append(std::to_string(high));
         message.append(")");
-        return UsageError(message);
-    };
-    size_t start = 0;
-    for (;;) {
-        const size_t comma = text.find(',', start);
-        const std::string_view item = text.substr(start, comma - start);
-        const size_t dash = item.find('-', 1);
-        int first = 0;
-        int last = 0;
-        try {
-            first = number_in_range(option, item.substr(0, dash), low, high);
-            last = dash == std::string_view::npos
-                       ? first
-                       : number_in_range(option, item.substr(dash + 1), first, high);
-        } catch (const UsageError&) {
-            throw invalid();
-        }
-        for (int v = first; v <= last; ++v) {
-            if (std::find(values.begin(), values.end(), v) == values.end()) values.push_back(v);
-        }
-        if (comma == std::string_view::npos) break;
-        start = comma + 1;
+        throw UsageError(message);
     }
-    return values;
+    return std::move(*values);
 }
 
 // "on", "off", "both" or a list of on and off.
@@ -201,13 +181,13 @@ std::vector<bool> lz77_choice(std::string_view option, std::string_view text) {
 // The study's options that take a value; false when name is no such option.
 bool apply_study_valued(std::string_view name, const std::string& value, StudyOptions& study) {
     if (name == "-r" || name == "--rod-size") {
-        study.rod_sizes = list_in_range(name, value, 2, 128);
+        study.rod_sizes = list_in_range(name, value, kStudyMinRodSize, kStudyMaxRodSize);
     } else if (name == "-d" || name == "--depth") {
-        study.depths = list_in_range(name, value, 1, 60);
+        study.depths = list_in_range(name, value, kStudyMinDepth, kStudyMaxDepth);
     } else if (name == "--lz77") {
         study.lz77 = lz77_choice(name, value);
     } else if (name == "--loops") {
-        study.loops = list_in_range(name, value, 1, 32767);
+        study.loops = list_in_range(name, value, kStudyMinLoops, kStudyMaxLoops);
     } else if (name == "-j" || name == "--jobs") {
         study.jobs = number_in_range(name, value, 1, 256);
     } else {

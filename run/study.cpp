@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <mutex>
@@ -35,7 +36,68 @@ Settings settings_of(const StudySetting& setting) {
     return settings;
 }
 
+// Asks the caller's function between the steps of a run.
+class AskingObserver : public SilentObserver {
+  public:
+    explicit AskingObserver(const std::function<bool()>& proceed) : proceed_(proceed) {}
+    bool proceed() override { return !proceed_ || proceed_(); }
+
+  private:
+    const std::function<bool()>& proceed_;
+};
+
+std::optional<int> whole_number(std::string_view text, int low, int high) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < low ||
+        value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 }  // namespace
+
+std::optional<std::vector<int>> number_list(std::string_view text, int low, int high) {
+    std::vector<int> values;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        const std::string_view item = text.substr(start, comma - start);
+        // From the second character: a leading minus is a sign, not a range.
+        const size_t dash = item.find('-', 1);
+        const std::optional<int> first = whole_number(item.substr(0, dash), low, high);
+        if (!first) return std::nullopt;
+        const std::optional<int> last = dash == std::string_view::npos
+                                            ? first
+                                            : whole_number(item.substr(dash + 1), *first, high);
+        if (!last) return std::nullopt;
+        for (int v = *first; v <= *last; ++v) {
+            if (std::find(values.begin(), values.end(), v) == values.end()) values.push_back(v);
+        }
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+    }
+    return values;
+}
+
+std::vector<StudySetting> study_sweep(const std::vector<int>& rod_sizes,
+                                      const std::vector<int>& depths, const std::vector<bool>& lz77,
+                                      const std::vector<int>& loops, bool single) {
+    const auto or_default = [](const auto& list, auto fallback) {
+        return list.empty() ? fallback : list;
+    };
+    std::vector<StudySetting> sweep;
+    for (const int r : or_default(rod_sizes, std::vector{2, 3, 4, 8})) {
+        for (const int d : or_default(depths, std::vector{1})) {
+            for (const bool z : or_default(lz77, std::vector{true})) {
+                for (const int l : or_default(loops, std::vector{2}))
+                    sweep.push_back({r, d, z, single, l});
+            }
+        }
+    }
+    return sweep;
+}
 
 std::optional<std::string> study_skip_reason(int64_t size) {
     if (size >= kMinInputSize && size <= kMaxInputSize) return std::nullopt;
@@ -63,15 +125,17 @@ double StudyTotal::geometric_mean() const {
     return files > 0 ? std::exp(log_ratio_sum / files) : 0.0;
 }
 
-StudyMeasurement study_file(std::span<const uint8_t> bytes, const StudySetting& setting) {
+StudyMeasurement study_file(std::span<const uint8_t> bytes, const StudySetting& setting,
+                            const std::function<bool()>& proceed) {
     if (study_skip_reason(static_cast<int64_t>(bytes.size()))) {
         throw EngineError("cannot study " + std::to_string(bytes.size()) + " bytes");
     }
-    SilentObserver observer;
+    AskingObserver observer(proceed);
     StudyMeasurement m;
     const Clock::time_point pack_start = Clock::now();
     const RunResult result = pack_buffer(bytes, settings_of(setting), observer);
     m.pack_ms = ms_since(pack_start);
+    if (result.outcome == RunOutcome::Cancelled) throw ERunCancelled();
     if (result.outcome != RunOutcome::Tested) return m;
 
     // What pack writes: the rod stream and its integrity trailer.
@@ -80,7 +144,7 @@ StudyMeasurement study_file(std::span<const uint8_t> bytes, const StudySetting& 
         std::span(result.bytes).first(result.bytes.size() - kTrailerBytes);
     const Clock::time_point restore_start = Clock::now();
     const std::optional<RestoredStream> restored =
-        restore_rod_bytes(rod, static_cast<unsigned>(setting.rod_size), setting.lz77);
+        restore_rod_bytes(rod, static_cast<unsigned>(setting.rod_size), setting.lz77, observer);
     m.restore_ms = ms_since(restore_start);
     m.outcome = StudyOutcome::NotRestored;
     if (restored) {
@@ -91,9 +155,9 @@ StudyMeasurement study_file(std::span<const uint8_t> bytes, const StudySetting& 
     return m;
 }
 
-namespace {
-
-FileStudy study_path(const std::string& path, const std::vector<StudySetting>& settings) {
+FileStudy study_path(const std::string& path, const std::vector<StudySetting>& settings,
+                     const std::function<bool()>& proceed,
+                     const std::function<void(size_t done)>& progress) {
     FileStudy study;
     study.path = path;
     try {
@@ -104,21 +168,20 @@ FileStudy study_path(const std::string& path, const std::vector<StudySetting>& s
         study.zlib_bytes =
             static_cast<int64_t>(compress_bytes(file.bytes.data(), file.bytes.size()).size());
         for (const StudySetting& setting : settings) {
-            study.measurements.push_back(study_file(file.bytes, setting));
+            study.measurements.push_back(study_file(file.bytes, setting, proceed));
             const StudyMeasurement& m = study.measurements.back();
             if (m.outcome == StudyOutcome::Packed &&
                 (study.best < 0 ||
                  m.rod_bytes < study.measurements[static_cast<size_t>(study.best)].rod_bytes)) {
                 study.best = static_cast<int>(study.measurements.size()) - 1;
             }
+            if (progress) progress(study.measurements.size());
         }
     } catch (...) {
         study.error = std::current_exception();
     }
     return study;
 }
-
-}  // namespace
 
 std::vector<FileStudy> study_files(const std::vector<std::string>& paths,
                                    const std::vector<StudySetting>& settings, unsigned jobs,
