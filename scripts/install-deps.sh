@@ -24,10 +24,13 @@ for group in "${groups[@]}"; do
       # the tests under the offscreen platform need a font.
       packages+=(cmake g++ make zlib1g-dev qt6-base-dev python3 libgtest-dev libbenchmark-dev
                  xvfb xauth fonts-dejavu-core)
+      # The chart and study windows draw with Qt Charts (whose CMake files need Qt OpenGL's)
+      # and save pictures as SVG.
+      packages+=(qt6-charts-dev libqt6opengl6-dev qt6-svg-dev)
       # The window tests also run beside a monospaced family whose fixed-pitch flag is not set.
       packages+=(fonts-noto-mono)
       needs+=("a C++20 compiler (GCC 12 or newer), CMake 3.25 or newer, make, Python 3,"
-              "the development files of zlib, Qt 6.4 or newer (Widgets, Test), GoogleTest and"
+              "the development files of zlib, Qt 6.4 or newer (Widgets, Charts, Svg, Test), GoogleTest and"
               "Google Benchmark; a font, and Xvfb to show the window without a display")
       ;;
     fuzz)
