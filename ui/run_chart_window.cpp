@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
+#include <cmath>
 
 #include "ui/chart_files.h"
 
@@ -46,6 +47,12 @@ QScatterSeries* add_markers(QChart* chart, const char* name, const QString& titl
     series->setColor(color);
     series->setBorderColor(color.darker());
     return series;
+}
+
+// A round number a little above value, in steps of a half power of ten: the top of the axis.
+double nice_top(double value) {
+    const double step = std::pow(10.0, std::floor(std::log10(std::max(value, 1.0)))) / 2;
+    return std::ceil(value * 1.05 / step) * step;
 }
 
 }  // namespace
@@ -89,6 +96,8 @@ RunChartWindow::RunChartWindow(const RunRecords& records, QWidget* parent)
     x_axis_->setTitleText(QStringLiteral("Pass across the run"));
     y_axis_ = new QValueAxis(chart_);
     y_axis_->setLabelFormat(QStringLiteral("%d"));
+    y_axis_->setTickCount(6);
+    x_axis_->setTickCount(6);
     y_axis_->setTitleText(QStringLiteral("Bits"));
     // The cycles' boundaries: a grid line where each one starts.
     cycle_axis_ = new QCategoryAxis(chart_);
@@ -199,16 +208,24 @@ void RunChartWindow::rebuild() {
                                : QStringLiteral("Stream after each pass"));
     x_axis_->setTitleText(unpacking ? QStringLiteral("Reverse pass across the run")
                                     : QStringLiteral("Pass across the run"));
-    // Series without points stay out of the legend.
+    // Series without points stay out of the legend; the legend lays itself out anew only when
+    // it is shown again.
+    bool legend_changed = false;
     for (QAbstractSeries* series : chart_->series()) {
-        const auto* xy = static_cast<QXYSeries*>(series);
-        for (QLegendMarker* marker : chart_->legend()->markers(series))
-            marker->setVisible(xy->count() > 0);
+        const bool has_points = static_cast<const QXYSeries*>(series)->count() > 0;
+        for (QLegendMarker* marker : chart_->legend()->markers(series)) {
+            legend_changed = legend_changed || marker->isVisible() != has_points;
+            marker->setVisible(has_points);
+        }
+    }
+    if (legend_changed) {
+        chart_->legend()->hide();
+        chart_->legend()->show();
     }
     x_axis_->setRange(0, static_cast<qreal>(x_max));
-    cycle_axis_->setRange(0, static_cast<qreal>(x_max));
-    y_axis_->setRange(0, static_cast<qreal>(y_max) * 1.05);
-    y_axis_->applyNiceNumbers();
+    x_axis_->applyNiceNumbers();
+    cycle_axis_->setRange(x_axis_->min(), x_axis_->max());
+    y_axis_->setRange(0, nice_top(static_cast<double>(y_max)));
 
     if (records_.records().empty()) {
         summary_->setText(QStringLiteral("No run yet."));

@@ -15,6 +15,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QProgressBar>
@@ -171,12 +173,17 @@ StudyWindow::StudyWindow(SettingTexts& settings, std::function<QString()> loaded
         series->attachAxis(settings_axis_);
         series->attachAxis(ratio_axis_);
     }
+    // No reference line in the legend before there is one.
+    chart_->legend()->markers(zlib_).front()->setVisible(false);
     view_ = new QChartView(chart_, this);
     view_->setObjectName(QStringLiteral("StudyView"));
     view_->setRenderHint(QPainter::Antialiasing);
-    view_->setMinimumHeight(200);
+    view_->setMinimumHeight(240);
 
-    verdict_ = new QLabel(QStringLiteral("Load a file in the main window, then Start."), this);
+    verdict_ = new QLabel(
+        QStringLiteral("Choose the settings to try on the file loaded in the main window, then "
+                       "Start."),
+        this);
     verdict_->setObjectName(QStringLiteral("Verdict"));
     verdict_->setWordWrap(true);
 
@@ -211,6 +218,7 @@ StudyWindow::StudyWindow(SettingTexts& settings, std::function<QString()> loaded
     split->addWidget(table_);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
+    split->setChildrenCollapsible(false);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(progress_);
@@ -372,6 +380,7 @@ void StudyWindow::show_result() {
     // Across the whole width: the bars stand at 0 .. n-1.
     zlib_->append(-0.5, zlib);
     zlib_->append(static_cast<double>(names.size()) - 0.5, zlib);
+    chart_->legend()->markers(zlib_).front()->setVisible(true);
     ratio_axis_->setRange(0, std::max(top * 1.1, 0.05));
     ratio_axis_->applyNiceNumbers();
 

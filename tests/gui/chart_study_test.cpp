@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTest>
 #include <span>
@@ -119,6 +120,8 @@ class ChartStudyTest : public QObject {
     Q_OBJECT
 
   private slots:
+    // The windows' remembered geometry goes to a place of the tests' own.
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void chartFollowsPackingAndUnpacking();
     void studyTableIsTheCommandLinesStudy();
     void doubleClickTakesTheSetting();
