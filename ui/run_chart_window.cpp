@@ -49,10 +49,19 @@ QScatterSeries* add_markers(QChart* chart, const char* name, const QString& titl
     return series;
 }
 
-// A round number a little above value, in steps of a half power of ten: the top of the axis.
-double nice_top(double value) {
-    const double step = std::pow(10.0, std::floor(std::log10(std::max(value, 1.0)))) / 2;
-    return std::ceil(value * 1.05 / step) * step;
+// Grid lines at a round interval (1, 2 or 5 times a power of ten), about five of them up to a
+// little above value.
+void round_axis(QValueAxis* axis, double value) {
+    const double raw = std::max(value * 1.05, 5.0) / 5;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    const double interval = power * (raw <= power       ? 1
+                                     : raw <= 2 * power ? 2
+                                     : raw <= 5 * power ? 5
+                                                        : 10);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(interval);
+    axis->setRange(0, std::ceil(value * 1.05 / interval) * interval);
 }
 
 }  // namespace
@@ -83,7 +92,7 @@ RunChartWindow::RunChartWindow(const RunRecords& records, QWidget* parent)
     best_ = add_series<QLineSeries>(chart_, "best", QStringLiteral("Best stream so far"));
     best_->setPen(QPen(QColor(0x10, 0x90, 0x30), 2, Qt::DashLine));
     level_ = add_series<QLineSeries>(chart_, "level", QStringLiteral("Level"));
-    level_->setPen(QPen(QColor(0x80, 0x80, 0x80), 1.5, Qt::DotLine));
+    level_->setPen(QPen(QColor(0xc0, 0x50, 0x00), 2, Qt::DashDotLine));
     undone_ = add_markers(chart_, "undone", QStringLiteral("Undone pass"),
                           QScatterSeries::MarkerShapeStar, QColor(0xe0, 0x20, 0x20), 14);
     fallbacks_ = add_markers(chart_, "fallbacks", QStringLiteral("Fallback"),
@@ -96,7 +105,6 @@ RunChartWindow::RunChartWindow(const RunRecords& records, QWidget* parent)
     x_axis_->setTitleText(QStringLiteral("Pass across the run"));
     y_axis_ = new QValueAxis(chart_);
     y_axis_->setLabelFormat(QStringLiteral("%d"));
-    y_axis_->setTickCount(6);
     x_axis_->setTickCount(6);
     y_axis_->setTitleText(QStringLiteral("Bits"));
     // The cycles' boundaries: a grid line where each one starts.
@@ -225,7 +233,7 @@ void RunChartWindow::rebuild() {
     x_axis_->setRange(0, static_cast<qreal>(x_max));
     x_axis_->applyNiceNumbers();
     cycle_axis_->setRange(x_axis_->min(), x_axis_->max());
-    y_axis_->setRange(0, nice_top(static_cast<double>(y_max)));
+    round_axis(y_axis_, static_cast<double>(y_max));
 
     if (records_.records().empty()) {
         summary_->setText(QStringLiteral("No run yet."));
