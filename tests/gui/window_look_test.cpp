@@ -46,7 +46,8 @@ const QMap<QString, QStringList> kOtherTexts = {
     {"FractalSet/CompressionLabel", {"100 %"}},
     {"Snippet/ChipSizeLabel", {"36274"}},
     {"Snippet/DirazSizeLabel", {"36274"}},
-    {"RunChart/Summary", {"32767 cycles, 134217727 passes, 134217727 undone"}},
+    {"RunChart/Summary",
+     {"32767 cycles, 134217727 passes, 134217727 undone", "32767 rounds restored"}},
 };
 
 // The controls a user can see at some time (the hidden value holders have no place), without
