@@ -5,6 +5,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegend>
@@ -23,8 +24,11 @@
 namespace quorvane {
 namespace {
 
-// Often enough to follow a run, seldom enough not to slow it.
+// Often enough to follow a run, seldom enough not to slow it: a redraw takes at most a
+// twenty-fifth of the time between two.
 constexpr int kRedrawMs = 250;
+constexpr int kMaxRedrawMs = 2000;
+constexpr qint64 kRedrawShare = 25;
 
 QSettings window_settings() {
     return QSettings(QStringLiteral("Dozazez"), QStringLiteral("Quorvane"));
@@ -142,14 +146,19 @@ RunChartWindow::RunChartWindow(const RunRecords& records, QWidget* parent)
     restore_window_geometry(this, objectName());
     timer_.setInterval(kRedrawMs);
     connect(&timer_, &QTimer::timeout, this, &RunChartWindow::refresh);
-    timer_.start();
     refresh();
 }
 
 void RunChartWindow::refresh() {
     if (records_.changes() == shown_) return;
     shown_ = records_.changes();
+    QElapsedTimer cost;
+    cost.start();
     rebuild();
+    if (!isVisible()) return;
+    view_->repaint();
+    timer_.setInterval(static_cast<int>(
+        std::clamp<qint64>(cost.elapsed() * kRedrawShare, kRedrawMs, kMaxRedrawMs)));
 }
 
 void RunChartWindow::rebuild() {
@@ -261,7 +270,15 @@ void RunChartWindow::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
+void RunChartWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // A closed chart costs a run nothing; it catches up when it opens.
+    refresh();
+    timer_.start();
+}
+
 void RunChartWindow::hideEvent(QHideEvent* event) {
+    timer_.stop();
     save_window_geometry(this, objectName());
     QWidget::hideEvent(event);
 }
