@@ -61,7 +61,7 @@ void MainWindowTest::startUp() {
     QStringList menu;
     for (QAction* action : window.menuBar()->actions())
         menu << action->text();
-    QCOMPARE(menu, (QStringList{"About", "Options"}));
+    QCOMPARE(menu, (QStringList{"About", "Options", "Chart", "Study"}));
 
     bool tablet_empty_while_about = false;
     bool about_blocks_window = false;
