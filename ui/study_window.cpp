@@ -238,8 +238,11 @@ StudyWindow::StudyWindow(SettingTexts& settings, std::function<QString()> loaded
 
 StudyWindow::~StudyWindow() {
     if (thread_ != nullptr) {
+        // The study stops at its next step; its result goes nowhere.
         job_->cancel = true;
+        thread_->disconnect(this);
         thread_->wait();
+        delete thread_;
     }
 }
 

@@ -298,6 +298,10 @@ void ChartStudyTest::cancelStopsAStudy() {
     QVERIFY(study->result().measurements.size() < 10);
     QCOMPARE(study->table()->rowCount(), 0);
     QVERIFY(Child<QPushButton>(study, "StartStudy")->isEnabled());
+    // Closing the program during a study stops it too.
+    study->StartClick();
+    QVERIFY(study->studying());
+    window.reset();
 }
 
 void ChartStudyTest::studyAndRunKeptApart() {
