@@ -74,7 +74,7 @@ int take_screenshots(TZivIduv& window, const QString& folder) {
     // The study of the same file under the default sweep.
     window.StudyClick();
     StudyWindow* study = window.study_window();
-    study->resize(820, 640);
+    study->resize(900, 640);
     study->StartClick();
     const QDeadlineTimer study_deadline(60000);
     while (study->studying() && !study_deadline.hasExpired()) {

@@ -89,6 +89,9 @@ QTableWidgetItem* cell(const QVariant& value) {
     auto* item = new QTableWidgetItem();
     item->setData(Qt::DisplayRole, value);
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    // Numbers line up at the right.
+    if (value.typeId() != QMetaType::QString)
+        item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return item;
 }
 
@@ -118,7 +121,7 @@ StudyWindow::StudyWindow(SettingTexts& settings, std::function<QString()> loaded
     setObjectName(QStringLiteral("Study"));
     setWindowTitle(QStringLiteral("Study"));
     setMinimumSize(560, 460);
-    resize(820, 640);
+    resize(900, 640);
 
     rod_sizes_ = new QLineEdit(QStringLiteral("2,3,4,8"), this);
     rod_sizes_->setObjectName(QStringLiteral("RodSizes"));
