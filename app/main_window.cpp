@@ -31,8 +31,10 @@
 #include "ui/fonts.h"
 #include "ui/keyboard.h"
 #include "ui/message_boxes.h"
+#include "ui/run_chart_window.h"
 #include "ui/settings_dialog.h"
 #include "ui/snippet_dialog.h"
+#include "ui/study_window.h"
 #include "ui/widget_layout.h"
 #include "ui/zlib_buttons.h"
 
@@ -146,6 +148,12 @@ void TZivIduv::build_controls() {
     Options->setObjectName(QStringLiteral("Options"));
     connect(About, &QAction::triggered, this, &TZivIduv::AboutClick);
     connect(Options, &QAction::triggered, this, &TZivIduv::OptionsClick);
+    Chart = menuBar()->addAction(QStringLiteral("&Chart"));
+    Chart->setObjectName(QStringLiteral("Chart"));
+    Study = menuBar()->addAction(QStringLiteral("&Study"));
+    Study->setObjectName(QStringLiteral("Study"));
+    connect(Chart, &QAction::triggered, this, &TZivIduv::ChartClick);
+    connect(Study, &QAction::triggered, this, &TZivIduv::StudyClick);
     enable_menu_keys(menuBar());
     auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
     connect(f10, &QShortcut::activated, this, [this]() { open_menu_bar(menuBar()); });
@@ -441,6 +449,10 @@ void TZivIduv::set_run_buttons_enabled(bool enabled) {
 
 void TZivIduv::StartButtonClick() {
     Exit_Button->setFocus();
+    if (StudyWin != nullptr && StudyWin->studying()) {
+        show_message_box(this, QStringLiteral("A study is under way. Start the run when it ends."));
+        return;
+    }
     set_run_buttons_enabled(false);
     running_ = true;
     front_end_.clear_cancel();
@@ -546,6 +558,30 @@ void TZivIduv::AboutClick() {
 void TZivIduv::OptionsClick() {
     FractalSet->exec();
     pump_messages();
+}
+
+namespace {
+
+void bring_up(QWidget* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+}  // namespace
+
+void TZivIduv::ChartClick() {
+    if (ChartWindow == nullptr) ChartWindow = new RunChartWindow(front_end_.records(), this);
+    bring_up(ChartWindow);
+}
+
+void TZivIduv::StudyClick() {
+    if (StudyWin == nullptr) {
+        StudyWin = new StudyWindow(
+            settings_, [this] { return QFile::decodeName(engine_.input.InputPath.c_str()); },
+            [this] { return running_; }, this);
+    }
+    bring_up(StudyWin);
 }
 
 bool TZivIduv::eventFilter(QObject* watched, QEvent* event) {

@@ -19,6 +19,8 @@ class QPushButton;
 namespace quorvane {
 
 class PieGauge;
+class RunChartWindow;
+class StudyWindow;
 class TAboutBox;
 class TFractalSet;
 class TSnippet;
@@ -44,6 +46,11 @@ class TZivIduv : public QMainWindow, private WindowFrontEnd::Host {
     void AutoStopLabelClick();
     void AboutClick();
     void OptionsClick();
+    // The run chart and the study, each made at its first opening.
+    void ChartClick();
+    void StudyClick();
+    RunChartWindow* chart_window() const { return ChartWindow; }
+    StudyWindow* study_window() const { return StudyWin; }
 
     // Reads the built-in tablet into TabletBits.
     void LoadDirazTablet();
@@ -101,6 +108,8 @@ class TZivIduv : public QMainWindow, private WindowFrontEnd::Host {
 
     QAction* About = nullptr;
     QAction* Options = nullptr;
+    QAction* Chart = nullptr;
+    QAction* Study = nullptr;
     QPushButton* FLoadButton = nullptr;
     QPushButton* CHIPButton = nullptr;
     QPushButton* ModeButton = nullptr;
@@ -131,6 +140,8 @@ class TZivIduv : public QMainWindow, private WindowFrontEnd::Host {
     TFractalSet* FractalSet = nullptr;
     TAboutBox* AboutBox = nullptr;
     TSnippet* Snippet = nullptr;
+    RunChartWindow* ChartWindow = nullptr;
+    StudyWindow* StudyWin = nullptr;
 };
 
 }  // namespace quorvane

@@ -13,7 +13,10 @@
 
 #include "app/about_box.h"
 #include "app/main_window.h"
+#include "ui/chart_files.h"
+#include "ui/run_chart_window.h"
 #include "ui/snippet_dialog.h"
+#include "ui/study_window.h"
 
 namespace quorvane {
 
@@ -57,8 +60,32 @@ int take_screenshots(TZivIduv& window, const QString& folder) {
     window.StartButtonClick();
     QApplication::processEvents();
     const bool main_saved = window.grab().save(QDir(folder).filePath("main-window.png"));
+
+    // The chart of that run, and its data.
+    window.ChartClick();
+    RunChartWindow* chart = window.chart_window();
+    chart->resize(760, 480);
+    chart->refresh();
+    QApplication::processEvents();
+    const bool chart_saved = chart->grab().save(QDir(folder).filePath("chart-window.png"));
+    write_text_file(QDir(folder).filePath("run-chart.csv"), chart->records().csv());
+    chart->close();
+
+    // The study of the same file under the default sweep.
+    window.StudyClick();
+    StudyWindow* study = window.study_window();
+    study->resize(900, 640);
+    study->StartClick();
+    const QDeadlineTimer study_deadline(60000);
+    while (study->studying() && !study_deadline.hasExpired()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    QApplication::processEvents();
+    const bool study_saved =
+        !study->studying() && study->grab().save(QDir(folder).filePath("study-window.png"));
+    study->close();
     answer.stop();
-    if (!main_saved || !chip_saved) {
+    if (!main_saved || !chip_saved || !chart_saved || !study_saved) {
         std::fprintf(stderr, "quorvane: the screenshots could not be made\n");
         return 1;
     }

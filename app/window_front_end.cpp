@@ -22,6 +22,41 @@ void WindowFrontEnd::bind_gauge(Gauge gauge, GaugeView view, int64_t maximum) {
     slot.dirty = true;
 }
 
+void WindowFrontEnd::run_started(bool unpacking, bool lz77, int64_t bytes) {
+    StatusBoard::run_started(unpacking, lz77, bytes);
+    records_.run_started(unpacking, lz77, bytes);
+}
+
+void WindowFrontEnd::cycle_started(int32_t cycle, int64_t stream_bits) {
+    StatusBoard::cycle_started(cycle, stream_bits);
+    records_.cycle_started(cycle, stream_bits);
+}
+
+void WindowFrontEnd::pass_done(const PassRecord& pass) {
+    StatusBoard::pass_done(pass);
+    records_.pass_done(pass);
+}
+
+void WindowFrontEnd::cycle_done(const CycleRecord& cycle) {
+    StatusBoard::cycle_done(cycle);
+    records_.cycle_done(cycle);
+}
+
+void WindowFrontEnd::round_started(const RoundRecord& round) {
+    StatusBoard::round_started(round);
+    records_.round_started(round);
+}
+
+void WindowFrontEnd::reverse_pass_done(const ReversePassRecord& pass) {
+    StatusBoard::reverse_pass_done(pass);
+    records_.reverse_pass_done(pass);
+}
+
+void WindowFrontEnd::restored(int64_t bytes) {
+    StatusBoard::restored(bytes);
+    records_.restored(bytes);
+}
+
 void WindowFrontEnd::set_label(Label label, std::string_view text) {
     LabelSlot& slot = labels_[index(label)];
     slot.text.assign(text);

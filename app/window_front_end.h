@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "status/run_records.h"
 #include "status/setting_texts.h"
 #include "status/status_board.h"
 #include "status/status_view.h"
@@ -33,6 +34,16 @@ class WindowFrontEnd final : public StatusView, public StatusBoard {
 
     void bind_label(Label label, QLabel* widget);
     void bind_gauge(Gauge gauge, GaugeView view, int64_t maximum);
+
+    // The records also go to the run's chart.
+    void run_started(bool unpacking, bool lz77, int64_t bytes) override;
+    void cycle_started(int32_t cycle, int64_t stream_bits) override;
+    void pass_done(const PassRecord& pass) override;
+    void cycle_done(const CycleRecord& cycle) override;
+    void round_started(const RoundRecord& round) override;
+    void reverse_pass_done(const ReversePassRecord& pass) override;
+    void restored(int64_t bytes) override;
+    const RunRecords& records() const { return records_; }
 
     void set_label(Label label, std::string_view text) override;
     void set_gauge_max(Gauge gauge, int64_t value) override;
@@ -79,6 +90,7 @@ class WindowFrontEnd final : public StatusView, public StatusBoard {
 
     Host& host_;
     SettingTexts& settings_;
+    RunRecords records_;
     std::array<LabelSlot, kLabelCount> labels_{};
     std::array<GaugeSlot, kGaugeCount> gauges_{};
     Clock::duration interval_ = std::chrono::milliseconds(30);

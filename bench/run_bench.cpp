@@ -12,6 +12,7 @@
 #include "rodfile/rod_header.h"
 #include "run/restoration.h"
 #include "run/run_files.h"
+#include "status/run_records.h"
 
 namespace quorvane {
 namespace {
@@ -29,10 +30,12 @@ std::string write_sample(const std::string& kind) {
     return path.string();
 }
 
-// Pack (with every cycle's verification) to a rod file.
-void BM_Pack32K(benchmark::State& state, const std::string& kind) {
+// Pack (with every cycle's verification) to a rod file; Observer sees the run (the run chart's
+// records against none).
+template <typename Observer>
+void pack_32k(benchmark::State& state, const std::string& kind) {
     const std::string path = write_sample(kind);
-    SilentObserver ui;
+    Observer ui;
     for (auto _ : state) {
         Engine e(ui);
         load_file(e, path);
@@ -40,6 +43,14 @@ void BM_Pack32K(benchmark::State& state, const std::string& kind) {
     }
     std::filesystem::remove(path);
     std::filesystem::remove(path + ".rod");
+}
+
+void BM_Pack32K(benchmark::State& state, const std::string& kind) {
+    pack_32k<SilentObserver>(state, kind);
+}
+
+void BM_Pack32KRecorded(benchmark::State& state, const std::string& kind) {
+    pack_32k<RunRecords>(state, kind);
 }
 
 // Restore a rod stream in memory (reading the file and writing the output excluded).
@@ -182,6 +193,7 @@ WORST_CASE(random82_no_lz77_short);
 BENCHMARK_CAPTURE(BM_Pack32K, text, std::string("text"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Pack32K, random, std::string("random"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Pack32K, sparse, std::string("sparse"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Pack32KRecorded, sparse, std::string("sparse"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Restore32K, text, std::string("text"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Restore32K, random, std::string("random"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Restore32K, sparse, std::string("sparse"))->Unit(benchmark::kMillisecond);

@@ -7,6 +7,7 @@
 
 #include "engine/errors.h"
 #include "engine/settings.h"
+#include "run/study.h"
 #include "status/setting_texts.h"
 
 namespace quorvane::cli {
@@ -56,39 +57,18 @@ std::vector<Baseline> baseline_list(std::string_view option, std::string_view te
     return baselines;
 }
 
-// A list of whole numbers and ranges within [low, high] ("2,3,8", "2-16", "2-4,8"), each
-// number once, in the order given; or a usage error naming the option.
+// A list of numbers and ranges within [low, high] as the study reads it, or a usage error naming
+// the option.
 std::vector<int> list_in_range(std::string_view option, std::string_view text, int low, int high) {
-    std::vector<int> values;
-    const auto invalid = [&] {
+    std::optional<std::vector<int>> values = number_list(text, low, high);
+    if (!values) {
         std::string message = quoted("invalid value", text);
         message.append(" for ").append(option).append(" (a list within ");
         message.append(std::to_string(low)).append("..").append(std::to_string(high));
         message.append(")");
-        return UsageError(message);
-    };
-    size_t start = 0;
-    for (;;) {
-        const size_t comma = text.find(',', start);
-        const std::string_view item = text.substr(start, comma - start);
-        const size_t dash = item.find('-', 1);
-        int first = 0;
-        int last = 0;
-        try {
-            first = number_in_range(option, item.substr(0, dash), low, high);
-            last = dash == std::string_view::npos
-                       ? first
-                       : number_in_range(option, item.substr(dash + 1), first, high);
-        } catch (const UsageError&) {
-            throw invalid();
-        }
-        for (int v = first; v <= last; ++v) {
-            if (std::find(values.begin(), values.end(), v) == values.end()) values.push_back(v);
-        }
-        if (comma == std::string_view::npos) break;
-        start = comma + 1;
+        throw UsageError(message);
     }
-    return values;
+    return std::move(*values);
 }
 
 // "on", "off", "both" or a list of on and off.

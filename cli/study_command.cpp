@@ -16,20 +16,7 @@ namespace quorvane::cli {
 namespace {
 
 std::vector<StudySetting> sweep_of(const StudyOptions& o) {
-    const std::vector<int> rod_sizes = o.rod_sizes.empty() ? std::vector{2, 3, 4, 8} : o.rod_sizes;
-    const std::vector<int> depths = o.depths.empty() ? std::vector{1} : o.depths;
-    const std::vector<bool> lz77 = o.lz77.empty() ? std::vector{true} : o.lz77;
-    const std::vector<int> loops = o.loops.empty() ? std::vector{2} : o.loops;
-    std::vector<StudySetting> sweep;
-    for (const int r : rod_sizes) {
-        for (const int d : depths) {
-            for (const bool z : lz77) {
-                for (const int l : loops)
-                    sweep.push_back({r, d, z, o.single, l});
-            }
-        }
-    }
-    return sweep;
+    return study_sweep(o.rod_sizes, o.depths, o.lz77, o.loops, o.single);
 }
 
 // The setting as the pack options that give it.

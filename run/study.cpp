@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -40,7 +41,58 @@ Settings settings_of(const StudySetting& setting) {
     return settings;
 }
 
+std::optional<int> whole_number(std::string_view text, int low, int high) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < low ||
+        value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 }  // namespace
+
+std::optional<std::vector<int>> number_list(std::string_view text, int low, int high) {
+    std::vector<int> values;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        const std::string_view item = text.substr(start, comma - start);
+        // From the second character: a leading minus is a sign, not a range.
+        const size_t dash = item.find('-', 1);
+        const std::optional<int> first = whole_number(item.substr(0, dash), low, high);
+        if (!first) return std::nullopt;
+        const std::optional<int> last = dash == std::string_view::npos
+                                            ? first
+                                            : whole_number(item.substr(dash + 1), *first, high);
+        if (!last) return std::nullopt;
+        for (int v = *first; v <= *last; ++v) {
+            if (std::find(values.begin(), values.end(), v) == values.end()) values.push_back(v);
+        }
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+    }
+    return values;
+}
+
+std::vector<StudySetting> study_sweep(const std::vector<int>& rod_sizes,
+                                      const std::vector<int>& depths, const std::vector<bool>& lz77,
+                                      const std::vector<int>& loops, bool single) {
+    const auto or_default = [](const auto& list, auto fallback) {
+        return list.empty() ? fallback : list;
+    };
+    std::vector<StudySetting> sweep;
+    for (const int r : or_default(rod_sizes, std::vector{2, 3, 4, 8})) {
+        for (const int d : or_default(depths, std::vector{1})) {
+            for (const bool z : or_default(lz77, std::vector{true})) {
+                for (const int l : or_default(loops, std::vector{2}))
+                    sweep.push_back({r, d, z, single, l});
+            }
+        }
+    }
+    return sweep;
+}
 
 std::optional<std::string> study_skip_reason(int64_t size) {
     if (size >= kMinInputSize) return std::nullopt;
@@ -178,31 +230,38 @@ std::string_view cycle_fate_name(CycleFate fate) {
 
 namespace {
 
-class TraceObserver : public SilentObserver {
+// Keeps the run's records when asked to, and asks the caller's function between steps.
+class StudyObserver : public SilentObserver {
   public:
-    explicit TraceObserver(StudyTrace& trace) : trace_(trace) {}
-    void pass_done(const PassRecord& pass) override { trace_.passes.push_back(pass); }
-    void cycle_done(const CycleRecord& cycle) override { trace_.cycles.push_back(cycle); }
+    StudyObserver(StudyTrace* trace, const std::function<bool()>& proceed)
+        : trace_(trace), proceed_(proceed) {}
+    void pass_done(const PassRecord& pass) override {
+        if (trace_) trace_->passes.push_back(pass);
+    }
+    void cycle_done(const CycleRecord& cycle) override {
+        if (trace_) trace_->cycles.push_back(cycle);
+    }
+    bool proceed() override { return !proceed_ || proceed_(); }
 
   private:
-    StudyTrace& trace_;
+    StudyTrace* trace_;
+    const std::function<bool()>& proceed_;
 };
 
 }  // namespace
 
 StudyMeasurement study_file(std::span<const uint8_t> bytes, const StudySetting& setting,
-                            bool trace) {
+                            bool trace, const std::function<bool()>& proceed) {
     if (bytes.size() < static_cast<size_t>(kMinInputSize) ||
         bytes.size() > static_cast<size_t>(kMaxInputSize)) {
         throw EngineError("cannot study " + std::to_string(bytes.size()) + " bytes");
     }
     StudyMeasurement m;
-    SilentObserver silent;
-    TraceObserver tracer(m.trace);
+    StudyObserver observer(trace ? &m.trace : nullptr, proceed);
     const Clock::time_point pack_start = Clock::now();
-    const RunResult result = pack_buffer(bytes, settings_of(setting),
-                                         trace ? static_cast<RunObserver&>(tracer) : silent);
+    const RunResult result = pack_buffer(bytes, settings_of(setting), observer);
     m.pack_ms = ms_since(pack_start);
+    if (result.outcome == RunOutcome::Cancelled) throw ERunCancelled();
     if (result.outcome != RunOutcome::Tested) return m;
 
     // What pack writes: the rod stream and its integrity trailer.
@@ -211,7 +270,7 @@ StudyMeasurement study_file(std::span<const uint8_t> bytes, const StudySetting& 
         std::span(result.bytes).first(result.bytes.size() - kTrailerBytes);
     const Clock::time_point restore_start = Clock::now();
     const std::optional<RestoredStream> restored =
-        restore_rod_bytes(rod, static_cast<unsigned>(setting.rod_size), setting.lz77);
+        restore_rod_bytes(rod, static_cast<unsigned>(setting.rod_size), setting.lz77, observer);
     m.restore_ms = ms_since(restore_start);
     m.outcome = StudyOutcome::NotRestored;
     if (restored) {
@@ -237,6 +296,7 @@ void sum_blocks(FileStudy& study, size_t setting_count) {
                  m.rod_bytes < study.measurements[static_cast<size_t>(study.best)].rod_bytes)) {
                 study.best = static_cast<int>(s);
             }
+            if (progress) progress(study.measurements.size());
         }
         return;
     }
@@ -409,6 +469,40 @@ class StudyRun {
 };
 
 }  // namespace
+
+FileStudy study_path(const std::string& path, const StudyPlan& plan,
+                     const std::function<bool()>& proceed,
+                     const std::function<void(size_t done)>& progress) {
+    FileStudy study;
+    study.path = path;
+    try {
+        FileStart start = read_file_start(path, SIZE_MAX);
+        study.input_bytes = start.size >= 0 ? start.size : static_cast<int64_t>(start.bytes.size());
+        study.skipped = study_skip_reason(study.input_bytes);
+        if (study.skipped) return study;
+        const std::vector<uint8_t>& bytes = start.bytes;
+        study.zlib_bytes = static_cast<int64_t>(compress_bytes(bytes.data(), bytes.size()).size());
+        for (const Baseline b : plan.baselines) {
+            study.baselines[static_cast<size_t>(b)] =
+                b == Baseline::Zlib ? study.zlib_bytes : baseline_bytes(b, bytes);
+        }
+        study.blocks = study_blocks(static_cast<int64_t>(bytes.size()));
+        for (size_t s = 0; s < plan.settings.size(); ++s) {
+            for (StudyBlock& block : study.blocks) {
+                if (block.input_bytes < kMinInputSize) continue;  // stored as it is
+                const std::span<const uint8_t> part = std::span(bytes).subspan(
+                    static_cast<size_t>(block.offset), static_cast<size_t>(block.input_bytes));
+                block.measurements.push_back(
+                    study_file(part, plan.settings[s], plan.trace, proceed));
+            }
+            if (progress) progress(s + 1);
+        }
+        sum_blocks(study, plan.settings.size());
+    } catch (...) {
+        study.error = std::current_exception();
+    }
+    return study;
+}
 
 std::vector<FileStudy> study_files(const std::vector<std::string>& paths,
                                    const std::vector<StudySetting>& settings, unsigned jobs,

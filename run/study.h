@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/run_observer.h"
@@ -22,6 +23,24 @@ struct StudySetting {
     bool single = false;  // one cycle only
     int32_t loops = 2;    // cycles before auto stop takes over
 };
+
+// The bounds of the lists a sweep takes.
+inline constexpr int kStudyMinRodSize = 2;
+inline constexpr int kStudyMaxRodSize = 128;
+inline constexpr int kStudyMinDepth = 1;
+inline constexpr int kStudyMaxDepth = 60;
+inline constexpr int kStudyMinLoops = 1;
+inline constexpr int kStudyMaxLoops = 32767;
+
+// A list of whole numbers and ranges within [low, high] ("2,3,8", "2-16", "2-4,8"), each number
+// once, in the order given; nullopt when the text is not such a list.
+std::optional<std::vector<int>> number_list(std::string_view text, int low, int high);
+
+// Every combination of the lists, rod size outermost, loops innermost; an empty list keeps the
+// default (rod sizes 2, 3, 4, 8; depth 1; LZ77 on; 2 loops).
+std::vector<StudySetting> study_sweep(const std::vector<int>& rod_sizes,
+                                      const std::vector<int>& depths, const std::vector<bool>& lz77,
+                                      const std::vector<int>& loops, bool single);
 
 enum class StudyOutcome {
     Packed,         // a rod stream, restored to the file's bytes
@@ -105,6 +124,13 @@ std::vector<FileStudy> study_files(const std::vector<std::string>& paths, const 
                                    unsigned jobs,
                                    const std::function<void(size_t done, size_t total)>& progress);
 
+// One file (in blocks above 32,767 bytes) under every setting and beside every baseline of the
+// plan, on the calling thread. proceed (if set) is asked between steps, and false stops the study
+// (error then holds ERunCancelled); progress (if set) is told how many settings are done.
+FileStudy study_path(const std::string& path, const StudyPlan& plan,
+                     const std::function<bool()>& proceed = {},
+                     const std::function<void(size_t done)>& progress = {});
+
 // The bytes a measurement stands for in sums over files: the rod stream, or the input's own
 // size where packing did not give a rod stream that restores (the file then stays as it is).
 int64_t counted_bytes(const StudyMeasurement& m, int64_t input_bytes);
@@ -161,8 +187,9 @@ std::vector<StudyBlock> study_blocks(int64_t size);
 
 // Packs the bytes with the setting, as pack would (nothing is written), then restores the rod
 // stream and compares it with them. The bytes must be 82..32,767. trace keeps the packing run's
-// pass and cycle records.
+// pass and cycle records; proceed (if set) is asked between steps, and false stops the work with
+// ERunCancelled.
 StudyMeasurement study_file(std::span<const uint8_t> bytes, const StudySetting& setting,
-                            bool trace = false);
+                            bool trace = false, const std::function<bool()>& proceed = {});
 
 }  // namespace quorvane

@@ -27,13 +27,16 @@ for group in "${groups[@]}"; do
       # study's baselines are computed with libzstd and liblzma; the tests hold them against
       # the zstd and xz commands.
       packages+=(pkg-config libzstd-dev liblzma-dev zstd xz-utils)
+      # The chart and study windows draw with Qt Charts (whose CMake files need Qt OpenGL's)
+      # and save pictures as SVG.
+      packages+=(qt6-charts-dev libqt6opengl6-dev qt6-svg-dev)
       # The window tests also run beside a monospaced family whose fixed-pitch flag is not set.
       packages+=(fonts-noto-mono)
       # The completion test asks zsh and fish what they offer.
       packages+=(zsh fish)
       needs+=("a C++20 compiler (GCC 12 or newer), CMake 3.25 or newer, make, pkg-config,"
               "Python 3, the development files of zlib, libzstd, liblzma, Qt 6.4 or newer"
-              "(Widgets, Test), GoogleTest and Google Benchmark; the zstd and xz commands; a"
+              "(Widgets, Charts, Svg, Test), GoogleTest and Google Benchmark; the zstd and xz commands; a"
               "font, Xvfb to show the window without a display, zsh and fish")
       ;;
     fuzz)

@@ -86,7 +86,7 @@ void MainWindowTest::startUp() {
     for (QAction* action : window.menuBar()->actions())
         menu << action->text();
     // The captions with their mnemonics.
-    QCOMPARE(menu, (QStringList{"&About", "&Options"}));
+    QCOMPARE(menu, (QStringList{"&About", "&Options", "&Chart", "&Study"}));
 
     bool tablet_empty_while_about = false;
     bool about_blocks_window = false;

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QStyleOption>
 #include <QTest>
 #include <QtMath>
@@ -16,8 +17,10 @@
 #include "gui_test_support.h"
 #include "ui/chip_images.h"
 #include "ui/message_boxes.h"
+#include "ui/run_chart_window.h"
 #include "ui/settings_dialog.h"
 #include "ui/snippet_dialog.h"
+#include "ui/study_window.h"
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -44,6 +47,8 @@ const QMap<QString, QStringList> kOtherTexts = {
     {"FractalSet/CompressionLabel", {"100 %"}},
     {"Snippet/ChipSizeLabel", {"36274"}},
     {"Snippet/DirazSizeLabel", {"36274"}},
+    {"RunChart/Summary",
+     {"32767 cycles, 134217727 passes, 134217727 undone", "32767 rounds restored"}},
 };
 
 // The controls a user can see at some time (the hidden value holders have no place), without
@@ -135,7 +140,13 @@ class WindowLookTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void initTestCase() { main_ = ShowMainWindow(); }
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+        main_ = ShowMainWindow();
+        // The chart and study windows at the size they open with.
+        main_->ChartClick();
+        main_->StudyClick();
+    }
     void cleanupTestCase() { main_.reset(); }
     void controlsFit_data();
     void controlsFit();
@@ -148,6 +159,8 @@ class WindowLookTest : public QObject {
         if (name == u"FractalSet") return main_->settings_dialog();
         if (name == u"AboutBox") return main_->about_box();
         if (name == u"Snippet") return main_->snippet_dialog();
+        if (name == u"RunChart") return main_->chart_window();
+        if (name == u"Study") return main_->study_window();
         return main_.get();
     }
     std::unique_ptr<TZivIduv> main_;
@@ -158,7 +171,8 @@ void WindowLookTest::controlsFit_data() {
     QTest::addColumn<QString>("window");
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("text");
-    for (const QString window : {"ZivIduv", "FractalSet", "AboutBox", "Snippet"}) {
+    for (const QString window :
+         {"ZivIduv", "FractalSet", "AboutBox", "Snippet", "RunChart", "Study"}) {
         int texts = 0;
         for (QWidget* control : Controls(Window(window))) {
             const QString name = control->objectName();
@@ -217,6 +231,8 @@ void WindowLookTest::captions() {
     QCOMPARE(main_->about_box()->windowTitle(), QStringLiteral("About"));
     QCOMPARE(main_->settings_dialog()->windowTitle(), QStringLiteral("Settings"));
     QCOMPARE(main_->snippet_dialog()->windowTitle(), QStringLiteral("Chipcode + Tablet"));
+    QCOMPARE(main_->chart_window()->windowTitle(), QStringLiteral("Run chart"));
+    QCOMPARE(main_->study_window()->windowTitle(), QStringLiteral("Study"));
     QStringList titles;
     bool wide = true;
     ModalAnswerer answer([&](QWidget* modal) {
