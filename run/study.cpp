@@ -296,7 +296,6 @@ void sum_blocks(FileStudy& study, size_t setting_count) {
                  m.rod_bytes < study.measurements[static_cast<size_t>(study.best)].rod_bytes)) {
                 study.best = static_cast<int>(s);
             }
-            if (progress) progress(study.measurements.size());
         }
         return;
     }
