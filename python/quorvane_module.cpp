@@ -1,0 +1,328 @@
+// quorvane_module.cpp -- quorvane._core: the C library's calls for Python, on bytes.
+//
+// Only quorvane.h is used, so the module sees the engine exactly as any other program does. The
+// GIL is released while the engine works; the progress callback takes it back to call Python and
+// to look for a pending signal, so Ctrl-C stops a long call.
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <quorvane.h>
+
+#include <cmath>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace py = pybind11;
+
+namespace {
+
+// The exception classes live in quorvane._errors, so that Python code can name them.
+[[noreturn]] void raise_code(int code, py::handle cause = py::handle()) {
+    const char* name = "Error";
+    switch (code) {
+        case QUORVANE_ERROR_SETTING:
+        case QUORVANE_ERROR_SIZE_LIMIT:
+            name = "SettingsError";
+            break;
+        case QUORVANE_ERROR_CHECKSUM:
+        case QUORVANE_ERROR_CORRUPT:
+        case QUORVANE_ERROR_ZLIB:
+            name = "DamagedDataError";
+            break;
+        case QUORVANE_ERROR_RESTORE_FAILED:
+            name = "RestorationError";
+            break;
+        case QUORVANE_ERROR_CANCELLED:
+            name = "CancelledError";
+            break;
+        case QUORVANE_ERROR_MEMORY:
+            throw std::bad_alloc();
+        default:
+            break;
+    }
+    py::object type = py::module_::import("quorvane._errors").attr(name);
+    const char* text = quorvane_last_error();
+    py::object error = type(py::str(text && *text ? text : quorvane_error_text(code)), code);
+    if (cause) error.attr("__cause__") = cause;
+    PyErr_SetObject(type.ptr(), error.ptr());
+    throw py::error_already_set();
+}
+
+// A buffer the library allocated, freed when it goes out of scope.
+struct Owned {
+    void* data = nullptr;
+    size_t size = 0;
+    ~Owned() { quorvane_free(data); }
+    py::bytes bytes() const { return py::bytes(static_cast<const char*>(data), size); }
+};
+
+quorvane_settings settings_of(const py::dict& d) {
+    quorvane_settings s;
+    quorvane_default_settings(&s);
+    auto get = [&](const char* key, auto& field) {
+        if (d.contains(key)) field = d[key].cast<std::remove_reference_t<decltype(field)>>();
+    };
+    get("rod_size", s.rod_size);
+    get("depth", s.depth);
+    get("level", s.level);
+    get("loops", s.loop_count);
+    get("lz77", s.lz77);
+    get("single", s.single);
+    get("check", s.integrity_check);
+    return s;
+}
+
+const char* kind_name(int kind) {
+    switch (kind) {
+        case QUORVANE_PROGRESS_PASS:
+            return "pass";
+        case QUORVANE_PROGRESS_CYCLE:
+            return "cycle";
+        case QUORVANE_PROGRESS_ROUND:
+            return "round";
+        default:
+            return "reverse_pass";
+    }
+}
+
+// Carries the Python callback into the engine's thread of work, and what stopped it out again.
+struct Progress {
+    py::object fn;
+    py::object error;  // the exception that stopped the call
+
+    static int call(const quorvane_progress* r, void* user) {
+        auto* self = static_cast<Progress*>(user);
+        py::gil_scoped_acquire gil;
+        try {
+            if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+            if (!self->fn.is_none()) {
+                py::dict record;
+                record["kind"] = kind_name(r->kind);
+                record["cycle"] = r->cycle;
+                record["pass"] = r->pass;
+                record["bits_in"] = r->bits_in;
+                record["bits_out"] = r->bits_out;
+                record["low_rods"] = r->low_rods;
+                record["high_rods"] = r->high_rods;
+                self->fn(record);
+            }
+            return 0;
+        } catch (py::error_already_set& e) {
+            self->error = e.value();
+            return 1;
+        }
+    }
+
+    // After a call: a stop asked for by Python is raised as what asked for it (KeyboardInterrupt
+    // stays KeyboardInterrupt), any other code as the library's error.
+    void raise_for(int code) {
+        if (code == QUORVANE_ERROR_CANCELLED && error) {
+            if (!py::isinstance<py::error_already_set>(error) &&
+                PyErr_GivenExceptionMatches(error.ptr(), PyExc_Exception) == 0) {
+                PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
+                throw py::error_already_set();
+            }
+            raise_code(code, error);
+        }
+        raise_code(code);
+    }
+};
+
+template <typename Call>
+py::bytes run_with_progress(const py::object& progress, Call call) {
+    Progress p{progress, py::object()};
+    Owned out;
+    int code;
+    {
+        py::gil_scoped_release release;
+        code = call(&Progress::call, &p, &out);
+    }
+    if (code != QUORVANE_OK) p.raise_for(code);
+    return out.bytes();
+}
+
+py::bytes pack(const py::bytes& data, const py::dict& settings, const py::object& progress) {
+    const std::string in = data;
+    const quorvane_settings s = settings_of(settings);
+    return run_with_progress(progress, [&](quorvane_progress_fn fn, void* user, Owned* out) {
+        return quorvane_pack(in.data(), in.size(), &s, fn, user, &out->data, &out->size);
+    });
+}
+
+quorvane_settings detected(const std::string& rod, quorvane_settings s) {
+    quorvane_detection d{};
+    int code;
+    {
+        py::gil_scoped_release release;
+        code = quorvane_detect(rod.data(), rod.size(), &d);
+    }
+    if (code != QUORVANE_OK) raise_code(code);
+    if (d.results != 1) raise_code(QUORVANE_ERROR_RESTORE_FAILED);
+    s.rod_size = d.rod_size;
+    s.lz77 = d.lz77;
+    return s;
+}
+
+py::bytes unpack(const py::bytes& rod, const py::dict& settings, bool detect,
+                 const py::object& progress) {
+    const std::string in = rod;
+    quorvane_settings s = settings_of(settings);
+    if (detect) s = detected(in, s);
+    return run_with_progress(progress, [&](quorvane_progress_fn fn, void* user, Owned* out) {
+        return quorvane_unpack(in.data(), in.size(), &s, fn, user, &out->data, &out->size);
+    });
+}
+
+py::dict info(const py::bytes& rod) {
+    const std::string in = rod;
+    quorvane_rod_info i{};
+    const int code = quorvane_info(in.data(), in.size(), &i);
+    if (code != QUORVANE_OK) raise_code(code);
+    py::dict d;
+    d["CycleCount"] = i.cycle_count;
+    d["PassDepth"] = i.pass_depth;
+    d["TrailingBitCount"] = i.trailing_bit_count;
+    d["LowRods"] = i.low_rods;
+    d["RodBalance"] = i.rod_balance;
+    d["DataBitCount"] = i.data_bit_count;
+    d["SourceByteCount"] = i.source_byte_count;
+    d["HighRods"] = i.high_rods;
+    d["file_bytes"] = i.file_bytes;
+    d["stream_bytes"] = i.stream_bytes;
+    d["decision_bytes"] = i.decision_bytes;
+    d["decisions_start_like_zlib"] = i.decisions_start_like_zlib != 0;
+    d["integrity_trailer"] = i.has_integrity_trailer != 0;
+    return d;
+}
+
+py::dict detect(const py::bytes& rod) {
+    const std::string in = rod;
+    quorvane_detection d{};
+    int code;
+    {
+        py::gil_scoped_release release;
+        code = quorvane_detect(in.data(), in.size(), &d);
+    }
+    if (code != QUORVANE_OK) raise_code(code);
+    py::dict r;
+    r["results"] = d.results;
+    if (d.results >= 1) {
+        r["rod_size"] = d.rod_size;
+        r["lz77"] = d.lz77 != 0;
+        r["confirmed"] = d.confirmed != 0;
+        r["cycles"] = d.cycles;
+        r["passes"] = d.passes;
+    }
+    r["tried"] = d.tried;
+    r["total"] = d.total;
+    return r;
+}
+
+py::bytes zlib_call(const py::bytes& data,
+                    int (*call)(const void*, size_t, void**, size_t*)) {
+    const std::string in = data;
+    Owned out;
+    int code;
+    {
+        py::gil_scoped_release release;
+        code = call(in.data(), in.size(), &out.data, &out.size);
+    }
+    if (code != QUORVANE_OK) raise_code(code);
+    return out.bytes();
+}
+
+const char* outcome_name(int outcome) {
+    switch (outcome) {
+        case QUORVANE_STUDY_PACKED:
+            return "packed";
+        case QUORVANE_STUDY_NOT_SUCCESSFUL:
+            return "not successful";
+        default:
+            return "not restored";
+    }
+}
+
+// One file under every setting of a sweep: the record of `quorvane-cli study --json`.
+py::dict study(const std::string& name, const py::bytes& data, const py::list& sweep,
+               const py::tuple& baselines, bool trace) {
+    (void)trace;
+    const std::string in = data;
+    py::dict file;
+    file["file"] = name;
+    file["input_bytes"] = in.size();
+    std::vector<quorvane_study_setting> settings;
+    std::vector<std::string> texts;
+    for (const py::handle item : sweep) {
+        const py::dict d = py::reinterpret_borrow<py::dict>(item);
+        quorvane_study_setting s;
+        quorvane_default_study_setting(&s);
+        s.rod_size = d["rod_size"].cast<int>();
+        s.depth = d["depth"].cast<int>();
+        s.lz77 = d["lz77"].cast<bool>();
+        s.single = d["single"].cast<bool>();
+        s.loops = d["loops"].cast<int32_t>();
+        settings.push_back(s);
+    }
+    std::vector<quorvane_study_result> results(settings.size());
+    int code = QUORVANE_OK;
+    size_t zlib_bytes = 0;
+    {
+        py::gil_scoped_release release;
+        for (size_t i = 0; i < settings.size() && code == QUORVANE_OK; ++i)
+            code = quorvane_study(in.data(), in.size(), &settings[i], &results[i]);
+        Owned z;
+        if (code == QUORVANE_OK &&
+            quorvane_zlib_compress(in.data(), in.size(), &z.data, &z.size) == QUORVANE_OK)
+            zlib_bytes = z.size;
+    }
+    if (code == QUORVANE_ERROR_SIZE_LIMIT) {
+        file["skipped"] = quorvane_last_error();
+        return file;
+    }
+    if (code != QUORVANE_OK) raise_code(code);
+    (void)baselines;
+    file["zlib_bytes"] = zlib_bytes;
+    py::list records;
+    for (size_t i = 0; i < settings.size(); ++i) {
+        const quorvane_study_result& m = results[i];
+        const quorvane_study_setting& s = settings[i];
+        py::dict r;
+        std::string text = "-r " + std::to_string(s.rod_size) + " -d " + std::to_string(s.depth);
+        if (!s.lz77) text += " --no-lz77";
+        if (s.single) text += " --single";
+        if (s.loops != 2) text += " --loops " + std::to_string(s.loops);
+        r["settings"] = text;
+        r["rod_size"] = s.rod_size;
+        r["depth"] = s.depth;
+        r["lz77"] = s.lz77 != 0;
+        r["single"] = s.single != 0;
+        r["loops"] = s.loops;
+        r["outcome"] = outcome_name(m.outcome);
+        r["pack_ms"] = m.pack_ms;
+        if (m.outcome != QUORVANE_STUDY_NOT_SUCCESSFUL) {
+            r["rod_bytes"] = m.rod_bytes;
+            r["cycles"] = m.cycles;
+            r["passes"] = m.passes;
+            r["restore_ms"] = m.restore_ms;
+        }
+        records.append(r);
+    }
+    file["results"] = records;
+    return file;
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_core, m) {
+    m.doc() = "The calls of libquorvane on bytes; use the quorvane package, not this module.";
+    m.def("version", &quorvane_version);
+    m.def("pack", &pack);
+    m.def("unpack", &unpack);
+    m.def("info", &info);
+    m.def("detect", &detect);
+    m.def("compress", [](const py::bytes& d) { return zlib_call(d, quorvane_zlib_compress); });
+    m.def("decompress", [](const py::bytes& d) { return zlib_call(d, quorvane_zlib_decompress); });
+    m.def("study", &study);
+}
