@@ -9,6 +9,7 @@
 #include <quorvane.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -71,6 +72,7 @@ quorvane_settings settings_of(const py::dict& d) {
     get("lz77", s.lz77);
     get("single", s.single);
     get("check", s.integrity_check);
+    get("experimental", s.experimental);
     return s;
 }
 
@@ -106,6 +108,19 @@ struct Progress {
                 record["bits_out"] = r->bits_out;
                 record["low_rods"] = r->low_rods;
                 record["high_rods"] = r->high_rods;
+                if (r->kind == QUORVANE_PROGRESS_PASS) {
+                    static const char* const fates[] = {"ran", "undone", "fallback"};
+                    record["fate"] = fates[r->fate % 3];
+                    record["last"] = r->last != 0;
+                    record["decision_bits"] = r->decision_bits;
+                    record["depth_threshold"] = r->depth_threshold;
+                    record["level_bits"] = r->level_bits;
+                } else if (r->kind == QUORVANE_PROGRESS_CYCLE) {
+                    static const char* const fates[] = {"kept", "finalised", "rolled back",
+                                                        "not successful"};
+                    record["fate"] = fates[r->fate % 4];
+                    record["best_bits"] = r->best_bits;
+                }
                 self->fn(record);
             }
             return 0;
@@ -175,49 +190,85 @@ py::bytes unpack(const py::bytes& rod, const py::dict& settings, bool detect,
     });
 }
 
+std::string hex32(uint32_t value) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", value);
+    return text;
+}
+
+// The fields of `quorvane-cli info --json` but the file's name.
 py::dict info(const py::bytes& rod) {
     const std::string in = rod;
     quorvane_rod_info i{};
     const int code = quorvane_info(in.data(), in.size(), &i);
     if (code != QUORVANE_OK) raise_code(code);
+    py::dict header;
+    header["CycleCount"] = i.cycle_count;
+    header["PassDepth"] = i.pass_depth;
+    header["TrailingBitCount"] = i.trailing_bit_count;
+    header["LowRods"] = i.low_rods;
+    header["RodBalance"] = i.rod_balance;
+    header["DataBitCount"] = i.data_bit_count;
+    header["SourceByteCount"] = i.source_byte_count;
     py::dict d;
-    d["CycleCount"] = i.cycle_count;
-    d["PassDepth"] = i.pass_depth;
-    d["TrailingBitCount"] = i.trailing_bit_count;
-    d["LowRods"] = i.low_rods;
-    d["RodBalance"] = i.rod_balance;
-    d["DataBitCount"] = i.data_bit_count;
-    d["SourceByteCount"] = i.source_byte_count;
-    d["HighRods"] = i.high_rods;
     d["file_bytes"] = i.file_bytes;
-    d["stream_bytes"] = i.stream_bytes;
+    d["header"] = header;
+    d["HighRods"] = i.high_rods;
+    d["header_data_pad_bytes"] = i.header_data_pad_bytes;
     d["decision_bytes"] = i.decision_bytes;
     d["decisions_start_like_zlib"] = i.decisions_start_like_zlib != 0;
-    d["integrity_trailer"] = i.has_integrity_trailer != 0;
+    py::dict sections;
+    if (i.trailer_state != 0) {
+        py::dict trailer;
+        trailer["state"] = i.trailer_state == 1 ? "valid" : "damaged";
+        trailer["version"] = i.trailer_version;
+        trailer["content_bytes"] = i.content_bytes;
+        trailer["content_crc32"] = hex32(i.content_crc32);
+        trailer["stream_crc32"] = hex32(i.stream_crc32);
+        sections["integrity trailer"] = trailer;
+    }
+    d["sections"] = sections;
     return d;
 }
 
+// The fields of `quorvane-cli detect --json` but the file's name: every setting tried.
 py::dict detect(const py::bytes& rod) {
     const std::string in = rod;
-    quorvane_detection d{};
+    quorvane_detection summary{};
+    quorvane_detected* list = nullptr;
+    size_t count = 0;
     int code;
     {
         py::gil_scoped_release release;
-        code = quorvane_detect(in.data(), in.size(), &d);
+        code = quorvane_detect_all(in.data(), in.size(), 0, &summary, &list, &count);
     }
     if (code != QUORVANE_OK) raise_code(code);
-    py::dict r;
-    r["results"] = d.results;
-    if (d.results >= 1) {
-        r["rod_size"] = d.rod_size;
-        r["lz77"] = d.lz77 != 0;
-        r["confirmed"] = d.confirmed != 0;
-        r["cycles"] = d.cycles;
-        r["passes"] = d.passes;
+    const Owned owned{list, count};
+    py::dict d;
+    d["lz77_first"] = summary.lz77_first != 0;
+    d["settings_total"] = summary.total;
+    d["settings_tried"] = summary.tried;
+    py::list results;
+    for (size_t i = 0; i < count; ++i) {
+        const quorvane_detected& found = list[i];
+        py::dict r;
+        r["bytes"] = found.bytes;
+        r["crc32"] = hex32(found.crc32);
+        r["cycles"] = found.cycles;
+        r["passes"] = found.passes;
+        r["confirmed"] = found.confirmed != 0;
+        py::list settings;
+        for (int s = 0; s < found.setting_count; ++s) {
+            py::dict setting;
+            setting["rod_size"] = found.settings[s].rod_size;
+            setting["lz77"] = found.settings[s].lz77 != 0;
+            settings.append(setting);
+        }
+        r["settings"] = settings;
+        results.append(r);
     }
-    r["tried"] = d.tried;
-    r["total"] = d.total;
-    return r;
+    d["results"] = results;
+    return d;
 }
 
 py::bytes zlib_call(const py::bytes& data,

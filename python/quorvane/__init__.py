@@ -40,10 +40,9 @@ def unpack(rod, *, rod_size=2, lz77=True, detect=False, progress=None):
 
 
 def test(rod, *, rod_size=2, lz77=True, detect=False, progress=None):
-    """Restores a rod file's bytes in memory, as `quorvane-cli test` does, and returns what
-    was restored: a dict with the restored size, its CRC-32 and whether an integrity trailer
-    confirmed it. Raises as unpack() would."""
-    return _core.test(bytes(rod), _settings(rod_size, lz77=lz77), detect, progress)
+    """Restores a rod file's bytes in memory, as `quorvane-cli test` does, keeping nothing; the
+    restored file's size in bytes when it restores. Raises as unpack() would."""
+    return len(unpack(rod, rod_size=rod_size, lz77=lz77, detect=detect, progress=progress))
 
 
 def info(rod):
@@ -53,8 +52,8 @@ def info(rod):
 
 
 def detect(rod):
-    """Every setting a rod file's bytes restore with, as `quorvane-cli detect --json` lists
-    them."""
+    """Every setting a rod file's bytes restore with, grouped by the file each gives, as
+    `quorvane-cli detect --json` lists them."""
     return _core.detect(bytes(rod))
 
 

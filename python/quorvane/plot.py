@@ -3,7 +3,6 @@
 The output format follows the file name's extension (.svg, .png, .pdf ...).
 """
 
-import math
 import os
 import tempfile
 
@@ -68,34 +67,34 @@ def plot_study(results, path, *, title=None):
 
 
 def plot_trace(records, path, *, level_bits=None, title=None):
-    """Draws the stream size in bits after every pass across cycles, from the progress records
-    of one run (pack(..., progress=records.append)), with the level threshold, cycle starts and
-    undone passes marked, and writes the picture to path."""
+    """Draws the data bits after every pass across cycles, from the progress records of one
+    run (pack(..., progress=records.append)), with the level threshold, cycle starts and the
+    undone and fallback passes marked, and writes the picture to path."""
     plt = _pyplot()
     passes = [r for r in records if r.get("kind") == "pass"]
     if not passes:
         raise ValueError("no pass record to draw")
     fig, ax = plt.subplots(figsize=(8, 4.5), layout="constrained")
     xs = list(range(1, len(passes) + 1))
-    ax.plot(xs, [r["bits"] for r in passes], color="tab:blue", linewidth=1.2,
-            label="stream bits after each pass")
-    undone = [(x, r["bits"]) for x, r in zip(xs, passes) if r.get("undone")]
-    if undone:
-        ax.scatter(*zip(*undone), color="tab:red", marker="x", zorder=3, label="undone pass")
-    starts = [x for x, (a, b) in enumerate(zip([None] + passes, passes), 1)
-              if a is None or a["cycle"] != b["cycle"]]
+    ax.plot(xs, [r["bits_out"] for r in passes], color="tab:blue", linewidth=1.2,
+            label="data bits after each pass")
+    for fate, colour, marker in (("undone", "tab:red", "x"), ("fallback", "tab:green", "o")):
+        marked = [(x, r["bits_out"]) for x, r in zip(xs, passes) if r.get("fate") == fate]
+        if marked:
+            ax.scatter(*zip(*marked), color=colour, marker=marker, zorder=3,
+                       label=fate + " pass")
+    starts = [x for x, r in zip(xs, passes) if r["pass"] == 1]
     for n, x in enumerate(starts):
         ax.axvline(x, color="tab:gray", linewidth=0.6, linestyle="--",
                    label="cycle start" if n == 0 else None)
     if level_bits is None:
-        level_bits = next((r["level_bits"] for r in records if "level_bits" in r), None)
+        level_bits = next((r["level_bits"] for r in passes if r.get("level_bits")), None)
     if level_bits is not None:
         ax.axhline(level_bits, color="tab:orange", linewidth=1.2, label="level threshold")
     ax.set_xlabel("pass (across the whole run)")
     ax.set_ylabel("bits")
     ax.set_title(title or "stream size per pass")
-    if any(math.isfinite(r["bits"]) and r["bits"] > 0 for r in passes):
-        ax.set_ylim(bottom=0)
+    ax.set_ylim(bottom=0)
     ax.legend(fontsize="small")
     _save(plt, fig, path)
 
