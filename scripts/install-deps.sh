@@ -26,9 +26,13 @@ for group in "${groups[@]}"; do
                  xvfb xauth fonts-dejavu-core)
       # The window tests also run beside a monospaced family whose fixed-pitch flag is not set.
       packages+=(fonts-noto-mono)
+      # The Python module: pybind11 and Debian's Python; its tests run a dask cluster and draw.
+      packages+=(pybind11-dev python3-dev python3-pytest python3-distributed python3-matplotlib)
       needs+=("a C++20 compiler (GCC 12 or newer), CMake 3.25 or newer, make, Python 3,"
               "the development files of zlib, Qt 6.4 or newer (Widgets, Test), GoogleTest and"
-              "Google Benchmark; a font, and Xvfb to show the window without a display")
+              "Google Benchmark; a font, and Xvfb to show the window without a display;"
+              "pybind11, Python's development files, pytest, dask.distributed and matplotlib"
+              "for the Python module")
       ;;
     fuzz)
       packages+=(cmake make zlib1g-dev clang libclang-rt-14-dev)
