@@ -216,25 +216,43 @@ int code_of(const RunResult& result) {
     return QUORVANE_ERROR_INTERNAL;
 }
 
+void check_rod_size(std::span<const uint8_t> bytes) {
+    if (static_cast<int64_t>(bytes.size()) > kMaxRodFileBytes) {
+        throw ECorruptData("Rod file larger than 16 MiB");
+    }
+}
+
+DetectionReport detect(std::span<const uint8_t> bytes, bool stop_when_decided) {
+    check_rod_size(bytes);
+    DetectionOptions options;
+    options.stop_when_decided = stop_when_decided;
+    return detect_rod_settings(bytes, options);
+}
+
+// The settings detection finds, as unpack --detect takes them: a code when it finds none or
+// several.
+int detect_into(std::span<const uint8_t> bytes, Settings& s) {
+    const DetectionReport report = detect(bytes, true);
+    if (report.results.empty()) return QUORVANE_ERROR_RESTORE_FAILED;
+    if (report.results.size() > 1) return QUORVANE_ERROR_AMBIGUOUS;
+    s.rod_size = report.results.front().settings.front().rod_size;
+    s.lz77 = report.results.front().settings.front().lz77;
+    return QUORVANE_OK;
+}
+
 int unpack(const void* rod, size_t rod_size, const quorvane_settings* settings,
            quorvane_progress_fn progress, void* user, void** out, size_t* out_size) {
     const auto bytes = bytes_of(rod, rod_size);
-    const Settings s = engine_settings(settings);
+    Settings s = engine_settings(settings);
+    if (settings && settings->detect) {
+        const int code = detect_into(bytes, s);
+        if (code != QUORVANE_OK) return code;
+    }
     CallbackObserver observer(progress, user);
     const RunResult result = unpack_buffer(bytes, s, observer);
     const int code = code_of(result);
     if (code == QUORVANE_OK && out) give(result.bytes, out, out_size);
     return code;
-}
-
-DetectionReport detect(const void* rod, size_t rod_size, bool stop_when_decided) {
-    const auto bytes = bytes_of(rod, rod_size);
-    if (static_cast<int64_t>(bytes.size()) > kMaxRodFileBytes) {
-        throw ECorruptData("Rod file larger than 16 MiB");
-    }
-    DetectionOptions options;
-    options.stop_when_decided = stop_when_decided;
-    return detect_rod_settings(bytes, options);
 }
 
 void summarise(const DetectionReport& report, quorvane_detection* summary) {
@@ -314,6 +332,8 @@ const char* quorvane_error_text(int code) {
             return "Out of memory";
         case QUORVANE_ERROR_INTERNAL:
             return "Internal error";
+        case QUORVANE_ERROR_AMBIGUOUS:
+            return "restores to more than one file; nothing written";
         default:
             return "Unknown error code";
     }
@@ -341,6 +361,7 @@ void quorvane_default_settings(quorvane_settings* settings) {
     settings->single = d.single;
     settings->loop_count = d.loop_count;
     settings->integrity_check = 1;
+    settings->detect = 0;
     settings->experimental = d.experimental;
 }
 
@@ -407,7 +428,7 @@ int quorvane_info(const void* rod, size_t rod_size, quorvane_rod_info* info) {
 int quorvane_detect(const void* rod, size_t rod_size, quorvane_detection* detection) {
     return guarded([&] {
         require(detection);
-        summarise(detect(rod, rod_size, true), detection);
+        summarise(detect(bytes_of(rod, rod_size), true), detection);
         return QUORVANE_OK;
     });
 }
@@ -421,7 +442,7 @@ int quorvane_detect_all(const void* rod, size_t rod_size, int stop_when_decided,
         require(result_count);
         *results = nullptr;
         *result_count = 0;
-        const DetectionReport report = detect(rod, rod_size, stop_when_decided != 0);
+        const DetectionReport report = detect(bytes_of(rod, rod_size), stop_when_decided != 0);
         summarise(report, summary);
         if (report.results.empty()) return QUORVANE_OK;
         auto* list = static_cast<quorvane_detected*>(

@@ -55,7 +55,8 @@ typedef enum quorvane_code {
     QUORVANE_ERROR_INVALID_OP = -10,    /* a bit weight of 2^31 or more was formed */
     QUORVANE_ERROR_CANCELLED = -11,     /* the progress callback asked to stop */
     QUORVANE_ERROR_MEMORY = -12,        /* out of memory */
-    QUORVANE_ERROR_INTERNAL = -13       /* any other failure (its message in last_error) */
+    QUORVANE_ERROR_INTERNAL = -13,      /* any other failure (its message in last_error) */
+    QUORVANE_ERROR_AMBIGUOUS = -14      /* detection: the rod file restores to several files */
 } quorvane_code;
 
 /* The message text of a code: the engine's own text where the code stands for one fixed message
@@ -78,9 +79,9 @@ QUORVANE_API void quorvane_free(void* buffer);
 /* ---- Settings ----------------------------------------------------------------------------- */
 
 /* How a rod stream is packed and restored. Fill it with quorvane_default_settings() first, then
- * change what you need, so that a program keeps working when fields are added. A rod file
- * records neither rod_size nor lz77: restoring needs the values it was packed with (or
- * quorvane_detect()). */
+ * change what you need. A rod file records neither rod_size nor lz77: restoring needs the values
+ * it was packed with (or detect). The layout is part of the ABI: a field added means a new
+ * soname. */
 typedef struct quorvane_settings {
     int rod_size;        /* bits per rod, 2..128 (default 2) */
     int depth;           /* a cycle's passes stop at this percent of its start size, 1..60 (1) */
@@ -89,11 +90,12 @@ typedef struct quorvane_settings {
     int single;          /* nonzero: one cycle only (0) */
     int32_t loop_count;  /* cycles after which auto stop is switched on (2) */
     int integrity_check; /* packing: nonzero appends the integrity trailer (1) */
+    int detect;          /* unpacking: nonzero finds rod_size and lz77 as quorvane_detect() (0) */
     int experimental;    /* shown with a run's statistics; the passes do not depend on it (0) */
 } quorvane_settings;
 
 /* Sets *settings to the desktop program's defaults (rod size 2, depth 1, level 1, LZ77 on,
- * nonstop cycles, loop count 2, integrity trailer on). Does nothing for NULL. */
+ * nonstop cycles, loop count 2, integrity trailer on, no detection). Does nothing for NULL. */
 QUORVANE_API void quorvane_default_settings(quorvane_settings* settings);
 
 /* ---- Progress --------------------------------------------------------------------------- */
@@ -157,9 +159,11 @@ QUORVANE_API int quorvane_pack(const void* in, size_t in_size, const quorvane_se
                                size_t* out_size);
 
 /* Restores the rod file in rod (at most 16 MiB) with the rod size and LZ77 setting of settings
- * (NULL: the defaults) into *out, *out_size. A file that ends in an integrity trailer is checked
- * against it. Errors: NULL, SETTING, RESTORE_FAILED (wrong settings or damaged data), CHECKSUM,
- * CORRUPT, ZLIB, OVERFLOW, INVALID_OP, CANCELLED, MEMORY. */
+ * (NULL: the defaults) into *out, *out_size; with settings->detect set, with the ones detection
+ * finds instead, as `quorvane-cli unpack --detect` does. A file that ends in an integrity trailer
+ * is checked against it. Errors: NULL, SETTING, RESTORE_FAILED (wrong settings or damaged data;
+ * with detect: no setting restores it), AMBIGUOUS (with detect), CHECKSUM, CORRUPT, ZLIB,
+ * OVERFLOW, INVALID_OP, CANCELLED, MEMORY. */
 QUORVANE_API int quorvane_unpack(const void* rod, size_t rod_size,
                                  const quorvane_settings* settings, quorvane_progress_fn progress,
                                  void* user, void** out, size_t* out_size);

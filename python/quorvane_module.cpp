@@ -33,6 +33,7 @@ namespace {
             name = "DamagedDataError";
             break;
         case QUORVANE_ERROR_RESTORE_FAILED:
+        case QUORVANE_ERROR_AMBIGUOUS:
             name = "RestorationError";
             break;
         case QUORVANE_ERROR_CANCELLED:
@@ -166,25 +167,11 @@ py::bytes pack(const py::bytes& data, const py::dict& settings, const py::object
     });
 }
 
-quorvane_settings detected(const std::string& rod, quorvane_settings s) {
-    quorvane_detection d{};
-    int code;
-    {
-        py::gil_scoped_release release;
-        code = quorvane_detect(rod.data(), rod.size(), &d);
-    }
-    if (code != QUORVANE_OK) raise_code(code);
-    if (d.results != 1) raise_code(QUORVANE_ERROR_RESTORE_FAILED);
-    s.rod_size = d.rod_size;
-    s.lz77 = d.lz77;
-    return s;
-}
-
 py::bytes unpack(const py::bytes& rod, const py::dict& settings, bool detect,
                  const py::object& progress) {
     const std::string in = rod;
     quorvane_settings s = settings_of(settings);
-    if (detect) s = detected(in, s);
+    s.detect = detect;
     return run_with_progress(progress, [&](quorvane_progress_fn fn, void* user, Owned* out) {
         return quorvane_unpack(in.data(), in.size(), &s, fn, user, &out->data, &out->size);
     });

@@ -40,11 +40,12 @@ for group in "${groups[@]}"; do
               "files")
       ;;
     package)
-      # cpack's DEB generator calls dpkg-shlibdeps (dpkg-dev) and file; the check validates the
-      # installed desktop entry and metainfo and renders the manual pages.
-      packages+=(dpkg-dev file desktop-file-utils appstream man-db)
-      needs+=("dpkg-dev and file (to make the package), desktop-file-utils, appstream and"
-              "man-db (to check it)")
+      # cpack's DEB generator calls dpkg-shlibdeps (dpkg-dev) and file; the check runs lintian,
+      # validates the installed desktop entry and metainfo, renders the manual pages and builds
+      # a C program against the library with pkg-config.
+      packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db pkg-config)
+      needs+=("dpkg-dev and file (to make the packages), lintian, desktop-file-utils, appstream,"
+              "man-db and pkg-config (to check them)")
       ;;
     *)
       echo "install-deps.sh: unknown group '$group' (build, fuzz, package)" >&2

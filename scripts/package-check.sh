@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# package-check.sh -- builds the Debian package as a packager would (a release build of the
-# programs alone, in build-package), installs it with apt-get, checks the installed programs and
-# files, removes the package and checks that nothing of it is left. Needs root, or sudo.
+# package-check.sh -- builds the Debian packages as a packager would (a release build of the
+# programs and the library alone, in build-package): quorvane, libquorvane1 and libquorvane-dev.
+# Checks them with lintian, installs them with apt-get, checks the installed programs and files,
+# builds a C program against the library with pkg-config and a CMake project with find_package,
+# removes the packages and checks that nothing of them is left. Needs root, or sudo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build package
@@ -14,34 +16,52 @@ fail() {
   exit 1
 }
 
-if dpkg-query -W -f='${Status}' quorvane 2>/dev/null | grep -q installed; then
-  fail "quorvane is installed already; this check would remove it. Remove it first."
-fi
+packages=(quorvane libquorvane1 libquorvane-dev)
+for package in "${packages[@]}"; do
+  if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q installed; then
+    fail "$package is installed already; this check would remove it. Remove it first."
+  fi
+done
 
-step "building the package"
-cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DQUORVANE_BUILD_TESTS=OFF \
-  -DQUORVANE_BUILD_BENCH=OFF >/dev/null
+step "building the packages"
+# Installed under /usr, so that the library goes to the multiarch folder and quorvane.pc and the
+# CMake package name the paths the packages install to.
+cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+  -DQUORVANE_BUILD_TESTS=OFF -DQUORVANE_BUILD_BENCH=OFF >/dev/null
 cmake --build build-package -j"$(nproc)"
-rm -f build-package/quorvane_*.deb
+rm -f build-package/*.deb
 (cd build-package && cpack -G DEB >/dev/null)
-deb=$(echo build-package/quorvane_*.deb)
-version=$(dpkg-deb -f "$deb" Version)
-dpkg-deb -f "$deb" Depends
+debs=()
+for package in "${packages[@]}"; do
+  debs+=("$(echo build-package/"${package}"_*.deb)")
+  [ -f "${debs[-1]}" ] || fail "cpack made no package $package"
+done
+version=$(dpkg-deb -f "${debs[0]}" Version)
+for deb in "${debs[@]}"; do
+  echo "$(dpkg-deb -f "$deb" Package): $(dpkg-deb -f "$deb" Depends)"
+done
 
-# Readable by apt's unprivileged download user, so apt-get takes the file without a complaint.
+step "lintian"
+# lintian only reads the packages; its warning about running as root says nothing about them.
+lintian --fail-on error,warning "${debs[@]}" 2> >(grep -v 'running with root privileges' >&2) ||
+  fail "lintian finds errors or warnings"
+
+# Readable by apt's unprivileged download user, so apt-get takes the files without a complaint.
 work=$(mktemp -d)
 chmod 755 "$work"
-cp "$deb" "$work/"
+cp "${debs[@]}" "$work/"
 installed=false
 cleanup() {
-  if $installed; then "${as_root[@]}" apt-get remove --purge -y quorvane >/dev/null || true; fi
+  if $installed; then
+    "${as_root[@]}" apt-get remove --purge -y "${packages[@]}" >/dev/null || true
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-step "installing $(basename "$deb")"
+step "installing ${packages[*]}"
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
-  apt-get install -y --no-install-recommends "$work/$(basename "$deb")" >/dev/null
+  apt-get install -y --no-install-recommends "${debs[@]/#build-package/$work}" >/dev/null
 installed=true
 
 step "checking the installed programs"
@@ -82,13 +102,39 @@ done
 bash -c 'source /usr/share/bash-completion/completions/quorvane-cli && complete -p quorvane-cli' \
   >/dev/null || fail "the bash completion does not load"
 
-step "removing the package"
-mapfile -t paths < <(dpkg -L quorvane)
+step "building against the installed library"
+mkdir "$work/consumer"
+cp capi/capi_example.c "$work/consumer/"
+(
+  cd "$work/consumer"
+  # shellcheck disable=SC2046 # the flags are words of their own
+  cc -std=c99 -Wall -Werror capi_example.c $(pkg-config --cflags --libs quorvane) -o with-pkg-config
+  said=$(./with-pkg-config)
+  [ "${said%% *}" = "$version" ] || fail "the example built with pkg-config says '$said'"
+  echo "pkg-config: $said"
+  cat >CMakeLists.txt <<'EOF'
+cmake_minimum_required(VERSION 3.25)
+project(consumer LANGUAGES C)
+find_package(Quorvane REQUIRED)
+add_executable(with-cmake capi_example.c)
+target_link_libraries(with-cmake PRIVATE Quorvane::quorvane)
+EOF
+  cmake -S . -B build >/dev/null
+  cmake --build build >/dev/null
+  said=$(build/with-cmake)
+  [ "${said%% *}" = "$version" ] || fail "the example built with find_package says '$said'"
+  echo "find_package: $said"
+)
+
+step "removing the packages"
+# "/." is the root folder, which a package built by dpkg-deb lists.
+mapfile -t paths < <(for package in "${packages[@]}"; do dpkg -L "$package"; done | sort -u |
+  grep -vxF /.)
 folders=()
 for path in "${paths[@]}"; do
   [ -d "$path" ] && folders+=("$path")
 done
-"${as_root[@]}" apt-get remove --purge -y quorvane >/dev/null
+"${as_root[@]}" apt-get remove --purge -y "${packages[@]}" >/dev/null
 installed=false
 left=()
 for path in "${paths[@]}"; do
@@ -100,5 +146,7 @@ for path in "${paths[@]}"; do
   left+=("$path")
 done
 [ ${#left[@]} -eq 0 ] || fail "left behind after removal: ${left[*]}"
-! dpkg-query -W quorvane >/dev/null 2>&1 || fail "dpkg still knows the package"
-step "package-check: ${#paths[@]} paths installed and removed, all checks passed"
+for package in "${packages[@]}"; do
+  ! dpkg-query -W "$package" >/dev/null 2>&1 || fail "dpkg still knows $package"
+done
+step "package-check: ${#packages[@]} packages, ${#paths[@]} paths installed and removed, all checks passed"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # sanitize.sh -- builds everything with AddressSanitizer and UndefinedBehaviorSanitizer in a
-# second build folder and runs the whole test suite there.
+# second build folder and runs the whole test suite there (the C API's test, compiled as C and
+# linked to the shared library, among it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh

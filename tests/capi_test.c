@@ -97,6 +97,17 @@ static void test_round_trips(void) {
         CHECK(rc == QUORVANE_OK && back_size == sizeof in && memcmp(back, in, sizeof in) == 0,
               "%s: unpack gives %d, %zu bytes", c->name, rc, back_size);
         CHECK(quorvane_test(rod, rod_size, &s) == QUORVANE_OK, "%s: test", c->name);
+        /* Detection finds the settings that a wrong guess lacks. */
+        quorvane_settings guess;
+        quorvane_default_settings(&guess);
+        guess.rod_size = c->rod_size == 2 ? 9 : 2;
+        guess.lz77 = !c->lz77;
+        guess.detect = 1;
+        quorvane_free(back);
+        back = NULL;
+        rc = quorvane_unpack(rod, rod_size, &guess, NULL, NULL, &back, &back_size);
+        CHECK(rc == QUORVANE_OK && back_size == sizeof in && memcmp(back, in, sizeof in) == 0,
+              "%s: unpack with detection gives %d, %zu bytes", c->name, rc, back_size);
 
         quorvane_rod_info info;
         rc = quorvane_info(rod, rod_size, &info);
