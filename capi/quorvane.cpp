@@ -131,6 +131,7 @@ Settings engine_settings(const quorvane_settings* given) {
     settings.lz77 = s.lz77 != 0;
     settings.single = s.single != 0;
     settings.loop_count = s.loop_count;
+    settings.experimental = s.experimental != 0;
     return settings;
 }
 
@@ -145,6 +146,11 @@ class CallbackObserver final : public SilentObserver {
         r.bits_out = p.bits_out;
         r.low_rods = p.low_rods;
         r.high_rods = p.high_rods;
+        r.fate = static_cast<int>(p.fate);
+        r.last = p.last;
+        r.decision_bits = p.decision_bits;
+        r.depth_threshold = p.depth_threshold;
+        r.level_bits = p.level_bits;
         send(r);
     }
     void cycle_done(const CycleRecord& c) override {
@@ -153,6 +159,8 @@ class CallbackObserver final : public SilentObserver {
         r.bits_out = c.stream_bits;
         r.low_rods = c.low_rods;
         r.high_rods = c.high_rods;
+        r.fate = static_cast<int>(c.fate);
+        r.best_bits = c.best_bits;
         send(r);
     }
     void round_started(const RoundRecord& round) override {
@@ -214,13 +222,17 @@ void check_rod_size(std::span<const uint8_t> bytes) {
     }
 }
 
+DetectionReport detect(std::span<const uint8_t> bytes, bool stop_when_decided) {
+    check_rod_size(bytes);
+    DetectionOptions options;
+    options.stop_when_decided = stop_when_decided;
+    return detect_rod_settings(bytes, options);
+}
+
 // The settings detection finds, as unpack --detect takes them: a code when it finds none or
 // several.
 int detect_into(std::span<const uint8_t> bytes, Settings& s) {
-    check_rod_size(bytes);
-    DetectionOptions options;
-    options.stop_when_decided = true;
-    const DetectionReport report = detect_rod_settings(bytes, options);
+    const DetectionReport report = detect(bytes, true);
     if (report.results.empty()) return QUORVANE_ERROR_RESTORE_FAILED;
     if (report.results.size() > 1) return QUORVANE_ERROR_AMBIGUOUS;
     s.rod_size = report.results.front().settings.front().rod_size;
@@ -243,6 +255,28 @@ int unpack(const void* rod, size_t rod_size, const quorvane_settings* settings,
     return code;
 }
 
+void summarise(const DetectionReport& report, quorvane_detection* summary) {
+    *summary = quorvane_detection{};
+    summary->results = static_cast<int>(report.results.size());
+    summary->tried = report.tried;
+    summary->total = report.total;
+    summary->lz77_first = report.lz77_first;
+    if (!report.results.empty()) {
+        const DetectedResult& first = report.results.front();
+        summary->rod_size = static_cast<int>(first.settings.front().rod_size);
+        summary->lz77 = first.settings.front().lz77;
+        summary->confirmed = first.confirmed;
+        summary->cycles = first.cycles;
+        summary->passes = first.passes;
+    }
+}
+
+static_assert(static_cast<int>(PassFate::Undone) == QUORVANE_PASS_UNDONE &&
+              static_cast<int>(PassFate::Fallback) == QUORVANE_PASS_FALLBACK &&
+              static_cast<int>(CycleFate::RolledBack) == QUORVANE_CYCLE_ROLLED_BACK &&
+              static_cast<int>(CycleFate::NotSuccessful) == QUORVANE_CYCLE_NOT_SUCCESSFUL &&
+              static_cast<int>(TrailerState::Valid) == 1 &&
+              static_cast<int>(TrailerState::Damaged) == 2);
 static_assert(static_cast<int>(StudyOutcome::Packed) == QUORVANE_STUDY_PACKED &&
               static_cast<int>(StudyOutcome::NotSuccessful) == QUORVANE_STUDY_NOT_SUCCESSFUL &&
               static_cast<int>(StudyOutcome::NotRestored) == QUORVANE_STUDY_NOT_RESTORED);
@@ -328,6 +362,7 @@ void quorvane_default_settings(quorvane_settings* settings) {
     settings->loop_count = d.loop_count;
     settings->integrity_check = 1;
     settings->detect = 0;
+    settings->experimental = d.experimental;
 }
 
 int quorvane_pack(const void* in, size_t in_size, const quorvane_settings* settings,
@@ -376,7 +411,16 @@ int quorvane_info(const void* rod, size_t rod_size, quorvane_rod_info* info) {
         info->stream_bytes = r.stream_bytes;
         info->decision_bytes = r.decision_bytes;
         info->decisions_start_like_zlib = r.decisions_start_like_zlib;
-        info->has_integrity_trailer = find_trailer(bytes).state == TrailerState::Valid;
+        info->header_data_pad_bytes = r.header_data_bytes;
+        const TrailerScan scan = find_trailer(bytes);
+        info->has_integrity_trailer = scan.state == TrailerState::Valid;
+        info->trailer_state = static_cast<int>(scan.state);
+        if (scan.state != TrailerState::Absent) {
+            info->trailer_version = scan.trailer.version;
+            info->content_bytes = scan.trailer.content_length;
+            info->content_crc32 = scan.trailer.content_crc;
+            info->stream_crc32 = scan.trailer.stream_crc;
+        }
         return QUORVANE_OK;
     });
 }
@@ -384,23 +428,43 @@ int quorvane_info(const void* rod, size_t rod_size, quorvane_rod_info* info) {
 int quorvane_detect(const void* rod, size_t rod_size, quorvane_detection* detection) {
     return guarded([&] {
         require(detection);
-        *detection = quorvane_detection{};
-        const auto bytes = bytes_of(rod, rod_size);
-        check_rod_size(bytes);
-        DetectionOptions options;
-        options.stop_when_decided = true;
-        const DetectionReport report = detect_rod_settings(bytes, options);
-        detection->results = static_cast<int>(report.results.size());
-        detection->tried = report.tried;
-        detection->total = report.total;
-        if (!report.results.empty()) {
-            const DetectedResult& first = report.results.front();
-            detection->rod_size = static_cast<int>(first.settings.front().rod_size);
-            detection->lz77 = first.settings.front().lz77;
-            detection->confirmed = first.confirmed;
-            detection->cycles = first.cycles;
-            detection->passes = first.passes;
+        summarise(detect(bytes_of(rod, rod_size), true), detection);
+        return QUORVANE_OK;
+    });
+}
+
+int quorvane_detect_all(const void* rod, size_t rod_size, int stop_when_decided,
+                        quorvane_detection* summary, quorvane_detected** results,
+                        size_t* result_count) {
+    return guarded([&] {
+        require(summary);
+        require(results);
+        require(result_count);
+        *results = nullptr;
+        *result_count = 0;
+        const DetectionReport report = detect(bytes_of(rod, rod_size), stop_when_decided != 0);
+        summarise(report, summary);
+        if (report.results.empty()) return QUORVANE_OK;
+        auto* list = static_cast<quorvane_detected*>(
+            std::calloc(report.results.size(), sizeof(quorvane_detected)));
+        if (!list) throw std::bad_alloc();
+        for (size_t i = 0; i < report.results.size(); ++i) {
+            const DetectedResult& d = report.results[i];
+            quorvane_detected& out = list[i];
+            out.bytes = static_cast<int64_t>(d.bytes.size());
+            out.crc32 = d.crc32;
+            out.cycles = d.cycles;
+            out.passes = d.passes;
+            out.confirmed = d.confirmed;
+            // Every order holds each of the 254 settings once, so they always fit.
+            for (const RodSettingsPair& pair : d.settings) {
+                quorvane_rod_setting& setting = out.settings[out.setting_count++];
+                setting.rod_size = static_cast<int>(pair.rod_size);
+                setting.lz77 = pair.lz77;
+            }
         }
+        *results = list;
+        *result_count = report.results.size();
         return QUORVANE_OK;
     });
 }

@@ -91,6 +91,7 @@ typedef struct quorvane_settings {
     int32_t loop_count;  /* cycles after which auto stop is switched on (2) */
     int integrity_check; /* packing: nonzero appends the integrity trailer (1) */
     int detect;          /* unpacking: nonzero finds rod_size and lz77 as quorvane_detect() (0) */
+    int experimental;    /* shown with a run's statistics; the passes do not depend on it (0) */
 } quorvane_settings;
 
 /* Sets *settings to the desktop program's defaults (rod size 2, depth 1, level 1, LZ77 on,
@@ -107,6 +108,21 @@ typedef enum quorvane_progress_kind {
     QUORVANE_PROGRESS_REVERSE_PASS = 4 /* restoring: a reverse pass ran */
 } quorvane_progress_kind;
 
+/* What became of a forward pass. */
+typedef enum quorvane_pass_fate {
+    QUORVANE_PASS_RAN = 0,     /* the cycle goes on from its result */
+    QUORVANE_PASS_UNDONE = 1,  /* taken back: no change, the balance limit broken, or no restore */
+    QUORVANE_PASS_FALLBACK = 2 /* the pass the cycle went back to after later ones were undone */
+} quorvane_pass_fate;
+
+/* What a packing cycle ended with. */
+typedef enum quorvane_cycle_fate {
+    QUORVANE_CYCLE_KEPT = 0,          /* a new best stream; another cycle follows */
+    QUORVANE_CYCLE_FINALISED = 1,     /* the stream to write is chosen */
+    QUORVANE_CYCLE_ROLLED_BACK = 2,   /* the best earlier stream is written instead */
+    QUORVANE_CYCLE_NOT_SUCCESSFUL = 3 /* nothing worth writing */
+} quorvane_cycle_fate;
+
 /* One record of a run's progress. Fields that a kind does not use are 0. */
 typedef struct quorvane_progress {
     int kind;          /* a quorvane_progress_kind */
@@ -116,6 +132,12 @@ typedef struct quorvane_progress {
     int64_t bits_out;  /* PASS, REVERSE_PASS: data bits after it; CYCLE: the stream it built */
     int32_t low_rods;  /* rods split in the cycle so far */
     int32_t high_rods; /* rods kept whole in the cycle so far (REVERSE_PASS: those left) */
+    int fate;          /* PASS: a quorvane_pass_fate; CYCLE: a quorvane_cycle_fate */
+    int last;          /* PASS: nonzero when the cycle runs no further pass */
+    int64_t decision_bits;   /* PASS: decision bits of the cycle so far */
+    int64_t depth_threshold; /* PASS: the cycle's passes stop at this many data bits */
+    int64_t level_bits;      /* PASS: the run stops once a stream is this small */
+    int64_t best_bits;       /* CYCLE: the best stream of the run so far (0: none yet) */
 } quorvane_progress;
 
 /* Called on the calling thread during quorvane_pack() and quorvane_unpack() with each record;
@@ -165,7 +187,13 @@ typedef struct quorvane_rod_info {
     int64_t stream_bytes;          /* the rod stream: header, data, pad and decision part */
     int64_t decision_bytes;        /* the decision part */
     int decisions_start_like_zlib; /* nonzero: most likely packed with LZ77 */
-    int has_integrity_trailer;     /* nonzero: the file ends in an integrity trailer */
+    int has_integrity_trailer;     /* nonzero: the file ends in a valid integrity trailer */
+    int64_t header_data_pad_bytes; /* the rod stream before its decision part */
+    int trailer_state;             /* 0: no trailer; 1: valid; 2: tagged but damaged */
+    int trailer_version;           /* trailer_state 1, 2: the fields as found */
+    int64_t content_bytes;         /* ... the packed file's length */
+    uint32_t content_crc32;        /* ... its CRC-32 */
+    uint32_t stream_crc32;         /* ... the CRC-32 of every byte before that field */
 } quorvane_rod_info;
 
 /* Reads the outer header of the rod file in rod into *info. Errors: NULL, CORRUPT (too short
@@ -182,6 +210,7 @@ typedef struct quorvane_detection {
     int64_t passes; /* passes that packed them */
     int32_t tried;  /* settings tried */
     int32_t total;  /* settings there are */
+    int lz77_first; /* LZ77 on was tried first (the decision part looks deflated) */
 } quorvane_detection;
 
 /* Tries every rod size with LZ77 on and off (on threads of its own, one per core) and stops as
@@ -189,6 +218,32 @@ typedef struct quorvane_detection {
  * settings found when detection->results is 1. Errors: NULL, CHECKSUM (a damaged integrity
  * trailer), CORRUPT (larger than 16 MiB), MEMORY. Finding nothing is no error. */
 QUORVANE_API int quorvane_detect(const void* rod, size_t rod_size, quorvane_detection* detection);
+
+/* A rod size and LZ77 setting. */
+typedef struct quorvane_rod_setting {
+    int rod_size;
+    int lz77;
+} quorvane_rod_setting;
+
+/* One distinct file a rod file restores to, and every setting that gives it. */
+typedef struct quorvane_detected {
+    int64_t bytes;        /* the restored file's length */
+    uint32_t crc32;       /* its CRC-32 */
+    int32_t cycles;       /* packing cycles undone */
+    int64_t passes;       /* passes that packed them */
+    int confirmed;        /* the integrity trailer confirms it */
+    int setting_count;    /* settings[0 .. setting_count-1], in the order tried */
+    quorvane_rod_setting settings[256];
+} quorvane_detected;
+
+/* Like quorvane_detect() (which stops as soon as the outcome is fixed when stop_when_decided is
+ * nonzero), but lists every distinct result, as `quorvane-cli detect` does: *results (free it
+ * with quorvane_free) holds *result_count records in the order of the first setting that gave
+ * each; *summary gets the counts and the first result, and lz77_first whether LZ77 on was tried
+ * first. Errors as quorvane_detect(). */
+QUORVANE_API int quorvane_detect_all(const void* rod, size_t rod_size, int stop_when_decided,
+                                     quorvane_detection* summary, quorvane_detected** results,
+                                     size_t* result_count);
 
 /* ---- Studying a setting ----------------------------------------------------------------- */
 

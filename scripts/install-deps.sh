@@ -34,10 +34,14 @@ for group in "${groups[@]}"; do
       packages+=(fonts-noto-mono)
       # The completion test asks zsh and fish what they offer.
       packages+=(zsh fish)
+      # The Python module: pybind11 and Debian's Python; its tests run a dask cluster and draw.
+      packages+=(pybind11-dev python3-dev python3-pytest python3-distributed python3-matplotlib)
       needs+=("a C++20 compiler (GCC 12 or newer), CMake 3.25 or newer, make, pkg-config,"
               "Python 3, the development files of zlib, libzstd, liblzma, Qt 6.4 or newer"
-              "(Widgets, Charts, Svg, Test), GoogleTest and Google Benchmark; the zstd and xz commands; a"
-              "font, Xvfb to show the window without a display, zsh and fish")
+              "(Widgets, Charts, Svg, Test), GoogleTest and Google Benchmark; the zstd and xz"
+              "commands; a font, Xvfb to show the window without a display, zsh and fish;"
+              "pybind11, Python's development files, pytest, dask.distributed and matplotlib"
+              "for the Python module")
       ;;
     fuzz)
       packages+=(cmake make zlib1g-dev pkg-config libzstd-dev liblzma-dev clang libclang-rt-14-dev)

@@ -126,6 +126,21 @@ static void test_round_trips(void) {
               "%s: detect %d: %d results, rod size %d, LZ77 %d", c->name, rc, found.results,
               found.rod_size, found.lz77);
 
+        /* The full listing: the same first result, every setting tried, the trailer's length. */
+        quorvane_detection summary;
+        quorvane_detected* list = NULL;
+        size_t count = 0;
+        rc = quorvane_detect_all(rod, rod_size, 0, &summary, &list, &count);
+        CHECK(rc == QUORVANE_OK && count >= 1 && summary.tried == summary.total &&
+                  list[0].settings[0].rod_size == found.rod_size &&
+                  list[0].bytes == (int64_t)sizeof in &&
+                  (!c->integrity_check || (info.trailer_state == 1 &&
+                                           info.content_bytes == (int64_t)sizeof in &&
+                                           info.content_crc32 == list[0].crc32)),
+              "%s: detect_all %d: %zu results, %d of %d tried", c->name, rc, count, summary.tried,
+              summary.total);
+        quorvane_free(list);
+
         quorvane_study_setting setting;
         quorvane_default_study_setting(&setting);
         setting.rod_size = c->rod_size;
