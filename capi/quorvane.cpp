@@ -18,7 +18,9 @@
 #include "run/rod_detection.h"
 #include "run/run_driver.h"
 #include "run/study.h"
+#include "status/json_writer.h"
 #include "status/status_texts.h"
+#include "status/study_report.h"
 #include "zstream/memory_stream.h"
 #include "zstream/zlib_file.h"
 
@@ -271,6 +273,8 @@ void summarise(const DetectionReport& report, quorvane_detection* summary) {
     }
 }
 
+static_assert(static_cast<int>(Baseline::Zlib) == 0 && static_cast<int>(Baseline::Zstd) == 1 &&
+              static_cast<int>(Baseline::Xz) == 2 && static_cast<int>(Baseline::Entropy) == 3);
 static_assert(static_cast<int>(PassFate::Undone) == QUORVANE_PASS_UNDONE &&
               static_cast<int>(PassFate::Fallback) == QUORVANE_PASS_FALLBACK &&
               static_cast<int>(CycleFate::RolledBack) == QUORVANE_CYCLE_ROLLED_BACK &&
@@ -486,7 +490,8 @@ int quorvane_study(const void* in, size_t in_size, const quorvane_study_setting*
         *result = quorvane_study_result{};
         const auto bytes = bytes_of(in, in_size);
         const StudySetting s = study_setting(setting);
-        if (study_skip_reason(static_cast<int64_t>(bytes.size()))) {
+        if (bytes.size() < static_cast<size_t>(kMinInputSize) ||
+            bytes.size() > static_cast<size_t>(kMaxInputSize)) {
             throw EngineError(std::string(kSizeLimitMessage));
         }
         const StudyMeasurement m = study_file(bytes, s);
@@ -496,6 +501,40 @@ int quorvane_study(const void* in, size_t in_size, const quorvane_study_setting*
         result->passes = m.passes;
         result->pack_ms = m.pack_ms;
         result->restore_ms = m.restore_ms;
+        return QUORVANE_OK;
+    });
+}
+
+int quorvane_study_json(const void* in, size_t in_size, const char* name,
+                        const quorvane_study_setting* settings, size_t setting_count,
+                        unsigned baselines, int trace, char** json, size_t* json_size) {
+    return guarded([&] {
+        require(json);
+        require(json_size);
+        *json = nullptr;
+        *json_size = 0;
+        if (setting_count > 0) require(settings);
+        const auto bytes = bytes_of(in, in_size);
+        StudyPlan plan;
+        if (setting_count == 0) plan.settings = study_sweep({}, {}, {}, {}, false);
+        for (size_t i = 0; i < setting_count; ++i)
+            plan.settings.push_back(study_setting(&settings[i]));
+        for (const Baseline b : kBaselines) {
+            if ((baselines & (1u << static_cast<unsigned>(b))) != 0) plan.baselines.push_back(b);
+        }
+        plan.trace = trace != 0;
+        const FileStudy study = study_bytes(name ? name : "", bytes, plan);
+        if (study.error) std::rethrow_exception(study.error);
+        JsonWriter writer;
+        file_study_json(writer, study, plan.settings, plan.trace);
+        const std::string text = writer.text();
+        std::vector<uint8_t> out(text.begin(), text.end());
+        out.push_back(0);
+        void* buffer = nullptr;
+        size_t size = 0;
+        give(out, &buffer, &size);
+        *json = static_cast<char*>(buffer);
+        *json_size = size - 1;
         return QUORVANE_OK;
     });
 }

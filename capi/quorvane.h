@@ -227,12 +227,12 @@ typedef struct quorvane_rod_setting {
 
 /* One distinct file a rod file restores to, and every setting that gives it. */
 typedef struct quorvane_detected {
-    int64_t bytes;        /* the restored file's length */
-    uint32_t crc32;       /* its CRC-32 */
-    int32_t cycles;       /* packing cycles undone */
-    int64_t passes;       /* passes that packed them */
-    int confirmed;        /* the integrity trailer confirms it */
-    int setting_count;    /* settings[0 .. setting_count-1], in the order tried */
+    int64_t bytes;     /* the restored file's length */
+    uint32_t crc32;    /* its CRC-32 */
+    int32_t cycles;    /* packing cycles undone */
+    int64_t passes;    /* passes that packed them */
+    int confirmed;     /* the integrity trailer confirms it */
+    int setting_count; /* settings[0 .. setting_count-1], in the order tried */
     quorvane_rod_setting settings[256];
 } quorvane_detected;
 
@@ -280,6 +280,27 @@ typedef struct quorvane_study_result {
 QUORVANE_API int quorvane_study(const void* in, size_t in_size,
                                 const quorvane_study_setting* setting,
                                 quorvane_study_result* result);
+
+/* The baselines a study compares the settings with: an OR of these bits. */
+typedef enum quorvane_baseline {
+    QUORVANE_BASELINE_ZLIB = 1,    /* the zlib stream of `quorvane-cli compress` (level 9) */
+    QUORVANE_BASELINE_ZSTD = 2,    /* what `zstd -19` writes (frame with size and checksum) */
+    QUORVANE_BASELINE_XZ = 4,      /* what `xz -9e` writes (.xz container, CRC64) */
+    QUORVANE_BASELINE_ENTROPY = 8, /* the order-0 entropy of the bytes: a reference, not a bound */
+    QUORVANE_BASELINES_ALL = 15
+} quorvane_baseline;
+
+/* Studies in (any size: above 32767 bytes in blocks of 32767 bytes, each packed as a file of its
+ * own) under the setting_count settings (NULL, 0: rod sizes 2, 3, 4 and 8 with the defaults),
+ * beside the baselines (an OR of quorvane_baseline), and gives the file's record exactly as
+ * `quorvane-cli study --json` writes it in "files": a JSON object in UTF-8 naming the input name
+ * (NULL: ""), with the pass and cycle records of every run when trace is nonzero. *json (free it
+ * with quorvane_free) ends in a newline and a NUL, which *json_size does not count. An input under
+ * 82 bytes gives a record with "skipped". Runs on the calling thread. Errors: NULL, SETTING,
+ * MEMORY. */
+QUORVANE_API int quorvane_study_json(const void* in, size_t in_size, const char* name,
+                                     const quorvane_study_setting* settings, size_t setting_count,
+                                     unsigned baselines, int trace, char** json, size_t* json_size);
 
 /* ---- Whole-buffer zlib ------------------------------------------------------------------ */
 

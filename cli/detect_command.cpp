@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "cli/json_writer.h"
+#include "status/json_writer.h"
 #include "cli/progress_line.h"
 #include "rodfile/rod_header.h"
 #include "run/restoration.h"

@@ -7,7 +7,7 @@
 #include <utility>
 #include <variant>
 
-#include "cli/json_writer.h"
+#include "status/json_writer.h"
 #include "rodfile/rod_info.h"
 #include "zstream/file_stream.h"
 

@@ -9,8 +9,8 @@
 #include <quorvane.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -258,8 +258,7 @@ py::dict detect(const py::bytes& rod) {
     return d;
 }
 
-py::bytes zlib_call(const py::bytes& data,
-                    int (*call)(const void*, size_t, void**, size_t*)) {
+py::bytes zlib_call(const py::bytes& data, int (*call)(const void*, size_t, void**, size_t*)) {
     const std::string in = data;
     Owned out;
     int code;
@@ -271,27 +270,11 @@ py::bytes zlib_call(const py::bytes& data,
     return out.bytes();
 }
 
-const char* outcome_name(int outcome) {
-    switch (outcome) {
-        case QUORVANE_STUDY_PACKED:
-            return "packed";
-        case QUORVANE_STUDY_NOT_SUCCESSFUL:
-            return "not successful";
-        default:
-            return "not restored";
-    }
-}
-
-// One file under every setting of a sweep: the record of `quorvane-cli study --json`.
-py::dict study(const std::string& name, const py::bytes& data, const py::list& sweep,
-               const py::tuple& baselines, bool trace) {
-    (void)trace;
+// One file under every setting of a sweep: its record of `quorvane-cli study --json`, as JSON.
+std::string study(const std::string& name, const py::bytes& data, const py::list& sweep,
+                  const py::tuple& baselines, bool trace) {
     const std::string in = data;
-    py::dict file;
-    file["file"] = name;
-    file["input_bytes"] = in.size();
     std::vector<quorvane_study_setting> settings;
-    std::vector<std::string> texts;
     for (const py::handle item : sweep) {
         const py::dict d = py::reinterpret_borrow<py::dict>(item);
         quorvane_study_setting s;
@@ -303,52 +286,30 @@ py::dict study(const std::string& name, const py::bytes& data, const py::list& s
         s.loops = d["loops"].cast<int32_t>();
         settings.push_back(s);
     }
-    std::vector<quorvane_study_result> results(settings.size());
-    int code = QUORVANE_OK;
-    size_t zlib_bytes = 0;
+    static const std::map<std::string, unsigned> kBits = {{"zlib", QUORVANE_BASELINE_ZLIB},
+                                                          {"zstd", QUORVANE_BASELINE_ZSTD},
+                                                          {"xz", QUORVANE_BASELINE_XZ},
+                                                          {"entropy", QUORVANE_BASELINE_ENTROPY}};
+    unsigned bits = 0;
+    for (const py::handle b : baselines) {
+        const auto found = kBits.find(b.cast<std::string>());
+        if (found == kBits.end()) {
+            throw py::value_error("unknown baseline '" + b.cast<std::string>() +
+                                  "' (zlib, zstd, xz, entropy)");
+        }
+        bits |= found->second;
+    }
+    char* json = nullptr;
+    size_t size = 0;
+    int code;
     {
         py::gil_scoped_release release;
-        for (size_t i = 0; i < settings.size() && code == QUORVANE_OK; ++i)
-            code = quorvane_study(in.data(), in.size(), &settings[i], &results[i]);
-        Owned z;
-        if (code == QUORVANE_OK &&
-            quorvane_zlib_compress(in.data(), in.size(), &z.data, &z.size) == QUORVANE_OK)
-            zlib_bytes = z.size;
-    }
-    if (code == QUORVANE_ERROR_SIZE_LIMIT) {
-        file["skipped"] = quorvane_last_error();
-        return file;
+        code = quorvane_study_json(in.data(), in.size(), name.c_str(), settings.data(),
+                                   settings.size(), bits, trace, &json, &size);
     }
     if (code != QUORVANE_OK) raise_code(code);
-    (void)baselines;
-    file["zlib_bytes"] = zlib_bytes;
-    py::list records;
-    for (size_t i = 0; i < settings.size(); ++i) {
-        const quorvane_study_result& m = results[i];
-        const quorvane_study_setting& s = settings[i];
-        py::dict r;
-        std::string text = "-r " + std::to_string(s.rod_size) + " -d " + std::to_string(s.depth);
-        if (!s.lz77) text += " --no-lz77";
-        if (s.single) text += " --single";
-        if (s.loops != 2) text += " --loops " + std::to_string(s.loops);
-        r["settings"] = text;
-        r["rod_size"] = s.rod_size;
-        r["depth"] = s.depth;
-        r["lz77"] = s.lz77 != 0;
-        r["single"] = s.single != 0;
-        r["loops"] = s.loops;
-        r["outcome"] = outcome_name(m.outcome);
-        r["pack_ms"] = m.pack_ms;
-        if (m.outcome != QUORVANE_STUDY_NOT_SUCCESSFUL) {
-            r["rod_bytes"] = m.rod_bytes;
-            r["cycles"] = m.cycles;
-            r["passes"] = m.passes;
-            r["restore_ms"] = m.restore_ms;
-        }
-        records.append(r);
-    }
-    file["results"] = records;
-    return file;
+    const Owned owned{json, size};
+    return std::string(json, size);
 }
 
 }  // namespace

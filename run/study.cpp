@@ -250,8 +250,8 @@ class StudyObserver : public SilentObserver {
 
 }  // namespace
 
-StudyMeasurement study_file(std::span<const uint8_t> bytes, const StudySetting& setting,
-                            bool trace, const std::function<bool()>& proceed) {
+StudyMeasurement study_file(std::span<const uint8_t> bytes, const StudySetting& setting, bool trace,
+                            const std::function<bool()>& proceed) {
     if (bytes.size() < static_cast<size_t>(kMinInputSize) ||
         bytes.size() > static_cast<size_t>(kMaxInputSize)) {
         throw EngineError("cannot study " + std::to_string(bytes.size()) + " bytes");
@@ -469,27 +469,25 @@ class StudyRun {
 
 }  // namespace
 
-FileStudy study_path(const std::string& path, const StudyPlan& plan,
-                     const std::function<bool()>& proceed,
-                     const std::function<void(size_t done)>& progress) {
+FileStudy study_bytes(std::string name, std::span<const uint8_t> bytes, const StudyPlan& plan,
+                      const std::function<bool()>& proceed,
+                      const std::function<void(size_t done)>& progress) {
     FileStudy study;
-    study.path = path;
+    study.path = std::move(name);
+    study.input_bytes = static_cast<int64_t>(bytes.size());
+    study.skipped = study_skip_reason(study.input_bytes);
+    if (study.skipped) return study;
     try {
-        FileStart start = read_file_start(path, SIZE_MAX);
-        study.input_bytes = start.size >= 0 ? start.size : static_cast<int64_t>(start.bytes.size());
-        study.skipped = study_skip_reason(study.input_bytes);
-        if (study.skipped) return study;
-        const std::vector<uint8_t>& bytes = start.bytes;
         study.zlib_bytes = static_cast<int64_t>(compress_bytes(bytes.data(), bytes.size()).size());
         for (const Baseline b : plan.baselines) {
             study.baselines[static_cast<size_t>(b)] =
                 b == Baseline::Zlib ? study.zlib_bytes : baseline_bytes(b, bytes);
         }
-        study.blocks = study_blocks(static_cast<int64_t>(bytes.size()));
+        study.blocks = study_blocks(study.input_bytes);
         for (size_t s = 0; s < plan.settings.size(); ++s) {
             for (StudyBlock& block : study.blocks) {
                 if (block.input_bytes < kMinInputSize) continue;  // stored as it is
-                const std::span<const uint8_t> part = std::span(bytes).subspan(
+                const std::span<const uint8_t> part = bytes.subspan(
                     static_cast<size_t>(block.offset), static_cast<size_t>(block.input_bytes));
                 block.measurements.push_back(
                     study_file(part, plan.settings[s], plan.trace, proceed));
@@ -500,6 +498,23 @@ FileStudy study_path(const std::string& path, const StudyPlan& plan,
     } catch (...) {
         study.error = std::current_exception();
     }
+    return study;
+}
+
+FileStudy study_path(const std::string& path, const StudyPlan& plan,
+                     const std::function<bool()>& proceed,
+                     const std::function<void(size_t done)>& progress) {
+    FileStart start;
+    try {
+        start = read_file_start(path, SIZE_MAX);
+    } catch (...) {
+        FileStudy study;
+        study.path = path;
+        study.error = std::current_exception();
+        return study;
+    }
+    FileStudy study = study_bytes(path, start.bytes, plan, proceed, progress);
+    if (start.size >= 0) study.input_bytes = start.size;
     return study;
 }
 

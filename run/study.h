@@ -130,6 +130,10 @@ std::vector<FileStudy> study_files(const std::vector<std::string>& paths, const 
 FileStudy study_path(const std::string& path, const StudyPlan& plan,
                      const std::function<bool()>& proceed = {},
                      const std::function<void(size_t done)>& progress = {});
+// The same for bytes in memory, named name in the results.
+FileStudy study_bytes(std::string name, std::span<const uint8_t> bytes, const StudyPlan& plan,
+                      const std::function<bool()>& proceed = {},
+                      const std::function<void(size_t done)>& progress = {});
 
 // The bytes a measurement stands for in sums over files: the rod stream, or the input's own
 // size where packing did not give a rod stream that restores (the file then stays as it is).

@@ -297,8 +297,7 @@ void StudyWindow::StartClick() {
     thread_ = QThread::create([job = job_, path, sweep] {
         job->result = study_path(
             path, StudyPlan{sweep, {Baseline::Zlib, Baseline::Zstd, Baseline::Xz}, false},
-            [&job] { return !job->cancel.load(); },
-            [&job](size_t done) { job->done = done; });
+            [&job] { return !job->cancel.load(); }, [&job](size_t done) { job->done = done; });
     });
     connect(thread_, &QThread::finished, this, &StudyWindow::finished);
     set_busy(true);

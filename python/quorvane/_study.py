@@ -1,5 +1,6 @@
 """Studies of many files, on any concurrent.futures-style executor."""
 
+import json
 import os
 
 from . import _core
@@ -15,7 +16,7 @@ def _sweep(rod_sizes, depths, lz77, loops, single):
 def _study_one(name, data, sweep, baselines, trace):
     """One file under every setting; runs where the executor puts it (module level, so that
     process pools and clusters can pickle it)."""
-    return _core.study(name, data, sweep, baselines, trace)
+    return json.loads(_core.study(name, data, sweep, baselines, trace))
 
 
 def _named(item):

@@ -1,10 +1,10 @@
 // json_writer.cpp -- commas, escapes and numbers of a compact JSON document.
-#include "cli/json_writer.h"
+#include "status/json_writer.h"
 
 #include <cmath>
 #include <cstdio>
 
-namespace quorvane::cli {
+namespace quorvane {
 namespace {
 
 void append_escape(std::string& out, unsigned code) {
@@ -156,4 +156,4 @@ JsonWriter& JsonWriter::null() {
     return *this;
 }
 
-}  // namespace quorvane::cli
+}  // namespace quorvane

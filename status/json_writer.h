@@ -1,4 +1,4 @@
-// json_writer.h -- a small writer of one JSON document, for --json.
+// json_writer.h -- a small writer of one JSON document: the records of --json and of the library.
 #pragma once
 
 #include <cstdint>
@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quorvane::cli {
+namespace quorvane {
 
 // Builds a compact document; the caller nests the calls correctly (a key before each value of
 // an object).
@@ -39,4 +39,4 @@ class JsonWriter {
     bool after_key_ = false;
 };
 
-}  // namespace quorvane::cli
+}  // namespace quorvane
