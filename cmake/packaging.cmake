@@ -133,7 +133,11 @@ add_custom_command(OUTPUT ${packaging_build}/changelog.gz
                    DEPENDS ${packaging_build}/changelog
                    COMMENT "Compressing the changelog" VERBATIM)
 add_custom_target(quorvane_changelog ALL DEPENDS ${packaging_build}/changelog.gz)
-foreach(package quorvane ${QUORVANE_LIBRARY_PACKAGE} libquorvane-dev)
+set(QUORVANE_PACKAGES quorvane ${QUORVANE_LIBRARY_PACKAGE} libquorvane-dev)
+if(TARGET quorvane_python)
+  list(APPEND QUORVANE_PACKAGES python3-quorvane)
+endif()
+foreach(package IN LISTS QUORVANE_PACKAGES)
   install(FILES ${packaging_source}/copyright ${packaging_build}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package} COMPONENT ${package})
 endforeach()
@@ -146,7 +150,7 @@ set(CPACK_PACKAGE_VENDOR "Dozazez")
 set(CPACK_PACKAGE_CONTACT "${QUORVANE_PACKAGE_CONTACT}")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL quorvane ${QUORVANE_LIBRARY_PACKAGE} libquorvane-dev)
+set(CPACK_COMPONENTS_ALL ${QUORVANE_PACKAGES})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
@@ -198,6 +202,19 @@ ${about_quorvane}
 This package holds what a program needs to build against libquorvane: the
 header quorvane.h, the pkg-config file quorvane.pc and the CMake package
 (find_package(Quorvane), target Quorvane::quorvane).")
+
+set(CPACK_DEBIAN_PYTHON3-QUORVANE_PACKAGE_NAME python3-quorvane)
+set(CPACK_DEBIAN_PYTHON3-QUORVANE_PACKAGE_SECTION python)
+# The extension is built for Debian 12's Python 3.11; it finds the library by its soname.
+set(CPACK_DEBIAN_PYTHON3-QUORVANE_PACKAGE_DEPENDS
+    "${QUORVANE_LIBRARY_PACKAGE} (= ${PROJECT_VERSION}), python3 (>= 3.11), python3 (<< 3.12)")
+set(CPACK_DEBIAN_PYTHON3-QUORVANE_PACKAGE_SUGGESTS "python3-distributed, python3-matplotlib")
+set(CPACK_DEBIAN_PYTHON3-QUORVANE_DESCRIPTION
+    "bit-level centrifuge packing library - Python 3 module
+${about_quorvane}
+This package holds the Python module quorvane: pack, unpack, test, info,
+detect, study and zlib on bytes, studies of many files on any executor (a
+process pool, a dask cluster), and plots of studies and runs.")
 
 # CPack calls ldconfig from maintainer scripts; Debian wants the ldconfig trigger instead. The
 # library's package is rebuilt with the trigger in place of those scripts once CPack made it.

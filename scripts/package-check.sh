@@ -16,7 +16,7 @@ fail() {
   exit 1
 }
 
-packages=(quorvane libquorvane1 libquorvane-dev)
+packages=(quorvane libquorvane1 libquorvane-dev python3-quorvane)
 for package in "${packages[@]}"; do
   if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q installed; then
     fail "$package is installed already; this check would remove it. Remove it first."
@@ -139,6 +139,16 @@ EOF
   [ "${said%% *}" = "$version" ] || fail "the example built with find_package says '$said'"
   echo "find_package: $said"
 )
+
+step "the installed Python module"
+# Debian's own Python, from outside the source tree, so that only the installed module is found.
+(cd "$work" && /usr/bin/python3 -c '
+import quorvane, sys
+data = open(sys.argv[1], "rb").read()
+rod = quorvane.pack(data)
+assert quorvane.unpack(rod) == data and quorvane.__version__ == sys.argv[2]
+print("python3: packed %d bytes to %d, restored exactly" % (len(data), len(rod)))
+' "$OLDPWD/samples/sparse.bin" "$version") || fail "the installed Python module does not work"
 
 step "removing the packages"
 # "/." is the root folder, which a package built by dpkg-deb lists.

@@ -160,6 +160,30 @@ static void test_round_trips(void) {
     }
 }
 
+/* The study's record: the same rod bytes as quorvane_study, the baselines asked for only. */
+static void test_study_json(void) {
+    static unsigned char in[5000];
+    sparse_input(in, sizeof in, 3);
+    quorvane_study_setting setting;
+    quorvane_default_study_setting(&setting);
+    quorvane_study_result one;
+    int rc = quorvane_study(in, sizeof in, &setting, &one);
+    char* json = NULL;
+    size_t size = 0;
+    rc |= quorvane_study_json(in, sizeof in, "in", &setting, 1, QUORVANE_BASELINE_XZ, 0, &json,
+                              &size);
+    char expected[64];
+    snprintf(expected, sizeof expected, "\"rod_bytes\":%lld,", (long long)one.rod_bytes);
+    CHECK(rc == QUORVANE_OK && json && strlen(json) == size && strstr(json, expected) &&
+              strstr(json, "\"xz_bytes\":") && !strstr(json, "\"zstd_bytes\":") &&
+              strstr(json, "\"verdict\":{"),
+          "study_json %d: %s", rc, json ? json : "(none)");
+    quorvane_free(json);
+    rc = quorvane_study_json(in, 81, NULL, NULL, 0, 0, 0, &json, &size);
+    CHECK(rc == QUORVANE_OK && strstr(json, "\"skipped\":"), "study_json of 81 bytes %d", rc);
+    quorvane_free(json);
+}
+
 static void test_zlib(void) {
     static unsigned char in[5000];
     sparse_input(in, sizeof in, 3);
@@ -346,6 +370,7 @@ int main(void) {
           quorvane_version());
     test_round_trips();
     test_zlib();
+    test_study_json();
     test_refusals();
     test_progress();
     test_threads();
