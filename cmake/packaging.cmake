@@ -205,9 +205,11 @@ header quorvane.h, the pkg-config file quorvane.pc and the CMake package
 
 set(CPACK_DEBIAN_PYTHON3-QUORVANE_PACKAGE_NAME python3-quorvane)
 set(CPACK_DEBIAN_PYTHON3-QUORVANE_PACKAGE_SECTION python)
-# The extension is built for Debian 12's Python 3.11; it finds the library by its soname.
+# The extension is built for Debian 12's Python 3.11 and links libquorvane, which
+# dpkg-shlibdeps cannot see in a package being built beside it: its dependencies are named here.
+set(CPACK_DEBIAN_PYTHON3-QUORVANE_PACKAGE_SHLIBDEPS OFF)
 set(CPACK_DEBIAN_PYTHON3-QUORVANE_PACKAGE_DEPENDS
-    "${QUORVANE_LIBRARY_PACKAGE} (= ${PROJECT_VERSION}), python3 (>= 3.11), python3 (<< 3.12)")
+    "${QUORVANE_LIBRARY_PACKAGE} (= ${PROJECT_VERSION}), python3 (>= 3.11), python3 (<< 3.12), libc6 (>= 2.34), libgcc-s1 (>= 3.0), libstdc++6 (>= 12)")
 set(CPACK_DEBIAN_PYTHON3-QUORVANE_PACKAGE_SUGGESTS "python3-distributed, python3-matplotlib")
 set(CPACK_DEBIAN_PYTHON3-QUORVANE_DESCRIPTION
     "bit-level centrifuge packing library - Python 3 module

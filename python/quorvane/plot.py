@@ -42,7 +42,7 @@ def plot_study(results, path, *, title=None):
         raise ValueError("no studied file in the results")
     settings = [m["settings"] for m in files[0]["results"]]
     width = 0.8 / max(1, len(settings))
-    fig, ax = plt.subplots(figsize=(max(6.0, 1.2 * len(files) + 2), 4.5), layout="constrained")
+    fig, ax = plt.subplots(figsize=(max(7.5, 1.2 * len(files) + 4), 4.5), layout="constrained")
     for s, setting in enumerate(settings):
         xs, ys = [], []
         for i, f in enumerate(files):
@@ -62,7 +62,7 @@ def plot_study(results, path, *, title=None):
     ax.set_xticklabels([_short(f["file"]) for f in files], rotation=30, ha="right")
     ax.set_ylabel("output / input")
     ax.set_title(title or "rod stream size per setting, with baselines")
-    ax.legend(fontsize="small", ncols=2)
+    ax.legend(fontsize="small", loc="upper left", bbox_to_anchor=(1.01, 1.0))
     _save(plt, fig, path)
 
 
@@ -94,7 +94,8 @@ def plot_trace(records, path, *, level_bits=None, title=None):
     ax.set_xlabel("pass (across the whole run)")
     ax.set_ylabel("bits")
     ax.set_title(title or "stream size per pass")
-    ax.set_ylim(bottom=0)
+    # The sizes fall by orders of magnitude; a log scale shows the end of the run beside its start.
+    ax.set_yscale("log")
     ax.legend(fontsize="small")
     _save(plt, fig, path)
 
