@@ -110,7 +110,7 @@ struct Progress {
                 record["low_rods"] = r->low_rods;
                 record["high_rods"] = r->high_rods;
                 if (r->kind == QUORVANE_PROGRESS_PASS) {
-                    static const char* const fates[] = {"ran", "undone", "fallback"};
+                    static const char* const fates[] = {"kept", "undone", "fallback"};
                     record["fate"] = fates[r->fate % 3];
                     record["last"] = r->last != 0;
                     record["decision_bits"] = r->decision_bits;
