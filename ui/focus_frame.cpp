@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QMenuBar>
 #include <QPainter>
+#include <QSplitter>
 
 #include "ui/contrast.h"
 
@@ -18,6 +19,9 @@ class FocusFollower : public QObject {
 
     void focus_changed(QWidget*, QWidget* now) {
         QWidget* parent = now != nullptr ? now->parentWidget() : nullptr;
+        // A splitter takes every child widget for a pane of its own: draw in what holds it.
+        while (qobject_cast<QSplitter*>(parent) != nullptr)
+            parent = parent->parentWidget();
         // The menu bar marks its own entry; a window has no parent to draw in.
         const bool framed = parent != nullptr && !now->isWindow() &&
                             qobject_cast<QMenuBar*>(now) == nullptr &&
@@ -74,7 +78,8 @@ void FocusFrame::place() {
         hide();
         return;
     }
-    setGeometry(target_->geometry().adjusted(-kWidth, -kWidth, kWidth, kWidth));
+    const QRect area(target_->mapTo(parentWidget(), QPoint(0, 0)), target_->size());
+    setGeometry(area.adjusted(-kWidth, -kWidth, kWidth, kWidth));
     raise();
     show();
     update();

@@ -30,6 +30,7 @@
 #include <cstdio>
 
 #include "engine/errors.h"
+#include "status/study_report.h"
 #include "ui/chart_files.h"
 #include "ui/message_boxes.h"
 #include "ui/run_chart_window.h"
@@ -66,18 +67,6 @@ const char* const kHeaders[kColumns] = {"Settings", "Rod size",  "LZ77",      "D
 
 QString setting_name(const StudySetting& s) {
     return QStringLiteral("r%1 %2d%3").arg(s.rod_size).arg(s.lz77 ? "Z " : "").arg(s.depth);
-}
-
-QString outcome_name(StudyOutcome outcome) {
-    switch (outcome) {
-        case StudyOutcome::Packed:
-            return QStringLiteral("packed");
-        case StudyOutcome::NotSuccessful:
-            return QStringLiteral("not successful");
-        case StudyOutcome::NotRestored:
-            return QStringLiteral("not restored");
-    }
-    return {};
 }
 
 double ratio_of(int64_t output, int64_t input) {
@@ -159,25 +148,36 @@ StudyWindow::StudyWindow(SettingTexts& settings, std::function<QString()> loaded
     chart_->legend()->setAlignment(Qt::AlignBottom);
     bars_ = new QBarSeries(chart_);
     bars_->setObjectName(QStringLiteral("ratios"));
-    zlib_ = new QLineSeries(chart_);
-    zlib_->setObjectName(QStringLiteral("zlib"));
-    zlib_->setName(QStringLiteral("zlib"));
-    zlib_->setPen(QPen(QColor(0xd0, 0x30, 0x30), 2, Qt::DashLine));
     chart_->addSeries(bars_);
-    chart_->addSeries(zlib_);
+    const struct {
+        Baseline baseline;
+        QColor colour;
+        Qt::PenStyle style;
+    } kLines[] = {{Baseline::Zlib, QColor(0xd0, 0x30, 0x30), Qt::DashLine},
+                  {Baseline::Zstd, QColor(0x20, 0x80, 0x30), Qt::DashDotLine},
+                  {Baseline::Xz, QColor(0x70, 0x30, 0xb0), Qt::DotLine}};
+    for (const auto& line : kLines) {
+        auto* series = new QLineSeries(chart_);
+        series->setObjectName(QString::fromLatin1(baseline_name(line.baseline)));
+        series->setName(QString::fromLatin1(baseline_label(line.baseline)));
+        series->setPen(QPen(line.colour, 2, line.style));
+        chart_->addSeries(series);
+        baseline_lines_.emplace_back(line.baseline, series);
+    }
     settings_axis_ = new QBarCategoryAxis(chart_);
     ratio_axis_ = new QValueAxis(chart_);
     ratio_axis_->setTitleText(QStringLiteral("Ratio"));
     ratio_axis_->setLabelFormat(QStringLiteral("%.2f"));
     chart_->addAxis(settings_axis_, Qt::AlignBottom);
     chart_->addAxis(ratio_axis_, Qt::AlignLeft);
-    for (QAbstractSeries* series :
-         {static_cast<QAbstractSeries*>(bars_), static_cast<QAbstractSeries*>(zlib_)}) {
+    bars_->attachAxis(settings_axis_);
+    bars_->attachAxis(ratio_axis_);
+    for (const auto& [baseline, series] : baseline_lines_) {
         series->attachAxis(settings_axis_);
         series->attachAxis(ratio_axis_);
+        // No reference line in the legend before there is one.
+        chart_->legend()->markers(series).front()->setVisible(false);
     }
-    // No reference line in the legend before there is one.
-    chart_->legend()->markers(zlib_).front()->setVisible(false);
     view_ = new QChartView(chart_, this);
     view_->setObjectName(QStringLiteral("StudyView"));
     view_->setRenderHint(QPainter::Antialiasing);
@@ -330,7 +330,10 @@ void StudyWindow::finished() {
 
 void StudyWindow::show_result() {
     bars_->clear();
-    zlib_->clear();
+    for (const auto& [baseline, series] : baseline_lines_) {
+        series->clear();
+        chart_->legend()->markers(series).front()->setVisible(false);
+    }
     settings_axis_->clear();
     table_->setSortingEnabled(false);
     table_->setRowCount(0);
@@ -368,7 +371,7 @@ void StudyWindow::show_result() {
         table_->setItem(row, kRodSize, cell(s.rod_size));
         table_->setItem(row, kLz77, cell(s.lz77 ? QStringLiteral("on") : QStringLiteral("off")));
         table_->setItem(row, kDepth, cell(s.depth));
-        table_->setItem(row, kOutcome, cell(outcome_name(m.outcome)));
+        table_->setItem(row, kOutcome, cell(QString::fromLatin1(outcome_name(m.outcome))));
         table_->setItem(row, kRodBytes,
                         cell(packed ? QVariant(qlonglong{m.rod_bytes}) : QVariant()));
         table_->setItem(
@@ -382,11 +385,17 @@ void StudyWindow::show_result() {
     table_->setSortingEnabled(true);
     bars_->append(ratios);
     settings_axis_->append(names);
+    for (const auto& [baseline, series] : baseline_lines_) {
+        const std::optional<int64_t> bytes = f.baseline(baseline);
+        if (!bytes) continue;
+        const double ratio = ratio_of(*bytes, f.input_bytes);
+        // Across the whole width: the bars stand at 0 .. n-1.
+        series->append(-0.5, ratio);
+        series->append(static_cast<double>(names.size()) - 0.5, ratio);
+        chart_->legend()->markers(series).front()->setVisible(true);
+        top = std::max(top, ratio);
+    }
     const double zlib = ratio_of(f.zlib_bytes, f.input_bytes);
-    // Across the whole width: the bars stand at 0 .. n-1.
-    zlib_->append(-0.5, zlib);
-    zlib_->append(static_cast<double>(names.size()) - 0.5, zlib);
-    chart_->legend()->markers(zlib_).front()->setVisible(true);
     ratio_axis_->setRange(0, std::max(top * 1.1, 0.05));
     ratio_axis_->applyNiceNumbers();
 
@@ -400,16 +409,13 @@ void StudyWindow::show_result() {
     const StudyMeasurement& best = f.measurements[static_cast<size_t>(f.best)];
     const double ratio = ratio_of(best.rod_bytes, f.input_bytes);
     const QString name = setting_name(studied_sweep_[static_cast<size_t>(f.best)]);
-    verdict_->setText(
-        ratio < zlib
-            ? QStringLiteral("%1: best is %2 at %3 of the file, below zlib's %4: worth it.")
-                  .arg(file, name)
-                  .arg(ratio, 0, 'f', 3)
-                  .arg(zlib, 0, 'f', 3)
-            : QStringLiteral("%1: best is %2 at %3 of the file; zlib does better at %4.")
-                  .arg(file, name)
-                  .arg(ratio, 0, 'f', 3)
-                  .arg(zlib, 0, 'f', 3));
+    // The verdict against the smallest compressor's file, as study gives it: no softening.
+    const std::optional<StudyVerdict> verdict = file_verdict(f);
+    verdict_->setText(QStringLiteral("%1: best is %2 at %3 of the file; %4.")
+                          .arg(file, name)
+                          .arg(ratio, 0, 'f', 3)
+                          .arg(verdict ? QString::fromStdString(verdict->text())
+                                       : QStringLiteral("no compressor to compare with")));
 }
 
 void StudyWindow::take_setting(int row) {

@@ -88,7 +88,8 @@ class StudyWindow : public QWidget {
     QChart* chart_ = nullptr;
     QChartView* view_ = nullptr;
     QBarSeries* bars_ = nullptr;
-    QLineSeries* zlib_ = nullptr;
+    // The compressors' ratios as reference lines: zlib, zstd -19, xz -9e.
+    std::vector<std::pair<Baseline, QLineSeries*>> baseline_lines_;
     QBarCategoryAxis* settings_axis_ = nullptr;
     QValueAxis* ratio_axis_ = nullptr;
     QTableWidget* table_ = nullptr;
