@@ -201,7 +201,8 @@ void ChartStudyTest::chartFollowsPackingAndUnpacking() {
 
 void ChartStudyTest::studyTableIsTheCommandLinesStudy() {
     QTemporaryDir dir;
-    const QString path = PutFile(dir, QStringLiteral("sparse.bin"), SparseBytes(3000, 40));
+    const QString path =
+        PutFile(dir, QStringLiteral("sparse.bin"), to_qbytes(sparse_bytes(3000, 1, 40)));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     window->load_input_file(path);
@@ -250,7 +251,8 @@ void ChartStudyTest::studyTableIsTheCommandLinesStudy() {
 
 void ChartStudyTest::doubleClickTakesTheSetting() {
     QTemporaryDir dir;
-    const QString path = PutFile(dir, QStringLiteral("sparse.bin"), SparseBytes(2000, 40));
+    const QString path =
+        PutFile(dir, QStringLiteral("sparse.bin"), to_qbytes(sparse_bytes(2000, 1, 40)));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     window->load_input_file(path);
@@ -279,7 +281,7 @@ void ChartStudyTest::doubleClickTakesTheSetting() {
 
 void ChartStudyTest::cancelStopsAStudy() {
     QTemporaryDir dir;
-    const QString path = PutFile(dir, QStringLiteral("big.bin"), SparseBytes(32000, 50));
+    const QString path = PutFile(dir, QStringLiteral("big.bin"), to_qbytes(sparse_bytes(32000)));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     window->load_input_file(path);
@@ -306,7 +308,7 @@ void ChartStudyTest::cancelStopsAStudy() {
 
 void ChartStudyTest::studyAndRunKeptApart() {
     QTemporaryDir dir;
-    const QString path = PutFile(dir, QStringLiteral("big.bin"), SparseBytes(32000, 50));
+    const QString path = PutFile(dir, QStringLiteral("big.bin"), to_qbytes(sparse_bytes(32000)));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     window->load_input_file(path);
@@ -340,7 +342,8 @@ void ChartStudyTest::studyAndRunKeptApart() {
 
 void ChartStudyTest::savedFiles() {
     QTemporaryDir dir;
-    const QString path = PutFile(dir, QStringLiteral("sparse.bin"), SparseBytes(1000, 40));
+    const QString path =
+        PutFile(dir, QStringLiteral("sparse.bin"), to_qbytes(sparse_bytes(1000, 1, 40)));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     window->ChartClick();

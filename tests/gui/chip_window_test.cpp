@@ -208,7 +208,7 @@ void ChipWindowTest::dialogShowsTheDrawing() {
 
 void ChipWindowTest::savedBitmapHasOneBitPerPixel() {
     QTemporaryDir dir;
-    const QString input = PutFile(dir, QStringLiteral("in.bin"), SparseBytes(300, 50));
+    const QString input = PutFile(dir, QStringLiteral("in.bin"), to_qbytes(sparse_bytes(300)));
     // A private input gives a private bitmap.
     QFile::setPermissions(input, QFile::ReadOwner | QFile::WriteOwner);
     auto window = ShowMainWindow();
@@ -252,7 +252,7 @@ void ChipWindowTest::savedBitmapHasOneBitPerPixel() {
 
 void ChipWindowTest::untickedBoxSavesNothing() {
     QTemporaryDir dir;
-    const QString input = PutFile(dir, QStringLiteral("in.bin"), SparseBytes(300, 50));
+    const QString input = PutFile(dir, QStringLiteral("in.bin"), to_qbytes(sparse_bytes(300)));
     auto window = ShowMainWindow();
     window->load_input_file(input);
     std::mt19937 rng(2);

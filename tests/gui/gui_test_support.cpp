@@ -6,7 +6,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <random>
 
 namespace quorvane::test {
 
@@ -48,13 +47,9 @@ int ModalAnswerer::count(const QString& type) const {
     return n;
 }
 
-QByteArray SparseBytes(int size, int every, unsigned seed) {
-    std::mt19937 rng(seed);
-    QByteArray bytes(size, '\0');
-    for (char& byte : bytes) {
-        if (rng() % static_cast<unsigned>(every) == 0) byte = static_cast<char>(rng() & 0xFF);
-    }
-    return bytes;
+QByteArray to_qbytes(const std::vector<uint8_t>& bytes) {
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<qsizetype>(bytes.size()));
 }
 
 QString PutFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {

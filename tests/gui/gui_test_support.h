@@ -11,8 +11,10 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/main_window.h"
+#include "tests/samples.h"
 
 namespace quorvane::test {
 
@@ -42,8 +44,8 @@ class ModalAnswerer : public QObject {
     QTimer timer_;
 };
 
-// Bytes with one random byte in `every`, the rest zero: packs well for every > 2.
-QByteArray SparseBytes(int size, int every, unsigned seed = 1);
+// The shared sample data as Qt bytes.
+QByteArray to_qbytes(const std::vector<uint8_t>& bytes);
 // Writes a file; returns its path.
 QString PutFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes);
 QByteArray ReadAll(const QString& path);

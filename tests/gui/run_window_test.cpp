@@ -73,7 +73,7 @@ class RunWindowTest : public QObject {
 
 void RunWindowTest::packThenUnpack() {
     QTemporaryDir dir;
-    const QByteArray original = SparseBytes(3000, 50);
+    const QByteArray original = to_qbytes(sparse_bytes(3000));
     const QString input = PutFile(dir, QStringLiteral("data.bin"), original);
     auto window = ShowMainWindow();
     QString chip_size;
@@ -153,7 +153,7 @@ void RunWindowTest::notSuccessful() {
 
 void RunWindowTest::errorInRunReenablesButtons() {
     QTemporaryDir dir;
-    const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(3000, 50));
+    const QString input = PutFile(dir, QStringLiteral("data.bin"), to_qbytes(sparse_bytes(3000)));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     window->settings().set(Setting::LoopCount, "abc");
@@ -168,7 +168,7 @@ void RunWindowTest::errorInRunReenablesButtons() {
 
 void RunWindowTest::fullDiskGivesTheReason() {
     QTemporaryDir dir;
-    const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(3000, 50));
+    const QString input = PutFile(dir, QStringLiteral("data.bin"), to_qbytes(sparse_bytes(3000)));
     // The rod file's name leads to a device that is always full.
     const QString output = input + QStringLiteral(".rod");
     QVERIFY(QFile::link(QStringLiteral("/dev/full"), output));
@@ -193,9 +193,10 @@ void RunWindowTest::unreadableRodSaysWhy_data() {
 void RunWindowTest::unreadableRodSaysWhy() {
     QFETCH(int, size);
     QTemporaryDir dir;
-    QByteArray bytes = SparseBytes(100 * 1024, 1, 7);
+    QByteArray bytes = to_qbytes(sparse_bytes(100 * 1024, 7, 1));
     if (size >= 0) {
-        const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(3000, 50));
+        const QString input =
+            PutFile(dir, QStringLiteral("data.bin"), to_qbytes(sparse_bytes(3000)));
         auto packer = ShowMainWindow();
         ModalAnswerer answer;
         packer->load_input_file(input);
@@ -221,7 +222,7 @@ void RunWindowTest::unreadableRodSaysWhy() {
 
 void RunWindowTest::startNeedsALoad() {
     QTemporaryDir dir;
-    const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(500, 50));
+    const QString input = PutFile(dir, QStringLiteral("data.bin"), to_qbytes(sparse_bytes(500)));
     const QString tiny = PutFile(dir, QStringLiteral("tiny.bin"), QByteArray(81, 'x'));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
@@ -251,7 +252,8 @@ void RunWindowTest::chipOnlyForSmallStreams() {
     QFETCH(int, every);
     QFETCH(bool, chip);
     QTemporaryDir dir;
-    const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(size, every));
+    const QString input =
+        PutFile(dir, QStringLiteral("data.bin"), to_qbytes(sparse_bytes(size, 1, every)));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     window->load_input_file(input);
@@ -265,7 +267,7 @@ void RunWindowTest::chipOnlyForSmallStreams() {
 
 void RunWindowTest::settingsDialogHoldsRun() {
     QTemporaryDir dir;
-    const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(3000, 50));
+    const QString input = PutFile(dir, QStringLiteral("data.bin"), to_qbytes(sparse_bytes(3000)));
     auto window = ShowMainWindow();
     PumpEveryStep(window.get());
     bool opened_in_run = false;
@@ -303,7 +305,7 @@ void RunWindowTest::stopDuringRun_data() {
 void RunWindowTest::stopDuringRun() {
     QFETCH(StopBy, how);
     QTemporaryDir dir;
-    const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(3000, 50));
+    const QString input = PutFile(dir, QStringLiteral("data.bin"), to_qbytes(sparse_bytes(3000)));
     auto window = ShowMainWindow();
     window->settings().set(Setting::RodSize, "3");
     ModalAnswerer answer;
@@ -351,8 +353,8 @@ void RunWindowTest::stopDuringRun() {
 
 void RunWindowTest::dropIgnoredDuringRun() {
     QTemporaryDir dir;
-    const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(3000, 50));
-    const QString other = PutFile(dir, QStringLiteral("other.bin"), SparseBytes(500, 50));
+    const QString input = PutFile(dir, QStringLiteral("data.bin"), to_qbytes(sparse_bytes(3000)));
+    const QString other = PutFile(dir, QStringLiteral("other.bin"), to_qbytes(sparse_bytes(500)));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     PumpEveryStep(window.get());

@@ -44,7 +44,7 @@ class ZlibButtonsTest : public QObject {
 
 void ZlibButtonsTest::compressThenDecompress_data() {
     QTest::addColumn<QByteArray>("content");
-    QTest::newRow("sparse data") << SparseBytes(70000, 5);
+    QTest::newRow("sparse data") << to_qbytes(sparse_bytes(70000, 1, 5));
     QTest::newRow("empty file") << QByteArray();
     QTest::newRow("text") << QByteArray("the centrifuge splits rods of bits\n").repeated(50);
 }
@@ -89,7 +89,7 @@ void ZlibButtonsTest::cancelledDialog_data() {
 void ZlibButtonsTest::cancelledDialog() {
     QFETCH(QString, button);
     QTemporaryDir dir;
-    const QString path = PutFile(dir, QStringLiteral("a.bin"), SparseBytes(300, 50));
+    const QString path = PutFile(dir, QStringLiteral("a.bin"), to_qbytes(sparse_bytes(300)));
     auto window = ShowMainWindow();
     window->load_input_file(path);
     QCOMPARE(window->open_dialog_file_name(), path);
@@ -129,7 +129,7 @@ void ZlibButtonsTest::corruptStreamGoesToErrorReport() {
 
 void ZlibButtonsTest::runIsNamedFromTheLoadedFile() {
     QTemporaryDir dir;
-    const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(3000, 50));
+    const QString input = PutFile(dir, QStringLiteral("data.bin"), to_qbytes(sparse_bytes(3000)));
     const QString other = PutFile(dir, QStringLiteral("other.txt"), QByteArray("other"));
     auto window = ShowMainWindow();
     ModalAnswerer answer;  // OK in the chip dialog saves the bitmap
