@@ -8,6 +8,7 @@
 #include "rodfile/rod_trailer.h"
 #include "run/run_files.h"
 #include "tests/cli_support.h"
+#include "tests/json_reader.h"
 #include "tests/test_support.h"
 
 namespace quorvane {
@@ -247,6 +248,38 @@ TEST_P(CliRodGolden, Run) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, CliRodGolden, testing::ValuesIn(rod_cases()),
                          [](const auto& info) { return info.param.name; });
+
+// The rod counts -v prints are the cycle's counts over all its passes: pack counts them as the
+// passes run, test reads them back from the header, info shows the header; all three agree.
+TEST(CliRodCounts, VerboseCountsAreTheHeaders) {
+    const std::vector<std::vector<std::string>> settings = {{}, {"-r", "5", "--no-lz77"}};
+    for (const std::vector<std::string>& rod : settings) {
+        test::TempDir dir;
+        test::write_file(dir / "s.bin", kSparse);
+        std::vector<std::string> pack = {"pack", "-v", "--single"};
+        std::vector<std::string> check = {"test", "-v"};
+        for (const std::string& arg : rod) {
+            pack.push_back(arg);
+            check.push_back(arg);
+        }
+        pack.push_back("s.bin");
+        check.push_back("s.bin.rod");
+        const test::CliOutput packed = test::run_cli_in(dir.path(), pack);
+        ASSERT_EQ(packed.status, 0) << packed.err;
+        const test::CliOutput tested = test::run_cli_in(dir.path(), check);
+        ASSERT_EQ(tested.status, 0) << tested.err;
+        const test::CliOutput info = test::run_cli_in(dir.path(), {"info", "--json", "s.bin.rod"});
+        const test::Json file = test::parse_json(info.out)["files"][0];
+        const int64_t low = file["header"]["LowRods"].integer();
+        const int64_t high = file["HighRods"].integer();
+        // Thousands of passes over rods mostly kept whole.
+        EXPECT_GT(high, 100 * low) << "rod size " << (rod.empty() ? "2" : rod[1]);
+        const std::string counts = "  Low rods     : " + std::to_string(low) +
+                                   "\n  High rods    : " + std::to_string(high) + "\n";
+        EXPECT_NE(packed.err.find(counts), std::string::npos) << packed.err << counts;
+        EXPECT_NE(tested.err.find(counts), std::string::npos) << tested.err << counts;
+    }
+}
 
 // Ctrl-C in the middle of pack: exit status 130, no temporary file, no output. The input is a
 // FIFO named like a rod file (packed further without the size test), held open by the test, so
