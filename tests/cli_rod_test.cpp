@@ -37,7 +37,7 @@ const Bytes kSparseRod = rod_of(kSparse);
 const Bytes kSparseRodR5Raw = rod_of(kSparse, [](SettingTexts& s) {
     s.set(Setting::RodSize, "5");
     s.set(Setting::Lz77, "");
-    s.set(Setting::LoopMode, "Algorithm    : Single cycles");
+    s.set(Setting::LoopMode, std::string(kSingleCycles));
 });
 // The rod stream alone, without the integrity trailer; and one damaged behind its trailer.
 const Bytes kSparseBare(kSparseRod.begin(), kSparseRod.end() - kTrailerBytes);
