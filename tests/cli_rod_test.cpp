@@ -16,6 +16,7 @@ namespace {
 
 using test::Bytes;
 using test::CliCase;
+using test::CliGolden;
 using test::Files;
 using test::usage_error;
 
@@ -240,14 +241,7 @@ std::vector<CliCase> rod_cases() {
     };
 }
 
-class CliRodGolden : public testing::TestWithParam<CliCase> {};
-
-TEST_P(CliRodGolden, Run) {
-    test::check_golden(GetParam());
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, CliRodGolden, testing::ValuesIn(rod_cases()),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Rod, CliGolden, testing::ValuesIn(rod_cases()), test::golden_name);
 
 // The rod counts -v prints are the cycle's counts over all its passes: pack counts them as the
 // passes run, test reads them back from the header, info shows the header; all three agree.
