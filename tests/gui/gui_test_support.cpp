@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -52,19 +53,21 @@ QByteArray to_qbytes(const std::vector<uint8_t>& bytes) {
                       static_cast<qsizetype>(bytes.size()));
 }
 
-QString PutFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+namespace {
+std::filesystem::path native(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+}  // namespace
+
+QString write_file(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
     const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-        qFatal("cannot write %s", qPrintable(path));
-    }
+    write_file(native(path), std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    if (QFileInfo(path).size() != bytes.size()) qFatal("cannot write %s", qPrintable(path));
     return path;
 }
 
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return file.readAll();
+QByteArray read_file(const QString& path) {
+    return to_qbytes(read_file(native(path)));
 }
 
 std::unique_ptr<TZivIduv> ShowMainWindow() {

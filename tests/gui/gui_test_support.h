@@ -46,9 +46,10 @@ class ModalAnswerer : public QObject {
 
 // The shared sample data as Qt bytes.
 QByteArray to_qbytes(const std::vector<uint8_t>& bytes);
-// Writes a file; returns its path.
-QString PutFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes);
-QByteArray ReadAll(const QString& path);
+// The shared file helpers for Qt's types: writes a file in dir (failing loudly when it cannot)
+// and returns its path; reads a file whole, empty when it cannot be read.
+QString write_file(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes);
+QByteArray read_file(const QString& path);
 
 // A main window as the program shows it: about box closed, tablet read, window active.
 std::unique_ptr<TZivIduv> ShowMainWindow();
