@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "rodfile/rod_trailer.h"
-#include "run/run_files.h"
 #include "tests/cli_support.h"
 #include "tests/json_reader.h"
 #include "tests/test_support.h"
@@ -20,22 +19,12 @@ using test::CliGolden;
 using test::Files;
 using test::usage_error;
 
-// The rod file the engine itself writes for input under the given settings.
-Bytes rod_of(const Bytes& input, const std::function<void(SettingTexts&)>& tweak = {}) {
-    test::TempDir dir;
-    test::write_file(dir / "in", input);
-    SettingTexts settings;
-    if (tweak) tweak(settings);
-    QuietObserver ui;
-    Engine e(ui.reading(settings));
-    EXPECT_EQ(load_file(e, (dir / "in").string()), LoadResult::Accepted);
-    EXPECT_TRUE(ProcessRun(e, false).successful());
-    return test::read_file(dir / "in.rod");
-}
+// The rod files the engine itself writes (empty when it writes none, which fails the cases).
+using test::pack_bytes;
 
 const Bytes kSparse = test::sparse_bytes(3000, 21);
-const Bytes kSparseRod = rod_of(kSparse);
-const Bytes kSparseRodR5Raw = rod_of(kSparse, [](SettingTexts& s) {
+const Bytes kSparseRod = pack_bytes(kSparse);
+const Bytes kSparseRodR5Raw = pack_bytes(kSparse, [](SettingTexts& s) {
     s.set(Setting::RodSize, "5");
     s.set(Setting::Lz77, "");
     s.set(Setting::LoopMode, std::string(kSingleCycles));
@@ -103,7 +92,7 @@ std::vector<CliCase> rod_cases() {
          {"pack", "s.bin.rod"},
          rod_only,
          0,
-         {{"s.bin.rod", kSparseRod}, {"s.bin.rod.rod", rod_of(kSparseRod)}},
+         {{"s.bin.rod", kSparseRod}, {"s.bin.rod.rod", pack_bytes(kSparseRod)}},
          ""},
         {"PackVerbose",
          {"pack", "-v", "s.bin"},
