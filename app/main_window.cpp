@@ -131,16 +131,46 @@ TZivIduv::TZivIduv(QWidget* parent)
     bind_engine();
     choose_file = [this](const QString& title) { return run_open_dialog(title); };
 
-    FractalSet = new TFractalSet(settings_, this);
-    AboutBox = new TAboutBox(this);
-    Snippet = new TSnippet(this);
+    settings_dialog_ = new TFractalSet(settings_, this);
+    about_box_ = new TAboutBox(this);
+    snippet_dialog_ = new TSnippet(this);
 }
 
 TZivIduv::~TZivIduv() {
     settings_.set_listener({});
 }
 
+struct TZivIduv::Fonts {
+    QFont plain;
+    QFont bold;
+    QFont fixed;
+};
+
 void TZivIduv::build_controls() {
+    build_menu();
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    client->setFixedSize(328, 363);
+    setCentralWidget(client);
+    const Fonts fonts{client->font(), bold_font(client), small_fixed_font()};
+    // Made in tab order: the top row, the image data group, the bottom row.
+    build_top_row(client, fonts);
+    build_image_data_box(client, fonts);
+    build_bottom_row(client, fonts);
+    build_value_holders(client, fonts);
+    connect_buttons();
+    setFixedSize(328, 363 + menuBar()->sizeHint().height());
+}
+
+QLabel*& TZivIduv::engine_label(Label label) {
+    return engine_labels_[static_cast<size_t>(label)];
+}
+
+QLabel*& TZivIduv::setting_label(Setting setting) {
+    return setting_labels_[static_cast<size_t>(setting)];
+}
+
+void TZivIduv::build_menu() {
     // The mnemonics underline a letter without changing the captions.
     About = menuBar()->addAction(QStringLiteral("&About"));
     About->setObjectName(QStringLiteral("About"));
@@ -159,89 +189,110 @@ void TZivIduv::build_controls() {
     connect(f10, &QShortcut::activated, this, [this]() { open_menu_bar(menuBar()); });
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &TZivIduv::StopRun);
+}
 
-    auto* client = new QWidget(this);
-    client->setObjectName(QStringLiteral("ClientArea"));
-    client->setFixedSize(328, 363);
-    setCentralWidget(client);
-    const QFont plain = client->font();
-    const QFont bold = bold_font(client);
-    const QFont fixed = small_fixed_font();
-
+void TZivIduv::build_top_row(QWidget* client, const Fonts& fonts) {
     QLabel* zid = make_label(client, QStringLiteral("CHKLabel"), QStringLiteral("ZID:"),
-                             QRect(8, 2, 30, 16), bold);
+                             QRect(8, 2, 30, 16), fonts.bold);
     QLabel* version =
         make_label(client, QStringLiteral("CHECKSUMLabel"), QStringLiteral("Beta v2.2"),
-                   QRect(40, 2, 70, 16), bold, QStringLiteral("Version"));
+                   QRect(40, 2, 70, 16), fonts.bold, QStringLiteral("Version"));
     version->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     keep_gap(zid, version);
 
-    FLoadButton =
-        make_button(client, QStringLiteral("FLoadButton"), QStringLiteral("Load File"),
-                    QRect(8, 20, 100, 25), bold, QStringLiteral("Load file to process (*.*)"));
-    CHIPButton =
-        make_button(client, QStringLiteral("CHIPButton"), QStringLiteral("Load Chip"),
-                    QRect(114, 20, 100, 25), bold, QStringLiteral("Load Chipcode (25x25 pixels) "));
+    FLoadButton = make_button(client, QStringLiteral("FLoadButton"), QStringLiteral("Load File"),
+                              QRect(8, 20, 100, 25), fonts.bold,
+                              QStringLiteral("Load file to process (*.*)"));
+    CHIPButton = make_button(client, QStringLiteral("CHIPButton"), QStringLiteral("Load Chip"),
+                             QRect(114, 20, 100, 25), fonts.bold,
+                             QStringLiteral("Load Chipcode (25x25 pixels) "));
     ModeButton =
         make_button(client, QStringLiteral("ModeButton"), kPackCaption, QRect(220, 20, 100, 25),
-                    bold, QStringLiteral("Use vexion to recreate the binary file"));
+                    fonts.bold, QStringLiteral("Use vexion to recreate the binary file"));
     ModeButton->hide();
+}
 
+// The group that holds everything from the description down to the progress bar.
+void TZivIduv::build_image_data_box(QWidget* client, const Fonts& fonts) {
     QGroupBox* image_data =
         make_group(client, QStringLiteral("ImageDataBox"), QStringLiteral(" Dozazez Quorvane "),
-                   QRect(4, 48, 320, 278), bold);
+                   QRect(4, 48, 320, 278), fonts.bold);
     QLabel* description =
         make_label(image_data, QStringLiteral("StaticText1"),
                    QStringLiteral("Works on any kind of file: text, pictures and programs "
                                   "are all just strings of bits."),
-                   QRect(8, 20, 304, 24), fixed);
+                   QRect(8, 20, 304, 24), fonts.fixed);
     description->setWordWrap(true);
     show_in_red(description);
 
+    build_centrifuge_box(image_data, fonts);
+    build_statistics_box(image_data, fonts);
+    build_process_box(image_data, fonts);
+    StartButton = make_button(image_data, QStringLiteral("StartButton"), QStringLiteral("&Start"),
+                              QRect(6, 246, 90, 26), fonts.plain);
+    StartButton->setEnabled(false);
+    LoopProgressBar = new QProgressBar(image_data);
+    LoopProgressBar->setObjectName(QStringLiteral("LoopProgressBar"));
+    LoopProgressBar->setGeometry(106, 250, 201, 17);
+    LoopProgressBar->setRange(0, 127);
+    LoopProgressBar->setValue(0);
+    LoopProgressBar->setTextVisible(false);
+}
+
+// Depth, the rod counters, the mode letters, the marker, the rod size and the two small gauges.
+void TZivIduv::build_centrifuge_box(QWidget* image_data, const Fonts& fonts) {
     QGroupBox* centrifuge =
         make_group(image_data, QStringLiteral("CentrifugeBox"), QStringLiteral(" Centrifuge "),
-                   QRect(6, 46, 308, 88), plain);
+                   QRect(6, 46, 308, 88), fonts.plain);
     make_label(centrifuge, QStringLiteral("CTRLabel"), QStringLiteral("Depth:"),
-               QRect(6, 20, 40, 14), fixed);
-    QLabel* depth = make_label(centrifuge, QStringLiteral("Depth"), QStringLiteral("1"),
-                               QRect(46, 20, 30, 14), small_fixed_font(true));
+               QRect(6, 20, 40, 14), fonts.fixed);
+    setting_label(Setting::Depth) =
+        make_label(centrifuge, QStringLiteral("Depth"), QStringLiteral("1"), QRect(46, 20, 30, 14),
+                   small_fixed_font(true));
     QLabel* sub_text = make_label(
         centrifuge, QStringLiteral("SubText"),
         QStringLiteral("Splits bits of data in two new bit types for the fractal quorvane."),
-        QRect(6, 35, 110, 48), fixed);
+        QRect(6, 35, 110, 48), fonts.fixed);
     sub_text->setWordWrap(true);
     sub_text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     make_label(centrifuge, QStringLiteral("LowLabel"), QStringLiteral("Low :"),
-               QRect(124, 20, 32, 13), fixed);
-    QLabel* low = make_label(centrifuge, QStringLiteral("DecisionsLabel"), QStringLiteral("0"),
-                             QRect(158, 20, 58, 13), fixed, QStringLiteral("Low rods"));
+               QRect(124, 20, 32, 13), fonts.fixed);
+    engine_label(Label::DecisionsLabel) =
+        make_label(centrifuge, QStringLiteral("DecisionsLabel"), QStringLiteral("0"),
+                   QRect(158, 20, 58, 13), fonts.fixed, QStringLiteral("Low rods"));
     make_label(centrifuge, QStringLiteral("HighLabel"), QStringLiteral("High:"),
-               QRect(124, 34, 32, 13), fixed);
-    QLabel* high = make_label(centrifuge, QStringLiteral("Label_9"), QStringLiteral("0"),
-                              QRect(158, 34, 58, 13), fixed, QStringLiteral("High rods"));
-    QLabel* zip =
+               QRect(124, 34, 32, 13), fonts.fixed);
+    engine_label(Label::Label_9) =
+        make_label(centrifuge, QStringLiteral("Label_9"), QStringLiteral("0"),
+                   QRect(158, 34, 58, 13), fonts.fixed, QStringLiteral("High rods"));
+    setting_label(Setting::Lz77) =
         make_label(centrifuge, QStringLiteral("ZIPLabel"), QStringLiteral("Z"),
-                   QRect(124, 50, 12, 13), fixed, QStringLiteral("Lz77 compression mode"));
+                   QRect(124, 50, 12, 13), fonts.fixed, QStringLiteral("Lz77 compression mode"));
     AutoStopLabel = make_label(
         centrifuge, QStringLiteral("AutoStopLabel"), QStringLiteral("S"), QRect(138, 50, 12, 13),
-        fixed, QStringLiteral("Auto stop if no gain in compression [LZ77 mode only]"));
+        fonts.fixed, QStringLiteral("Auto stop if no gain in compression [LZ77 mode only]"));
     AutoStopLabel->setCursor(Qt::PointingHandCursor);
     // Tab reaches it; a click toggles it without taking the focus.
     AutoStopLabel->setFocusPolicy(Qt::TabFocus);
     AutoStopLabel->installEventFilter(this);
-    QLabel* marker = make_label(centrifuge, QStringLiteral("MarkerLabel"), QStringLiteral("0"),
-                                QRect(152, 50, 64, 13), fixed, QStringLiteral("Trailing Marker"));
-    QLabel* rod_size = make_label(centrifuge, QStringLiteral("RodSize"), QStringLiteral("2"),
-                                  QRect(124, 66, 92, 14), fixed, QStringLiteral("Rodsize"));
+    engine_label(Label::MarkerLabel) =
+        make_label(centrifuge, QStringLiteral("MarkerLabel"), QStringLiteral("0"),
+                   QRect(152, 50, 64, 13), fonts.fixed, QStringLiteral("Trailing Marker"));
+    QLabel* rod_size = setting_label(Setting::RodSize) =
+        make_label(centrifuge, QStringLiteral("RodSize"), QStringLiteral("2"),
+                   QRect(124, 66, 92, 14), fonts.fixed, QStringLiteral("Rodsize"));
     rod_size->setAlignment(Qt::AlignCenter);
     CentriGauge1 = make_pie(centrifuge, QStringLiteral("CentriGauge1"), QRect(220, 24, 40, 40),
                             QStringLiteral("Packed storage of Dozazez Code [LZ77]"));
     CentriGauge2 = make_pie(centrifuge, QStringLiteral("CentriGauge2"), QRect(262, 24, 40, 40),
                             QStringLiteral("Route decisions [Tessellor choices]"));
+    setting_label(Setting::AutoStop) = AutoStopLabel;
+}
 
+void TZivIduv::build_statistics_box(QWidget* image_data, const Fonts& fonts) {
     QGroupBox* statistics =
         make_group(image_data, QStringLiteral("StatisticsBox"), QStringLiteral(" Statistics "),
-                   QRect(6, 136, 204, 108), bold);
+                   QRect(6, 136, 204, 108), fonts.bold);
     // The last two show settings; the settings store gives them their texts.
     const std::array<std::pair<const char*, std::string_view>, 7> statistic_labels = {{
         {"InputLabel", kNoBitsInput},
@@ -257,58 +308,59 @@ void TZivIduv::build_controls() {
         const std::string_view text = statistic_labels[i].second;
         stats[i] = make_label(statistics, QString::fromLatin1(statistic_labels[i].first),
                               QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())),
-                              QRect(6, 20 + static_cast<int>(i) * 12, 194, 12), fixed);
+                              QRect(6, 20 + static_cast<int>(i) * 12, 194, 12), fonts.fixed);
     }
+    for (size_t i = 0; i < 5; ++i)
+        engine_label(static_cast<Label>(i)) = stats[i];  // InputLabel .. StreamLabel
+    setting_label(Setting::LoopMode) = stats[5];
+    setting_label(Setting::Experimental) = stats[6];
+}
 
+void TZivIduv::build_process_box(QWidget* image_data, const Fonts& fonts) {
     QGroupBox* process =
         make_group(image_data, QStringLiteral("ProcessBox"), QStringLiteral(" Processing "),
-                   QRect(214, 136, 100, 108), plain);
+                   QRect(214, 136, 100, 108), fonts.plain);
     ProcessGauge =
         make_pie(process, QStringLiteral("ProcessGauge"), QRect(5, 26, 70, 70),
                  QStringLiteral("Actual reduction in filesize [Use options to optimize]"));
-    QLabel* level = make_label(process, QStringLiteral("CompressionLevel"), QStringLiteral("1"),
-                               QRect(75, 26, 21, 14), fixed);
+    QLabel* level = setting_label(Setting::CompressionLevel) =
+        make_label(process, QStringLiteral("CompressionLevel"), QStringLiteral("1"),
+                   QRect(75, 26, 21, 14), fonts.fixed);
     level->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+}
 
-    StartButton = make_button(image_data, QStringLiteral("StartButton"), QStringLiteral("&Start"),
-                              QRect(6, 246, 90, 26), plain);
-    StartButton->setEnabled(false);
-    LoopProgressBar = new QProgressBar(image_data);
-    LoopProgressBar->setObjectName(QStringLiteral("LoopProgressBar"));
-    LoopProgressBar->setGeometry(106, 250, 201, 17);
-    LoopProgressBar->setRange(0, 127);
-    LoopProgressBar->setValue(0);
-    LoopProgressBar->setTextVisible(false);
-
-    Compress_Button =
-        make_button(client, QStringLiteral("Compress_Button"), QStringLiteral("Compress"),
-                    QRect(8, 332, 84, 25), plain, QStringLiteral("Use ZLib to Compress File"));
-    DeCompress_Button =
-        make_button(client, QStringLiteral("DeCompress_Button"), QStringLiteral("Decompress"),
-                    QRect(96, 332, 84, 25), plain, QStringLiteral("Use ZLib to DeCompress File"));
+void TZivIduv::build_bottom_row(QWidget* client, const Fonts& fonts) {
+    Compress_Button = make_button(client, QStringLiteral("Compress_Button"),
+                                  QStringLiteral("Compress"), QRect(8, 332, 84, 25), fonts.plain,
+                                  QStringLiteral("Use ZLib to Compress File"));
+    DeCompress_Button = make_button(client, QStringLiteral("DeCompress_Button"),
+                                    QStringLiteral("Decompress"), QRect(96, 332, 84, 25),
+                                    fonts.plain, QStringLiteral("Use ZLib to DeCompress File"));
     Exit_Button = make_button(client, QStringLiteral("Exit_Button"), QStringLiteral("&Exit"),
-                              QRect(240, 332, 80, 25), bold);
+                              QRect(240, 332, 80, 25), fonts.bold);
     // A wide theme font widens the zlib buttons rather than filling them edge to edge.
     widen_to_text(Compress_Button, 0);
     widen_to_text(DeCompress_Button, Compress_Button->geometry().right() + 5);
+}
 
+void TZivIduv::build_value_holders(QWidget* client, const Fonts& fonts) {
     // Value holders the user never sees.
-    QLabel* code = make_label(client, QStringLiteral("PWLabel"), QStringLiteral("47e3"),
-                              QRect(0, 0, 0, 0), plain);
-    QLabel* loop_count = make_label(client, QStringLiteral("Loop2Label"), QStringLiteral("2"),
-                                    QRect(0, 0, 0, 0), plain);
-    ChipSizeLabel =
-        make_label(client, QStringLiteral("ChipSizeLabel"), QString(), QRect(0, 0, 0, 0), plain);
-    DirazSizeLabel =
-        make_label(client, QStringLiteral("DirazSizeLabel"), QString(), QRect(0, 0, 0, 0), plain);
+    QLabel* code = setting_label(Setting::Code) = make_label(
+        client, QStringLiteral("PWLabel"), QStringLiteral("47e3"), QRect(0, 0, 0, 0), fonts.plain);
+    QLabel* loop_count = setting_label(Setting::LoopCount) = make_label(
+        client, QStringLiteral("Loop2Label"), QStringLiteral("2"), QRect(0, 0, 0, 0), fonts.plain);
+    ChipSizeLabel = make_label(client, QStringLiteral("ChipSizeLabel"), QString(),
+                               QRect(0, 0, 0, 0), fonts.plain);
+    DirazSizeLabel = make_label(client, QStringLiteral("DirazSizeLabel"), QString(),
+                                QRect(0, 0, 0, 0), fonts.plain);
     for (QLabel* hidden : {code, loop_count, ChipSizeLabel, DirazSizeLabel})
         hidden->hide();
 
-    engine_labels_ = {stats[0], stats[1], stats[2], stats[3],      stats[4],
-                      low,      high,     marker,   ChipSizeLabel, DirazSizeLabel};
-    setting_labels_ = {rod_size, depth,    level, zip,       AutoStopLabel,
-                       stats[5], stats[6], code,  loop_count};
+    engine_label(Label::ChipSizeLabel) = ChipSizeLabel;
+    engine_label(Label::DirazSizeLabel) = DirazSizeLabel;
+}
 
+void TZivIduv::connect_buttons() {
     connect(FLoadButton, &QPushButton::clicked, this, &TZivIduv::FLoadButtonClick);
     connect(CHIPButton, &QPushButton::clicked, this, &TZivIduv::CHIPButtonClick);
     connect(ModeButton, &QPushButton::clicked, this, &TZivIduv::ModeButtonClick);
@@ -316,8 +368,6 @@ void TZivIduv::build_controls() {
     connect(Compress_Button, &QPushButton::clicked, this, &TZivIduv::Compress_ButtonClick);
     connect(DeCompress_Button, &QPushButton::clicked, this, &TZivIduv::DeCompress_ButtonClick);
     connect(Exit_Button, &QPushButton::clicked, this, &TZivIduv::Exit_ButtonClick);
-
-    setFixedSize(328, 363 + menuBar()->sizeHint().height());
 }
 
 void TZivIduv::bind_engine() {
@@ -380,14 +430,14 @@ void TZivIduv::LoadDirazTablet() {
 }
 
 QString TZivIduv::run_open_dialog(const QString& title) {
-    return QFileDialog::getOpenFileName(this, title, OpenDialog1FileName, dialog_filter(), nullptr,
-                                        QFileDialog::HideNameFilterDetails);
+    return QFileDialog::getOpenFileName(this, title, open_dialog_file_name_, dialog_filter(),
+                                        nullptr, QFileDialog::HideNameFilterDetails);
 }
 
 void TZivIduv::FLoadButtonClick() {
     Exit_Button->setFocus();
-    OpenDialog1Title = kLoadTitle;
-    const QString path = choose_file(OpenDialog1Title);
+    open_dialog_title_ = kLoadTitle;
+    const QString path = choose_file(open_dialog_title_);
     if (path.isEmpty()) {
         pump_messages();
         return;
@@ -397,7 +447,7 @@ void TZivIduv::FLoadButtonClick() {
 
 void TZivIduv::load_input_file(const QString& path) {
     Exit_Button->setFocus();
-    OpenDialog1FileName = path;
+    open_dialog_file_name_ = path;
     LoadResult result = LoadResult::Refused;
     try {
         result = load_file(engine_, QFile::encodeName(path).toStdString());
@@ -449,7 +499,7 @@ void TZivIduv::set_run_buttons_enabled(bool enabled) {
 
 void TZivIduv::StartButtonClick() {
     Exit_Button->setFocus();
-    if (StudyWin != nullptr && StudyWin->studying()) {
+    if (study_window_ != nullptr && study_window_->studying()) {
         show_message_box(this, QStringLiteral("A study is under way. Start the run when it ends."));
         return;
     }
@@ -503,25 +553,25 @@ void TZivIduv::StartButtonClick() {
 
 void TZivIduv::Compress_ButtonClick() {
     Exit_Button->setFocus();
-    OpenDialog1Title = kCompressTitle;
-    const QString path = choose_file(OpenDialog1Title);
+    open_dialog_title_ = kCompressTitle;
+    const QString path = choose_file(open_dialog_title_);
     if (!path.isEmpty()) {
-        OpenDialog1FileName = path;
+        open_dialog_file_name_ = path;
         compress_chosen_file(this, path);
     }
-    OpenDialog1FileName.clear();
+    open_dialog_file_name_.clear();
 }
 
 void TZivIduv::DeCompress_ButtonClick() {
     Exit_Button->setFocus();
-    OpenDialog1Title = kDecompressTitle;
-    const QString path = choose_file(OpenDialog1Title);
+    open_dialog_title_ = kDecompressTitle;
+    const QString path = choose_file(open_dialog_title_);
     if (!path.isEmpty()) {
-        OpenDialog1FileName = path;
+        open_dialog_file_name_ = path;
         // A name without ".zlib" is ignored, and the dialog keeps it.
         if (!decompress_chosen_file(this, path)) return;
     }
-    OpenDialog1FileName.clear();
+    open_dialog_file_name_.clear();
 }
 
 void TZivIduv::StopRun() {
@@ -551,12 +601,12 @@ void TZivIduv::AutoStopLabelClick() {
 }
 
 void TZivIduv::AboutClick() {
-    AboutBox->exec();
+    about_box_->exec();
     pump_messages();
 }
 
 void TZivIduv::OptionsClick() {
-    FractalSet->exec();
+    settings_dialog_->exec();
     pump_messages();
 }
 
@@ -571,17 +621,17 @@ void bring_up(QWidget* window) {
 }  // namespace
 
 void TZivIduv::ChartClick() {
-    if (ChartWindow == nullptr) ChartWindow = new RunChartWindow(front_end_.records(), this);
-    bring_up(ChartWindow);
+    if (chart_window_ == nullptr) chart_window_ = new RunChartWindow(front_end_.records(), this);
+    bring_up(chart_window_);
 }
 
 void TZivIduv::StudyClick() {
-    if (StudyWin == nullptr) {
-        StudyWin = new StudyWindow(
+    if (study_window_ == nullptr) {
+        study_window_ = new StudyWindow(
             settings_, [this] { return QFile::decodeName(engine_.input.InputPath.c_str()); },
             [this] { return running_; }, this);
     }
-    bring_up(StudyWin);
+    bring_up(study_window_);
 }
 
 bool TZivIduv::eventFilter(QObject* watched, QEvent* event) {
@@ -654,11 +704,11 @@ void TZivIduv::draw_engine_chip(const BitString& stream, const BitString& header
     Chip1 = chip_bitmap(pictures.chip);
     Snippet1 = stream_picture(pictures.stream);
     front_end_.flush();
-    Snippet->set_pictures(Chip1, Snippet1, ChipSizeLabel->text(), DirazSizeLabel->text());
+    snippet_dialog_->set_pictures(Chip1, Snippet1, ChipSizeLabel->text(), DirazSizeLabel->text());
     std::string bitmap = engine_.input.InputPath;
     bitmap.append(".bmp");
-    Snippet->set_bitmap_path(std::move(bitmap), engine_.input.permissions);
-    Snippet->exec();
+    snippet_dialog_->set_bitmap_path(std::move(bitmap), engine_.input.permissions);
+    snippet_dialog_->exec();
     pump_messages();
 }
 

@@ -49,8 +49,8 @@ class TZivIduv : public QMainWindow, private WindowFrontEnd::Host {
     // The run chart and the study, each made at its first opening.
     void ChartClick();
     void StudyClick();
-    RunChartWindow* chart_window() const { return ChartWindow; }
-    StudyWindow* study_window() const { return StudyWin; }
+    RunChartWindow* chart_window() const { return chart_window_; }
+    StudyWindow* study_window() const { return study_window_; }
 
     // Reads the built-in tablet into TabletBits.
     void LoadDirazTablet();
@@ -63,15 +63,15 @@ class TZivIduv : public QMainWindow, private WindowFrontEnd::Host {
     SettingTexts& settings() { return settings_; }
     WindowFrontEnd& front_end() { return front_end_; }
     bool running() const { return running_; }
-    TFractalSet* settings_dialog() const { return FractalSet; }
-    TAboutBox* about_box() const { return AboutBox; }
-    TSnippet* snippet_dialog() const { return Snippet; }
+    TFractalSet* settings_dialog() const { return settings_dialog_; }
+    TAboutBox* about_box() const { return about_box_; }
+    TSnippet* snippet_dialog() const { return snippet_dialog_; }
     const QImage& chip_image() const { return Chip1; }
     const QImage& stream_image() const { return Snippet1; }
     const QImage& tablet_image() const { return DirazTImage; }
     const BitString& tablet_bits() const { return TabletBits; }
-    const QString& open_dialog_title() const { return OpenDialog1Title; }
-    const QString& open_dialog_file_name() const { return OpenDialog1FileName; }
+    const QString& open_dialog_title() const { return open_dialog_title_; }
+    const QString& open_dialog_file_name() const { return open_dialog_file_name_; }
 
     // Runs the file-open dialog under a title, starting from its remembered file name; returns
     // the chosen path, or an empty text when cancelled. Replaceable so tests need no dialog.
@@ -92,7 +92,19 @@ class TZivIduv : public QMainWindow, private WindowFrontEnd::Host {
     void show_engine_message(std::string_view text) override;
     void draw_engine_chip(const BitString& stream, const BitString& header_data) override;
 
+    struct Fonts;
     void build_controls();
+    void build_menu();
+    void build_top_row(QWidget* client, const Fonts& fonts);
+    void build_image_data_box(QWidget* client, const Fonts& fonts);
+    void build_centrifuge_box(QWidget* image_data, const Fonts& fonts);
+    void build_statistics_box(QWidget* image_data, const Fonts& fonts);
+    void build_process_box(QWidget* image_data, const Fonts& fonts);
+    void build_bottom_row(QWidget* client, const Fonts& fonts);
+    void build_value_holders(QWidget* client, const Fonts& fonts);
+    void connect_buttons();
+    QLabel*& engine_label(Label label);
+    QLabel*& setting_label(Setting setting);
     void bind_engine();
     QString run_open_dialog(const QString& title);
     void set_run_buttons_enabled(bool enabled);
@@ -128,8 +140,8 @@ class TZivIduv : public QMainWindow, private WindowFrontEnd::Host {
     QProgressBar* LoopProgressBar = nullptr;
 
     // The file-open dialog's state, shared by Load File and the zlib buttons.
-    QString OpenDialog1Title;
-    QString OpenDialog1FileName;
+    QString open_dialog_title_;
+    QString open_dialog_file_name_;
 
     // Off-screen pictures of the chip code.
     QImage Snippet1;
@@ -137,11 +149,11 @@ class TZivIduv : public QMainWindow, private WindowFrontEnd::Host {
     QImage Chip1;
     BitString TabletBits;  // the tablet's content bits, read at activation
 
-    TFractalSet* FractalSet = nullptr;
-    TAboutBox* AboutBox = nullptr;
-    TSnippet* Snippet = nullptr;
-    RunChartWindow* ChartWindow = nullptr;
-    StudyWindow* StudyWin = nullptr;
+    TFractalSet* settings_dialog_ = nullptr;
+    TAboutBox* about_box_ = nullptr;
+    TSnippet* snippet_dialog_ = nullptr;
+    RunChartWindow* chart_window_ = nullptr;
+    StudyWindow* study_window_ = nullptr;
 };
 
 }  // namespace quorvane

@@ -3,7 +3,6 @@
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -21,13 +20,14 @@ std::vector<uint8_t> sample(const std::string& kind) {
     return sample_file(kind, 7);
 }
 
-std::string write_sample(const std::string& kind) {
-    const auto path = std::filesystem::temp_directory_path() / ("quorvane-bench-" + kind);
-    const auto bytes = sample(kind);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+std::string write_bytes(const std::string& name, const std::vector<uint8_t>& bytes) {
+    const auto path = std::filesystem::temp_directory_path() / ("quorvane-bench-" + name);
+    test::write_file(path, bytes);
     return path.string();
+}
+
+std::string write_sample(const std::string& kind) {
+    return write_bytes(kind, sample(kind));
 }
 
 // Pack (with every cycle's verification) to a rod file; Observer sees the run (the run chart's
@@ -137,14 +137,6 @@ Engine& prepared(Engine& e, const WorstCase& c, const std::string& path) {
     e.limits.max_cycles = c.max_cycles;
     load_file(e, path);
     return e;
-}
-
-std::string write_bytes(const std::string& name, const std::vector<uint8_t>& bytes) {
-    const auto path = std::filesystem::temp_directory_path() / ("quorvane-bench-" + name);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    return path.string();
 }
 
 // A whole packing run, its verification included, written to a rod file.

@@ -107,8 +107,7 @@ TEST_F(Cycle, DepthLabelCountsPasses) {
 
 TEST_F(Cycle, ZerosGiveNoLowRodsAndNoStream) {
     for (bool single : {false, true}) {
-        settings.set(Setting::LoopMode,
-                     single ? "Algorithm    : Single cycles" : "Algorithm    : Nonstop cycles");
+        settings.set(Setting::LoopMode, std::string(single ? kSingleCycles : kNonstopCycles));
         settings.set(Setting::AutoStop, "");
         start(std::vector<uint8_t>(500, 0));
         const BitString before = e.run.StreamBits;
@@ -126,7 +125,7 @@ TEST_F(Cycle, ZerosGiveNoLowRodsAndNoStream) {
 TEST_F(Cycle, SingleCycleWritesItsStreamWhateverTheSizes) {
     std::mt19937 rng(1);
     const auto input = test::random_bytes(rng, 300);  // the stream comes out larger
-    settings.set(Setting::LoopMode, "Algorithm    : Single cycles");
+    settings.set(Setting::LoopMode, std::string(kSingleCycles));
     start(input);
     cycle();
     EXPECT_TRUE(output_ready());
@@ -250,7 +249,7 @@ TEST_F(Cycle, DecisionOverflowEndsTheRun) {
 
 TEST_F(Cycle, BalanceBeyondItsFieldEndsThePasses) {
     const auto input = test::text_bytes(3000);
-    settings.set(Setting::LoopMode, "Algorithm    : Single cycles");
+    settings.set(Setting::LoopMode, std::string(kSingleCycles));
     start(input);
     e.limits.max_balance = 2000;
     cycle();
@@ -262,7 +261,7 @@ TEST_F(Cycle, BalanceBeyondItsFieldEndsThePasses) {
 // When the stream of the last pass does not restore, an earlier pass's stream is written; every
 // written stream restores.
 TEST_F(Cycle, FallsBackToAnEarlierPassThatRestores) {
-    settings.set(Setting::LoopMode, "Algorithm    : Single cycles");
+    settings.set(Setting::LoopMode, std::string(kSingleCycles));
     std::mt19937 rng(11);
     int fell_back = 0;
     for (int round = 0; round < 60; ++round) {

@@ -19,6 +19,7 @@ namespace {
 
 using test::Bytes;
 using test::CliCase;
+using test::CliGolden;
 using test::Files;
 using test::Json;
 using test::usage_error;
@@ -198,14 +199,7 @@ std::vector<CliCase> explore_cases() {
     };
 }
 
-class CliExploreGolden : public testing::TestWithParam<CliCase> {};
-
-TEST_P(CliExploreGolden, Run) {
-    test::check_golden(GetParam());
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, CliExploreGolden, testing::ValuesIn(explore_cases()),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Explore, CliGolden, testing::ValuesIn(explore_cases()), test::golden_name);
 
 class CliExploreJson : public testing::Test {
   protected:

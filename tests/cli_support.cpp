@@ -141,4 +141,12 @@ std::string usage_error(const std::string& message) {
     return std::string("quorvane-cli: ").append(message).append("\nTry 'quorvane-cli --help'\\.\n");
 }
 
+TEST_P(CliGolden, Run) {
+    check_golden(GetParam());
+}
+
+std::string golden_name(const testing::TestParamInfo<CliCase>& info) {
+    return info.param.name;
+}
+
 }  // namespace quorvane::test

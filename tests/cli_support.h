@@ -60,6 +60,11 @@ inline void PrintTo(const CliCase& c, std::ostream* os) {
 // Runs the case in a folder of its own and checks everything it names.
 void check_golden(const CliCase& c);
 
+// The golden cases' suite (its test runs check_golden): each test file instantiates it with its
+// own cases under its own prefix, naming each test after its case.
+class CliGolden : public testing::TestWithParam<CliCase> {};
+std::string golden_name(const testing::TestParamInfo<CliCase>& info);
+
 // A pattern that matches text exactly.
 std::string literal(std::string_view text);
 

@@ -24,6 +24,7 @@ namespace {
 using test::Bytes;
 using test::bytes_of;
 using test::CliCase;
+using test::CliGolden;
 using test::Files;
 using test::folder_content;
 using test::open_fifo_writer;
@@ -279,14 +280,7 @@ std::vector<CliCase> cli_cases() {
     return cases;
 }
 
-class CliGolden : public testing::TestWithParam<CliCase> {};
-
-TEST_P(CliGolden, Run) {
-    test::check_golden(GetParam());
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, CliGolden, testing::ValuesIn(cli_cases()),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, CliGolden, testing::ValuesIn(cli_cases()), test::golden_name);
 
 // Every terminating signal that can be caught ends the program with 128 + its number; none, not
 // even SIGKILL, leaves a temporary file.

@@ -92,7 +92,7 @@ TEST_F(Run, ReadOnlyInputCanBePacked) {
 
 TEST_F(Run, ReadingStepLabelsAndBlocks) {
     ui.keep_history = true;
-    settings.set(Setting::LoopMode, "Algorithm    : Single cycles");
+    settings.set(Setting::LoopMode, std::string(kSingleCycles));
     const std::string path = put("in82", test::sparse_bytes(82));
     ASSERT_EQ(load_file(e, path), LoadResult::Accepted);
     last = ProcessRun(e, false);
@@ -151,7 +151,7 @@ TEST_F(Run, NotSuccessfulRun) {
     EXPECT_EQ(ui.gauge_progress(Gauge::LoopProgressBar), 0);
     EXPECT_EQ(ui.chip_draws, 0);
     // Single-cycle mode: the input's own bits are never written as a rod file.
-    settings.set(Setting::LoopMode, "Algorithm    : Single cycles");
+    settings.set(Setting::LoopMode, std::string(kSingleCycles));
     EXPECT_FALSE(run(path, false));
     EXPECT_FALSE(std::filesystem::exists(path + ".rod"));
 }
@@ -325,7 +325,7 @@ TEST_P(RoundTrip, EveryWrittenFileRestores) {
     const auto p = GetParam();
     settings.set(Setting::RodSize, std::to_string(p.rod_size));
     settings.set(Setting::Lz77, p.lz77 ? "Z" : "");
-    if (p.single) settings.set(Setting::LoopMode, "Algorithm    : Single cycles");
+    if (p.single) settings.set(Setting::LoopMode, std::string(kSingleCycles));
     std::mt19937 rng(p.rod_size * 4 + (p.lz77 ? 2 : 0) + (p.single ? 1 : 0));
     std::vector<std::vector<uint8_t>> inputs = {
         test::random_bytes(rng, 82),   test::random_bytes(rng, 32767),

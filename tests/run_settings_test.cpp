@@ -8,18 +8,24 @@
 namespace quorvane {
 namespace {
 
-TEST(SettingTexts, Defaults) {
+// The window starts from the same settings as the command line and the library.
+TEST(SettingTexts, DefaultsReadAsTheEngineDefaults) {
     const SettingTexts s;
-    EXPECT_EQ(s.integer(Setting::RodSize), 2);
-    EXPECT_EQ(s.integer(Setting::Depth), 1);
-    EXPECT_EQ(s.integer(Setting::CompressionLevel), 1);
-    EXPECT_TRUE(s.lz77_on());
-    EXPECT_TRUE(s.auto_stop_on());
-    EXPECT_FALSE(s.single_cycle());
-    EXPECT_FALSE(s.experimental_on());
-    EXPECT_EQ(s.text(Setting::Code), "47e3");
-    EXPECT_EQ(s.integer(Setting::LoopCount), 2);
-    EXPECT_EQ(s.text(Setting::LoopMode), "Algorithm    : Nonstop cycles");
+    Settings read{7, 9, 9, false, true, false, 9, true};
+    for (LiveSetting which :
+         {LiveSetting::RodSize, LiveSetting::Depth, LiveSetting::Level, LiveSetting::Lz77,
+          LiveSetting::Single, LiveSetting::AutoStop, LiveSetting::LoopCount})
+        s.read(which, read);
+    read.experimental = s.experimental_on();
+    const Settings defaults;
+    EXPECT_EQ(read.rod_size, defaults.rod_size);
+    EXPECT_EQ(read.depth, defaults.depth);
+    EXPECT_EQ(read.level, defaults.level);
+    EXPECT_EQ(read.lz77, defaults.lz77);
+    EXPECT_EQ(read.single, defaults.single);
+    EXPECT_EQ(read.auto_stop, defaults.auto_stop);
+    EXPECT_EQ(read.loop_count, defaults.loop_count);
+    EXPECT_EQ(read.experimental, defaults.experimental);
 }
 
 TEST(SettingTexts, ExactTextComparisons) {

@@ -2,21 +2,10 @@
 #include "tests/test_support.h"
 
 #include <algorithm>
-#include <array>
-#include <fstream>
-#include <iterator>
 
 #include "run/run_files.h"
 
 namespace quorvane::test {
-
-std::vector<uint8_t> random_bytes(std::mt19937& rng, size_t count) {
-    std::vector<uint8_t> out(count);
-    std::uniform_int_distribution<int> byte(0, 255);
-    for (auto& b : out)
-        b = static_cast<uint8_t>(byte(rng));
-    return out;
-}
 
 std::string random_bit_text(std::mt19937& rng, size_t count, double ones) {
     std::bernoulli_distribution bit(ones);
@@ -81,30 +70,6 @@ std::vector<uint8_t> rod_bytes(const CycleFields& fields) {
     return stream ? stream->StreamBits.to_bytes() : std::vector<uint8_t>{};
 }
 
-std::vector<uint8_t> sparse_bytes(size_t count, uint32_t seed) {
-    std::mt19937 rng(seed);
-    std::vector<uint8_t> out(count, 0);
-    for (auto& b : out) {
-        if (rng() % 50 == 0) b = static_cast<uint8_t>(rng());
-    }
-    return out;
-}
-
-std::vector<uint8_t> text_bytes(size_t count, uint32_t seed) {
-    static const std::array<const char*, 16> words = {
-        "the ", "centrifuge ", "splits ", "rods ",  "of ",    "bits ", "into ",  "low ",
-        "and ", "high ",       "ones, ",  "while ", "every ", "pass ", "moves ", "heads.\n"};
-    std::mt19937 rng(seed);
-    std::uniform_int_distribution<size_t> pick(0, words.size() - 1);
-    std::vector<uint8_t> out;
-    while (out.size() < count) {
-        const char* w = words[pick(rng)];
-        while (*w != 0 && out.size() < count)
-            out.push_back(static_cast<uint8_t>(*w++));
-    }
-    return out;
-}
-
 TempDir::TempDir() {
     static std::mt19937_64 rng{std::random_device{}()};
     path_ = std::filesystem::temp_directory_path() / ("quorvane-test-" + std::to_string(rng()));
@@ -123,17 +88,6 @@ std::vector<std::string> TempDir::files() const {
     }
     std::sort(names.begin(), names.end());
     return names;
-}
-
-void write_file(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<uint8_t> read_file(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace quorvane::test

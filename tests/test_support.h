@@ -1,4 +1,5 @@
-// test_support.h -- shared helpers: random data, exception checks, temporary folders.
+// test_support.h -- shared helpers: exception checks, rod streams, temporary folders (and the
+// sample data of samples.h).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include "rodfile/rod_header.h"
 #include "run/run_state.h"
 #include "tests/recording_observer.h"
+#include "tests/samples.h"
 
 namespace quorvane::test {
 
@@ -30,7 +32,6 @@ namespace quorvane::test {
         }                                                                         \
     } while (false)
 
-std::vector<uint8_t> random_bytes(std::mt19937& rng, size_t count);
 std::string random_bit_text(std::mt19937& rng, size_t count, double ones = 0.5);
 // Bits as the passes over a program see them: mostly zero 64-bit blocks, some random ones, some
 // holding a single 1.
@@ -58,12 +59,6 @@ std::vector<uint8_t> pack_bytes(const std::vector<uint8_t>& input,
 // The bytes of a hand-made rod stream.
 std::vector<uint8_t> rod_bytes(const CycleFields& fields);
 
-// Mostly zero bytes, one in fifty random: data that shrinks a lot and needs many passes.
-std::vector<uint8_t> sparse_bytes(size_t count, uint32_t seed = 1);
-
-// Readable English-like text of the given size.
-std::vector<uint8_t> text_bytes(size_t count, uint32_t seed = 1);
-
 // A folder of its own for a test, removed with the object.
 class TempDir {
   public:
@@ -79,8 +74,5 @@ class TempDir {
   private:
     std::filesystem::path path_;
 };
-
-void write_file(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
-std::vector<uint8_t> read_file(const std::filesystem::path& path);
 
 }  // namespace quorvane::test

@@ -63,12 +63,25 @@ TFractalSet::TFractalSet(SettingTexts& settings, QWidget* parent)
 
     QFont bold = font();
     bold.setBold(true);
-
     auto* optimizer = new QGroupBox(QStringLiteral(" Dozazez Optimizer "), this);
     optimizer->setObjectName(QStringLiteral("OptimizerBox"));
     optimizer->setFont(bold);
     optimizer->setGeometry(4, 2, 207, 240);
+    // Made in tab order.
+    build_rod_size(optimizer);
+    build_centrifuge_box(optimizer);
+    build_level(optimizer);
+    build_loops_and_code(optimizer);
+    OKButton = new QPushButton(QStringLiteral("&OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton->setFont(bold);
+    OKButton->setGeometry(68, 248, 80, 26);
+    OKButton->setDefault(true);
+    connect_controls();
+    name_controls(this);
+}
 
+void TFractalSet::build_rod_size(QWidget* optimizer) {
     make_label(optimizer, QStringLiteral("RodsizeText"), QStringLiteral("Rodsize:"),
                QRect(8, 20, 56, 14));
     Rod = make_label(optimizer, QStringLiteral("Rod"), QStringLiteral("2"), QRect(66, 20, 30, 14));
@@ -77,7 +90,10 @@ TFractalSet::TFractalSet(SettingTexts& settings, QWidget* parent)
                           QStringLiteral("Rodsize - smaller is better but takes longer to compute "
                                          "a single centrifuge pass"));
     RodSizeBar->setValue(2);
+}
 
+// The depth bar and the condition boxes.
+void TFractalSet::build_centrifuge_box(QWidget* optimizer) {
     auto* centrifuge = new QGroupBox(QStringLiteral(" Centrifuge "), optimizer);
     centrifuge->setObjectName(QStringLiteral("CentrifugeBox"));
     centrifuge->setFont(small_fixed_font());
@@ -114,7 +130,9 @@ TFractalSet::TFractalSet(SettingTexts& settings, QWidget* parent)
                                     QRect(30, 111, 124, 24));
     depth_note->setWordWrap(true);
     show_in_red(depth_note);
+}
 
+void TFractalSet::build_level(QWidget* optimizer) {
     QLabel* level = make_label(optimizer, QStringLiteral("LevelText"), QStringLiteral("Level:"),
                                QRect(160, 20, 40, 14));
     show_in_red(level);
@@ -123,7 +141,9 @@ TFractalSet::TFractalSet(SettingTexts& settings, QWidget* parent)
     TrackBar2 = make_bar(optimizer, QStringLiteral("TrackBar2"), Qt::Vertical, 1, 100,
                          QRect(178, 58, 20, 138),
                          QStringLiteral("Final size of compressed file in % of original"));
+}
 
+void TFractalSet::build_loops_and_code(QWidget* optimizer) {
     make_label(optimizer, QStringLiteral("LoopsText"), QStringLiteral("Loops"),
                QRect(8, 202, 34, 14));
     Loop_Edit = new QLineEdit(QStringLiteral("2"), optimizer);
@@ -148,13 +168,9 @@ TFractalSet::TFractalSet(SettingTexts& settings, QWidget* parent)
     QLabel* note = make_label(optimizer, QStringLiteral("TimeNote"),
                               QStringLiteral("Dense data takes longer."), QRect(8, 220, 192, 16));
     note->setWordWrap(true);
+}
 
-    OKButton = new QPushButton(QStringLiteral("&OK"), this);
-    OKButton->setObjectName(QStringLiteral("OKButton"));
-    OKButton->setFont(bold);
-    OKButton->setGeometry(68, 248, 80, 26);
-    OKButton->setDefault(true);
-
+void TFractalSet::connect_controls() {
     connect(OKButton, &QPushButton::clicked, this, &TFractalSet::OKButtonClick);
     connect(TrackBar1, &QSlider::valueChanged, this, &TFractalSet::TrackBar1Change);
     connect(TrackBar2, &QSlider::valueChanged, this, &TFractalSet::TrackBar2Change);
@@ -166,7 +182,6 @@ TFractalSet::TFractalSet(SettingTexts& settings, QWidget* parent)
     connect(ZIPBox, &QCheckBox::toggled, this, &TFractalSet::ZIPBoxClick);
     connect(RawTable, &QCheckBox::toggled, this, &TFractalSet::RawTableClick);
     connect(KeyBox, &QCheckBox::toggled, this, &TFractalSet::KeyBoxClick);
-    name_controls(this);
 }
 
 void TFractalSet::showEvent(QShowEvent* event) {

@@ -40,6 +40,12 @@ class TFractalSet : public QDialog {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    void build_rod_size(QWidget* optimizer);
+    void build_centrifuge_box(QWidget* optimizer);
+    void build_level(QWidget* optimizer);
+    void build_loops_and_code(QWidget* optimizer);
+    void connect_controls();
+
     SettingTexts& settings_;
     QSlider* RodSizeBar;
     QLabel* Rod;

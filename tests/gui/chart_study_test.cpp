@@ -133,7 +133,7 @@ class ChartStudyTest : public QObject {
 void ChartStudyTest::chartFollowsPackingAndUnpacking() {
     QTemporaryDir dir;
     const QByteArray input = UndoingInput();
-    const QString path = PutFile(dir, QStringLiteral("undo.bin"), input);
+    const QString path = write_file(dir, QStringLiteral("undo.bin"), input);
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     window->settings().set(Setting::RodSize, "13");
@@ -171,13 +171,13 @@ void ChartStudyTest::chartFollowsPackingAndUnpacking() {
     // Unpacking: each round's data, its reverse passes, and what the round gave back.
     Reference unpacking(texts);
     QFile::remove(path);
-    const QByteArray rod = ReadAll(path + ".rod");
+    const QByteArray rod = read_file(path + ".rod");
     QVERIFY(!rod.isEmpty());
     QCOMPARE(unpack_buffer(Bytes(rod), Settings{}, unpacking).bytes,
              std::vector<uint8_t>(input.begin(), input.end()));
     window->load_input_file(path + ".rod");
     window->StartButtonClick();
-    QCOMPARE(ReadAll(path), input);
+    QCOMPARE(read_file(path), input);
     chart->refresh();
     QList<qreal> reverse_line;
     QList<qreal> round_ends;
@@ -201,7 +201,8 @@ void ChartStudyTest::chartFollowsPackingAndUnpacking() {
 
 void ChartStudyTest::studyTableIsTheCommandLinesStudy() {
     QTemporaryDir dir;
-    const QString path = PutFile(dir, QStringLiteral("sparse.bin"), SparseBytes(3000, 40));
+    const QString path =
+        write_file(dir, QStringLiteral("sparse.bin"), to_qbytes(sparse_bytes(3000, 1, 40)));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     window->load_input_file(path);
@@ -250,7 +251,8 @@ void ChartStudyTest::studyTableIsTheCommandLinesStudy() {
 
 void ChartStudyTest::doubleClickTakesTheSetting() {
     QTemporaryDir dir;
-    const QString path = PutFile(dir, QStringLiteral("sparse.bin"), SparseBytes(2000, 40));
+    const QString path =
+        write_file(dir, QStringLiteral("sparse.bin"), to_qbytes(sparse_bytes(2000, 1, 40)));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     window->load_input_file(path);
@@ -279,7 +281,7 @@ void ChartStudyTest::doubleClickTakesTheSetting() {
 
 void ChartStudyTest::cancelStopsAStudy() {
     QTemporaryDir dir;
-    const QString path = PutFile(dir, QStringLiteral("big.bin"), SparseBytes(32000, 50));
+    const QString path = write_file(dir, QStringLiteral("big.bin"), to_qbytes(sparse_bytes(32000)));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     window->load_input_file(path);
@@ -306,7 +308,7 @@ void ChartStudyTest::cancelStopsAStudy() {
 
 void ChartStudyTest::studyAndRunKeptApart() {
     QTemporaryDir dir;
-    const QString path = PutFile(dir, QStringLiteral("big.bin"), SparseBytes(32000, 50));
+    const QString path = write_file(dir, QStringLiteral("big.bin"), to_qbytes(sparse_bytes(32000)));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     window->load_input_file(path);
@@ -340,7 +342,8 @@ void ChartStudyTest::studyAndRunKeptApart() {
 
 void ChartStudyTest::savedFiles() {
     QTemporaryDir dir;
-    const QString path = PutFile(dir, QStringLiteral("sparse.bin"), SparseBytes(1000, 40));
+    const QString path =
+        write_file(dir, QStringLiteral("sparse.bin"), to_qbytes(sparse_bytes(1000, 1, 40)));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     window->ChartClick();
@@ -355,13 +358,13 @@ void ChartStudyTest::savedFiles() {
     write_picture(chart->view(), svg);
     QImage picture(png);
     QCOMPARE(picture.size(), chart->view()->grab().size());
-    const QByteArray drawn = ReadAll(svg);
+    const QByteArray drawn = read_file(svg);
     QVERIFY(drawn.contains("<svg"));
     QVERIFY(drawn.contains("</svg>"));
 
     const QString csv = dir.filePath(QStringLiteral("chart.csv"));
     write_text_file(csv, chart->records().csv());
-    const QList<QByteArray> lines = ReadAll(csv).trimmed().split('\n');
+    const QList<QByteArray> lines = read_file(csv).trimmed().split('\n');
     QCOMPARE(lines.front(), QByteArray("event,x,cycle,pass,bits,best_bits,level_bits"));
     QCOMPARE(lines.size(), static_cast<qsizetype>(chart->records().records().size()) + 1);
     QVERIFY(lines.at(1).startsWith("cycle start,0,1,0,8000,"));

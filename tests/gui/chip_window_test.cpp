@@ -208,13 +208,13 @@ void ChipWindowTest::dialogShowsTheDrawing() {
 
 void ChipWindowTest::savedBitmapHasOneBitPerPixel() {
     QTemporaryDir dir;
-    const QString input = PutFile(dir, QStringLiteral("in.bin"), SparseBytes(300, 50));
+    const QString input = write_file(dir, QStringLiteral("in.bin"), to_qbytes(sparse_bytes(300)));
     // A private input gives a private bitmap.
     QFile::setPermissions(input, QFile::ReadOwner | QFile::WriteOwner);
     auto window = ShowMainWindow();
     window->load_input_file(input);
     // A stale file of the same name is replaced.
-    PutFile(dir, QStringLiteral("in.bin.bmp"), QByteArray("old"));
+    write_file(dir, QStringLiteral("in.bin.bmp"), QByteArray("old"));
     std::mt19937 rng(11);
     const BitString header = RandomBits(rng, 350);
     BitString stream = header;
@@ -223,7 +223,7 @@ void ChipWindowTest::savedBitmapHasOneBitPerPixel() {
     window->front_end().chip_ready(stream, header);
     QCOMPARE(answer.count(QStringLiteral("quorvane::TSnippet")), 1);
 
-    const QByteArray bmp = ReadAll(input + ".bmp");
+    const QByteArray bmp = read_file(input + ".bmp");
     QVERIFY(bmp.startsWith("BM"));
     const auto bmp_permissions =
         std::filesystem::status(QFile::encodeName(input + ".bmp").toStdString()).permissions();
@@ -252,7 +252,7 @@ void ChipWindowTest::savedBitmapHasOneBitPerPixel() {
 
 void ChipWindowTest::untickedBoxSavesNothing() {
     QTemporaryDir dir;
-    const QString input = PutFile(dir, QStringLiteral("in.bin"), SparseBytes(300, 50));
+    const QString input = write_file(dir, QStringLiteral("in.bin"), to_qbytes(sparse_bytes(300)));
     auto window = ShowMainWindow();
     window->load_input_file(input);
     std::mt19937 rng(2);

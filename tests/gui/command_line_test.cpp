@@ -73,7 +73,8 @@ void CommandLineTest::namedFileLoadsAfterAboutBox() {
     QFETCH(QStringList, not_loaded);
     QFETCH(QStringList, messages);
     QTemporaryDir dir;
-    const QString path = PutFile(dir, QStringLiteral("named.bin"), SparseBytes(size, 50));
+    const QString path =
+        write_file(dir, QStringLiteral("named.bin"), to_qbytes(sparse_bytes(size)));
     TZivIduv window;
     bool loaded_under_about_box = false;
     ModalAnswerer answer([&](QWidget* modal) {

@@ -3,10 +3,10 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <random>
 
 namespace quorvane::test {
 
@@ -48,28 +48,26 @@ int ModalAnswerer::count(const QString& type) const {
     return n;
 }
 
-QByteArray SparseBytes(int size, int every, unsigned seed) {
-    std::mt19937 rng(seed);
-    QByteArray bytes(size, '\0');
-    for (char& byte : bytes) {
-        if (rng() % static_cast<unsigned>(every) == 0) byte = static_cast<char>(rng() & 0xFF);
-    }
-    return bytes;
+QByteArray to_qbytes(const std::vector<uint8_t>& bytes) {
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<qsizetype>(bytes.size()));
 }
 
-QString PutFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+namespace {
+std::filesystem::path native(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+}  // namespace
+
+QString write_file(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
     const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-        qFatal("cannot write %s", qPrintable(path));
-    }
+    write_file(native(path), std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    if (QFileInfo(path).size() != bytes.size()) qFatal("cannot write %s", qPrintable(path));
     return path;
 }
 
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return file.readAll();
+QByteArray read_file(const QString& path) {
+    return to_qbytes(read_file(native(path)));
 }
 
 std::unique_ptr<TZivIduv> ShowMainWindow() {

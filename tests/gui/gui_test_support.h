@@ -11,8 +11,10 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/main_window.h"
+#include "tests/samples.h"
 
 namespace quorvane::test {
 
@@ -42,11 +44,12 @@ class ModalAnswerer : public QObject {
     QTimer timer_;
 };
 
-// Bytes with one random byte in `every`, the rest zero: packs well for every > 2.
-QByteArray SparseBytes(int size, int every, unsigned seed = 1);
-// Writes a file; returns its path.
-QString PutFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes);
-QByteArray ReadAll(const QString& path);
+// The shared sample data as Qt bytes.
+QByteArray to_qbytes(const std::vector<uint8_t>& bytes);
+// The shared file helpers for Qt's types: writes a file in dir (failing loudly when it cannot)
+// and returns its path; reads a file whole, empty when it cannot be read.
+QString write_file(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes);
+QByteArray read_file(const QString& path);
 
 // A main window as the program shows it: about box closed, tablet read, window active.
 std::unique_ptr<TZivIduv> ShowMainWindow();

@@ -196,8 +196,8 @@ void MainWindowTest::loadFile() {
     QFETCH(bool, accepted);
     QFETCH(bool, unpacking);
     QTemporaryDir dir;
-    const QString good = PutFile(dir, QStringLiteral("good.bin"), SparseBytes(500, 50));
-    const QString path = PutFile(dir, name, QByteArray(size, '\x11'));
+    const QString good = write_file(dir, QStringLiteral("good.bin"), to_qbytes(sparse_bytes(500)));
+    const QString path = write_file(dir, name, QByteArray(size, '\x11'));
     auto window = ShowMainWindow();
     QStringList titles;
     QString next = good;
@@ -235,7 +235,7 @@ void MainWindowTest::loadFile() {
 
 void MainWindowTest::cancelledDialogChangesNothing() {
     QTemporaryDir dir;
-    const QString path = PutFile(dir, QStringLiteral("a.bin"), SparseBytes(300, 50));
+    const QString path = write_file(dir, QStringLiteral("a.bin"), to_qbytes(sparse_bytes(300)));
     auto window = ShowMainWindow();
     window->choose_file = [&](const QString&) { return path; };
     window->FLoadButtonClick();
@@ -248,8 +248,8 @@ void MainWindowTest::cancelledDialogChangesNothing() {
 
 void MainWindowTest::modeButtonToggles() {
     QTemporaryDir dir;
-    const QString rod = PutFile(dir, QStringLiteral("a.bin.rod"), QByteArray(40, '\x55'));
-    const QString plain = PutFile(dir, QStringLiteral("b.bin"), SparseBytes(300, 50));
+    const QString rod = write_file(dir, QStringLiteral("a.bin.rod"), QByteArray(40, '\x55'));
+    const QString plain = write_file(dir, QStringLiteral("b.bin"), to_qbytes(sparse_bytes(300)));
     auto window = ShowMainWindow();
     window->choose_file = [&](const QString&) { return rod; };
     window->FLoadButtonClick();
@@ -319,7 +319,7 @@ void MainWindowTest::buttonsMoveFocusToExit_data() {
 void MainWindowTest::buttonsMoveFocusToExit() {
     QFETCH(QString, button);
     QTemporaryDir dir;
-    const QString rod = PutFile(dir, QStringLiteral("a.bin.rod"), QByteArray(40, '\x55'));
+    const QString rod = write_file(dir, QStringLiteral("a.bin.rod"), QByteArray(40, '\x55'));
     auto window = ShowMainWindow();
     window->choose_file = [&](const QString&) { return rod; };
     window->FLoadButtonClick();
@@ -347,7 +347,7 @@ void MainWindowTest::loadChipIsUnderDevelopment() {
 
 void MainWindowTest::unreadableFileGoesToErrorReport() {
     QTemporaryDir dir;
-    const QString good = PutFile(dir, QStringLiteral("good.bin"), SparseBytes(300, 50));
+    const QString good = write_file(dir, QStringLiteral("good.bin"), to_qbytes(sparse_bytes(300)));
     const QString missing = dir.filePath(QStringLiteral("missing.bin"));
     auto window = ShowMainWindow();
     window->load_input_file(good);
@@ -371,7 +371,7 @@ void MainWindowTest::dropLoadsFile() {
     QFETCH(QString, name);
     QFETCH(bool, unpacking);
     QTemporaryDir dir;
-    const QString path = PutFile(dir, name, SparseBytes(400, 50));
+    const QString path = write_file(dir, name, to_qbytes(sparse_bytes(400)));
     auto window = ShowMainWindow();
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(path)});
@@ -388,7 +388,8 @@ void MainWindowTest::dropLoadsFile() {
     QCOMPARE(Child<QPushButton>(window.get(), "ModeButton")->isVisible(), unpacking);
 
     // Two files at once: the first is loaded, and the window says the other was not.
-    const QString other = PutFile(dir, QStringLiteral("other.bin"), SparseBytes(400, 50));
+    const QString other =
+        write_file(dir, QStringLiteral("other.bin"), to_qbytes(sparse_bytes(400)));
     QMimeData two;
     two.setUrls({QUrl::fromLocalFile(other), QUrl::fromLocalFile(path)});
     QDragEnterEvent taken(at, Qt::CopyAction, &two, Qt::LeftButton, Qt::NoModifier);

@@ -73,8 +73,8 @@ class RunWindowTest : public QObject {
 
 void RunWindowTest::packThenUnpack() {
     QTemporaryDir dir;
-    const QByteArray original = SparseBytes(3000, 50);
-    const QString input = PutFile(dir, QStringLiteral("data.bin"), original);
+    const QByteArray original = to_qbytes(sparse_bytes(3000));
+    const QString input = write_file(dir, QStringLiteral("data.bin"), original);
     auto window = ShowMainWindow();
     QString chip_size;
     QString table_size;
@@ -88,7 +88,7 @@ void RunWindowTest::packThenUnpack() {
     window->load_input_file(input);
     QTest::mouseClick(Child<QPushButton>(window.get(), "StartButton"), Qt::LeftButton);
 
-    const QByteArray rod = ReadAll(input + ".rod");
+    const QByteArray rod = read_file(input + ".rod");
     QVERIFY(!rod.isEmpty());
     QCOMPARE(answer.count(QStringLiteral("quorvane::TSnippet")), 1);
     QVERIFY(answer.messages().isEmpty());
@@ -124,7 +124,7 @@ void RunWindowTest::packThenUnpack() {
     PumpEveryStep(window.get());
     QTimer::singleShot(0, mode, [mode]() { mode->click(); });
     Child<QPushButton>(window.get(), "StartButton")->click();
-    QCOMPARE(ReadAll(input), original);
+    QCOMPARE(read_file(input), original);
     QVERIFY(!QFile::exists(input + ".rod.rod"));
     QCOMPARE(mode->text(), QStringLiteral("Pack *.rod"));
     QCOMPARE(Text(window.get(), "ModeLabel"), QStringLiteral("Vexion Mode  : Testing only"));
@@ -135,7 +135,7 @@ void RunWindowTest::packThenUnpack() {
 
 void RunWindowTest::notSuccessful() {
     QTemporaryDir dir;
-    const QString input = PutFile(dir, QStringLiteral("zeros.bin"), QByteArray(200, '\0'));
+    const QString input = write_file(dir, QStringLiteral("zeros.bin"), QByteArray(200, '\0'));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     window->load_input_file(input);
@@ -153,7 +153,8 @@ void RunWindowTest::notSuccessful() {
 
 void RunWindowTest::errorInRunReenablesButtons() {
     QTemporaryDir dir;
-    const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(3000, 50));
+    const QString input =
+        write_file(dir, QStringLiteral("data.bin"), to_qbytes(sparse_bytes(3000)));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     window->settings().set(Setting::LoopCount, "abc");
@@ -168,7 +169,8 @@ void RunWindowTest::errorInRunReenablesButtons() {
 
 void RunWindowTest::fullDiskGivesTheReason() {
     QTemporaryDir dir;
-    const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(3000, 50));
+    const QString input =
+        write_file(dir, QStringLiteral("data.bin"), to_qbytes(sparse_bytes(3000)));
     // The rod file's name leads to a device that is always full.
     const QString output = input + QStringLiteral(".rod");
     QVERIFY(QFile::link(QStringLiteral("/dev/full"), output));
@@ -193,16 +195,17 @@ void RunWindowTest::unreadableRodSaysWhy_data() {
 void RunWindowTest::unreadableRodSaysWhy() {
     QFETCH(int, size);
     QTemporaryDir dir;
-    QByteArray bytes = SparseBytes(100 * 1024, 1, 7);
+    QByteArray bytes = to_qbytes(sparse_bytes(100 * 1024, 7, 1));
     if (size >= 0) {
-        const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(3000, 50));
+        const QString input =
+            write_file(dir, QStringLiteral("data.bin"), to_qbytes(sparse_bytes(3000)));
         auto packer = ShowMainWindow();
         ModalAnswerer answer;
         packer->load_input_file(input);
         Child<QPushButton>(packer.get(), "StartButton")->click();
-        bytes = ReadAll(input + ".rod").left(size);
+        bytes = read_file(input + ".rod").left(size);
     }
-    const QString rod = PutFile(dir, QStringLiteral("bad.bin.rod"), bytes);
+    const QString rod = write_file(dir, QStringLiteral("bad.bin.rod"), bytes);
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     window->load_input_file(rod);
@@ -221,8 +224,8 @@ void RunWindowTest::unreadableRodSaysWhy() {
 
 void RunWindowTest::startNeedsALoad() {
     QTemporaryDir dir;
-    const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(500, 50));
-    const QString tiny = PutFile(dir, QStringLiteral("tiny.bin"), QByteArray(81, 'x'));
+    const QString input = write_file(dir, QStringLiteral("data.bin"), to_qbytes(sparse_bytes(500)));
+    const QString tiny = write_file(dir, QStringLiteral("tiny.bin"), QByteArray(81, 'x'));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     auto* start = Child<QPushButton>(window.get(), "StartButton");
@@ -251,7 +254,8 @@ void RunWindowTest::chipOnlyForSmallStreams() {
     QFETCH(int, every);
     QFETCH(bool, chip);
     QTemporaryDir dir;
-    const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(size, every));
+    const QString input =
+        write_file(dir, QStringLiteral("data.bin"), to_qbytes(sparse_bytes(size, 1, every)));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     window->load_input_file(input);
@@ -265,7 +269,8 @@ void RunWindowTest::chipOnlyForSmallStreams() {
 
 void RunWindowTest::settingsDialogHoldsRun() {
     QTemporaryDir dir;
-    const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(3000, 50));
+    const QString input =
+        write_file(dir, QStringLiteral("data.bin"), to_qbytes(sparse_bytes(3000)));
     auto window = ShowMainWindow();
     PumpEveryStep(window.get());
     bool opened_in_run = false;
@@ -303,7 +308,8 @@ void RunWindowTest::stopDuringRun_data() {
 void RunWindowTest::stopDuringRun() {
     QFETCH(StopBy, how);
     QTemporaryDir dir;
-    const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(3000, 50));
+    const QString input =
+        write_file(dir, QStringLiteral("data.bin"), to_qbytes(sparse_bytes(3000)));
     auto window = ShowMainWindow();
     window->settings().set(Setting::RodSize, "3");
     ModalAnswerer answer;
@@ -351,8 +357,10 @@ void RunWindowTest::stopDuringRun() {
 
 void RunWindowTest::dropIgnoredDuringRun() {
     QTemporaryDir dir;
-    const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(3000, 50));
-    const QString other = PutFile(dir, QStringLiteral("other.bin"), SparseBytes(500, 50));
+    const QString input =
+        write_file(dir, QStringLiteral("data.bin"), to_qbytes(sparse_bytes(3000)));
+    const QString other =
+        write_file(dir, QStringLiteral("other.bin"), to_qbytes(sparse_bytes(500)));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     PumpEveryStep(window.get());

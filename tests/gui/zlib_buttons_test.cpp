@@ -44,7 +44,7 @@ class ZlibButtonsTest : public QObject {
 
 void ZlibButtonsTest::compressThenDecompress_data() {
     QTest::addColumn<QByteArray>("content");
-    QTest::newRow("sparse data") << SparseBytes(70000, 5);
+    QTest::newRow("sparse data") << to_qbytes(sparse_bytes(70000, 1, 5));
     QTest::newRow("empty file") << QByteArray();
     QTest::newRow("text") << QByteArray("the centrifuge splits rods of bits\n").repeated(50);
 }
@@ -52,7 +52,7 @@ void ZlibButtonsTest::compressThenDecompress_data() {
 void ZlibButtonsTest::compressThenDecompress() {
     QFETCH(QByteArray, content);
     QTemporaryDir dir;
-    const QString path = PutFile(dir, QStringLiteral("a.txt"), content);
+    const QString path = write_file(dir, QStringLiteral("a.txt"), content);
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     QStringList titles;
@@ -62,17 +62,17 @@ void ZlibButtonsTest::compressThenDecompress() {
         return next;
     };
     Child<QPushButton>(window.get(), "Compress_Button")->click();
-    const QByteArray stream = ReadAll(path + ".zlib");
+    const QByteArray stream = read_file(path + ".zlib");
     QVERIFY(stream.size() >= 8);  // header and Adler-32 trailer at least
     QCOMPARE(Inflate(stream, content.size() + 1), content);
     QCOMPARE(window->open_dialog_file_name(), QString());
     QCOMPARE(window->focusWidget(), Child<QPushButton>(window.get(), "Exit_Button"));
 
     // Decompressing replaces the file of the plain name.
-    PutFile(dir, QStringLiteral("a.txt"), QByteArray("something else"));
+    write_file(dir, QStringLiteral("a.txt"), QByteArray("something else"));
     next = path + ".zlib";
     Child<QPushButton>(window.get(), "DeCompress_Button")->click();
-    QCOMPARE(ReadAll(path), content);
+    QCOMPARE(read_file(path), content);
     QCOMPARE(QFileInfo(path).size(), content.size());
     QCOMPARE(window->open_dialog_file_name(), QString());
     QCOMPARE(titles,
@@ -89,7 +89,7 @@ void ZlibButtonsTest::cancelledDialog_data() {
 void ZlibButtonsTest::cancelledDialog() {
     QFETCH(QString, button);
     QTemporaryDir dir;
-    const QString path = PutFile(dir, QStringLiteral("a.bin"), SparseBytes(300, 50));
+    const QString path = write_file(dir, QStringLiteral("a.bin"), to_qbytes(sparse_bytes(300)));
     auto window = ShowMainWindow();
     window->load_input_file(path);
     QCOMPARE(window->open_dialog_file_name(), path);
@@ -103,7 +103,7 @@ void ZlibButtonsTest::cancelledDialog() {
 void ZlibButtonsTest::nameWithoutZlibIsIgnored() {
     QTemporaryDir dir;
     const QByteArray stream = QByteArray::fromHex("789c030000000001");  // empty zlib stream
-    const QString upper = PutFile(dir, QStringLiteral("a.ZLIB"), stream);
+    const QString upper = write_file(dir, QStringLiteral("a.ZLIB"), stream);
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     window->choose_file = [&](const QString&) { return upper; };
@@ -115,7 +115,7 @@ void ZlibButtonsTest::nameWithoutZlibIsIgnored() {
 
 void ZlibButtonsTest::corruptStreamGoesToErrorReport() {
     QTemporaryDir dir;
-    const QString path = PutFile(dir, QStringLiteral("b.zlib"), QByteArray("not a zlib stream"));
+    const QString path = write_file(dir, QStringLiteral("b.zlib"), QByteArray("not a zlib stream"));
     auto window = ShowMainWindow();
     ModalAnswerer answer;
     window->choose_file = [&](const QString&) { return path; };
@@ -129,8 +129,9 @@ void ZlibButtonsTest::corruptStreamGoesToErrorReport() {
 
 void ZlibButtonsTest::runIsNamedFromTheLoadedFile() {
     QTemporaryDir dir;
-    const QString input = PutFile(dir, QStringLiteral("data.bin"), SparseBytes(3000, 50));
-    const QString other = PutFile(dir, QStringLiteral("other.txt"), QByteArray("other"));
+    const QString input =
+        write_file(dir, QStringLiteral("data.bin"), to_qbytes(sparse_bytes(3000)));
+    const QString other = write_file(dir, QStringLiteral("other.txt"), QByteArray("other"));
     auto window = ShowMainWindow();
     ModalAnswerer answer;  // OK in the chip dialog saves the bitmap
     window->load_input_file(input);
