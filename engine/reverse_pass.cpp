@@ -159,9 +159,15 @@ class DecisionReader {
 
     // The next n (1..64) decisions, the newest in bit n - 1.
     uint64_t take(unsigned n) {
-        const uint64_t bits = reversed_.extract(next_, n);
+        const uint64_t* words = reversed_.words().data();
+        const size_t w = next_ >> 6;
+        const unsigned off = next_ & 63;
+        // The reader stops at the decisions' end, so a word past it is only read for a shift
+        // within the last word: there it is taken as zero.
+        const uint64_t next_word = w + 1 < reversed_.words().size() ? words[w + 1] : 0;
+        const uint64_t window = (words[w] << off) | ((next_word >> 1) >> (63 - off));
         next_ += n;
-        return bits;
+        return window >> (64 - n);
     }
 
   private:
@@ -172,25 +178,27 @@ class DecisionReader {
 
 thread_local BitString DecisionReader::reversed_;
 
-// Writes a word's 64 data bits with a decision bit after each split rod's test bit. Each half
-// word is spread to every other bit, the decisions go into the gaps after the test bits, and
-// the gaps not used are squeezed out.
+// Writes a word's 64 data bits with a decision bit after each split rod's test bit. The word's
+// decisions are read at once; each half word is spread to every other bit, the decisions go into
+// the gaps after the test bits, and the gaps not used are squeezed out.
 [[gnu::always_inline]] __attribute__((target("bmi2,popcnt"))) inline void expand_word(
     uint64_t word, uint64_t splits, DecisionReader& reader, BitWriter& out) {
     constexpr uint64_t kOdd = 0xAAAAAAAAAAAAAAAAULL;
-    for (const unsigned shift : {32U, 0U}) {
-        const uint64_t bits32 = (word >> shift) & 0xFFFFFFFFULL;
-        const uint64_t splits32 = (splits >> shift) & 0xFFFFFFFFULL;
-        if (splits32 == 0) {
-            out.put(bits32, 32);
-            continue;
-        }
-        const auto n = static_cast<unsigned>(_mm_popcnt_u64(splits32));
-        const uint64_t data_slots = _pdep_u64(bits32, kOdd);
-        const uint64_t decision_slots = _pdep_u64(splits32, kOdd) >> 1;
-        const uint64_t decision_bits = _pdep_u64(reader.take(n), decision_slots);
-        out.put(_pext_u64(data_slots | decision_bits, kOdd | decision_slots), 32 + n);
-    }
+    const uint64_t splits_lo = splits & 0xFFFFFFFFULL;
+    const uint64_t splits_hi = splits >> 32;
+    const auto n_lo = static_cast<unsigned>(_mm_popcnt_u64(splits_lo));
+    const auto n_hi = static_cast<unsigned>(_mm_popcnt_u64(splits_hi));
+    const uint64_t taken = reader.take(n_hi + n_lo);
+    // The first decisions taken go with the first half's split rods.
+    const uint64_t decisions_hi = taken >> n_lo;
+    const uint64_t decisions_lo = taken & ((uint64_t{1} << n_lo) - 1);
+    const uint64_t slots_hi = _pdep_u64(splits_hi, kOdd) >> 1;
+    const uint64_t slots_lo = _pdep_u64(splits_lo, kOdd) >> 1;
+    const uint64_t spread_hi = _pdep_u64(word >> 32, kOdd) | _pdep_u64(decisions_hi, slots_hi);
+    const uint64_t spread_lo =
+        _pdep_u64(word & 0xFFFFFFFFULL, kOdd) | _pdep_u64(decisions_lo, slots_lo);
+    out.put(_pext_u64(spread_hi, kOdd | slots_hi), 32 + n_hi);
+    out.put(_pext_u64(spread_lo, kOdd | slots_lo), 32 + n_lo);
 }
 
 // The plan's output, whole words through expand_word.
@@ -223,7 +231,8 @@ __attribute__((target("bmi2,popcnt"))) void write_wide(const BitString& data,
             }
             continue;
         }
-        out.copy(data, copy_from, start - copy_from);
+        // Dense data has a split rod in every word: nothing lies between them.
+        if (start != copy_from) out.copy(data, copy_from, start - copy_from);
         expand_word(words[s.word], s.mask, reader, out);
         copy_from = start + 64;
     }
