@@ -2,6 +2,7 @@
 #include "engine/reverse_pass.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdlib>
 
@@ -92,6 +93,59 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) WordRods chain_rods(uint64_t word, 
     return rods;
 }
 
+// Rod sizes 3..8: the same walk a byte at a time from tables, so that no branch depends on the
+// data and the walk's chain is a shift and a mask per byte. With R <= 8 a test bit's offset from
+// the start of the byte it falls in stays below R. For a byte and the offset of its first test
+// bit, masks holds the byte's split rods' test bits (bit 7 first), and exits, four bits per
+// offset, where the next byte's first test bit lies.
+struct ByteWalk {
+    uint32_t exits[256];
+    uint8_t masks[256][8];
+};
+
+const ByteWalk& byte_walk(unsigned rod_size) {
+    static const std::array<ByteWalk, 9> tables = [] {
+        std::array<ByteWalk, 9> t{};
+        for (unsigned r = 3; r <= 8; ++r) {
+            for (unsigned byte = 0; byte < 256; ++byte) {
+                for (unsigned offset = 0; offset < r; ++offset) {
+                    unsigned at = offset;
+                    unsigned mask = 0;
+                    while (at < 8) {
+                        const bool split = ((byte >> (7 - at)) & 1) != 0;
+                        if (split) mask |= 0x80U >> at;
+                        at += split ? r - 1 : r;
+                    }
+                    t[r].masks[byte][offset] = static_cast<uint8_t>(mask);
+                    t[r].exits[byte] |= (at - 8) << (4 * offset);
+                }
+            }
+        }
+        return t;
+    }();
+    return tables[rod_size];
+}
+
+__attribute__((target("bmi2,popcnt,lzcnt"))) WordRods walk_rods(uint64_t word, unsigned offset,
+                                                                const ByteWalk& walk,
+                                                                uint32_t reciprocal) {
+    uint64_t splits = 0;
+    unsigned at = offset;
+    for (int shift = 56; shift >= 0; shift -= 8) {
+        const auto byte = static_cast<unsigned>(word >> shift) & 0xFFU;
+        splits |= uint64_t{walk.masks[byte][at]} << shift;
+        at = (walk.exits[byte] >> (4 * at)) & 0xFU;
+    }
+    WordRods rods;
+    rods.splits = splits;
+    rods.split_count = static_cast<unsigned>(_mm_popcnt_u64(splits));
+    rods.next = 64 + at;
+    // As in chain_rods: each whole rod moved the test bit on by R, each split rod by R - 1.
+    const unsigned rods_seen = ((rods.next - offset + rods.split_count) * reciprocal) >> 16;
+    rods.whole_count = rods_seen - rods.split_count;
+    return rods;
+}
+
 // Finds the rods of whole words from the data's start while no pass end, and no shortage of
 // decisions or whole rods, can occur in them; stretches of zero words are passed over in one step.
 // Leaves in pos the start of the first rod not done.
@@ -110,6 +164,7 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) void scan_words(const BitString& da
     for (unsigned off = 0; off < 64; off += rod_size)
         grid |= kTop >> off;
     const uint32_t reciprocal = (65536 + rod_size - 1) / rod_size;
+    const ByteWalk& walk = byte_walk(std::min(rod_size, 8U));
     int64_t d = decisions_left;
     int64_t h = high_rods;
     unsigned offset = rod_size - 2;  // of the next test bit from word i's start
@@ -132,8 +187,9 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) void scan_words(const BitString& da
             i = j;
             continue;
         }
-        const WordRods rods = rod_size == 2
-                                  ? pair_rods(words[i], offset)
+        const WordRods rods = rod_size == 2 ? pair_rods(words[i], offset)
+                              : rod_size <= 8
+                                  ? walk_rods(words[i], offset, walk, reciprocal)
                                   : chain_rods(words[i], offset, rod_size, grid, reciprocal);
         const int64_t d_after = d - rods.split_count;
         const int64_t h_after = h - rods.whole_count;
