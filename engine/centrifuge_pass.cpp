@@ -29,17 +29,9 @@ __attribute__((target("bmi2,popcnt"))) size_t split_groups(const BitString& data
         test_mask |= uint64_t{1} << (63 - (j * rod_size + rod_size - 2));
     const uint64_t span_mask = ~uint64_t{0} << (64 - span);
     const size_t groups = rods / group;
-    const uint64_t* words = data.words().data();
-    // Groups whose window lies before the last word are read without bounds checks.
-    const size_t word_count = data.words().size();
     size_t done = 0;  // groups
     while (done < groups) {
-        const size_t w = pos >> 6;
-        const unsigned off = pos & 63;
-        const uint64_t window = w + 1 < word_count
-                                    ? (words[w] << off) | ((words[w + 1] >> 1) >> (63 - off))
-                                    : data.window(pos);
-        const uint64_t chunk = window & span_mask;
+        const uint64_t chunk = data.window(pos) & span_mask;
         if (chunk == 0) {
             const size_t zeros = (data.next_one(pos) - pos) / span;
             const size_t n = std::min(zeros, groups - done);
@@ -50,9 +42,9 @@ __attribute__((target("bmi2,popcnt"))) size_t split_groups(const BitString& data
         }
         // A set test bit marks a low rod; the bit after it is the one that moves.
         const uint64_t drop = (chunk & test_mask) >> 1;
-        const auto dropped = static_cast<unsigned>(_mm_popcnt_u64(drop));
-        out.put(_pext_u64(chunk, span_mask & ~drop), span - dropped);
-        forward.put(_pext_u64(chunk, drop), dropped);
+        const uint64_t keep = span_mask & ~drop;
+        out.put(_pext_u64(chunk, keep), static_cast<unsigned>(_mm_popcnt_u64(keep)));
+        forward.put(_pext_u64(chunk, drop), static_cast<unsigned>(_mm_popcnt_u64(drop)));
         ++done;
         pos += span;
     }
