@@ -209,30 +209,36 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) void scan_words(const BitString& da
 class DecisionReader {
   public:
     DecisionReader(const BitString& decisions, int64_t left, size_t used) {
-        reversed_.clear();
-        reversed_.append_reversed(decisions, static_cast<size_t>(left) - used, used);
+        BitString& reversed = buffer();
+        reversed.clear();
+        reversed.append_reversed(decisions, static_cast<size_t>(left) - used, used);
+        // Held here: reaching the thread's buffer costs a call each time.
+        words_ = reversed.words().data();
+        word_count_ = reversed.words().size();
     }
 
     // The next n (1..64) decisions, the newest in bit n - 1.
     uint64_t take(unsigned n) {
-        const uint64_t* words = reversed_.words().data();
         const size_t w = next_ >> 6;
         const unsigned off = next_ & 63;
         // The reader stops at the decisions' end, so a word past it is only read for a shift
         // within the last word: there it is taken as zero.
-        const uint64_t next_word = w + 1 < reversed_.words().size() ? words[w + 1] : 0;
-        const uint64_t window = (words[w] << off) | ((next_word >> 1) >> (63 - off));
+        const uint64_t next_word = w + 1 < word_count_ ? words_[w + 1] : 0;
+        const uint64_t window = (words_[w] << off) | ((next_word >> 1) >> (63 - off));
         next_ += n;
         return window >> (64 - n);
     }
 
   private:
     // Kept from pass to pass, so that a pass allocates nothing.
-    static thread_local BitString reversed_;
+    static BitString& buffer() {
+        thread_local BitString reversed;
+        return reversed;
+    }
+    const uint64_t* words_ = nullptr;
+    size_t word_count_ = 0;
     size_t next_ = 0;
 };
-
-thread_local BitString DecisionReader::reversed_;
 
 // Writes a word's 64 data bits with a decision bit after each split rod's test bit. The word's
 // decisions are read at once; each half word is spread to every other bit, the decisions go into
