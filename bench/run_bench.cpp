@@ -162,6 +162,7 @@ void BM_RestoreWorst(benchmark::State& state, const std::string& name) {
     const BitString stream = packer.run.StreamBits;
     for (auto _ : state) {
         Engine e(ui);
+        e.settings.lz77 = c.lz77;
         e.run.RodSize = static_cast<uint8_t>(c.rod_size);
         e.run.StreamBits = stream;
         e.run.CurrentSize = static_cast<int32_t>(stream.size() / 8);

@@ -69,7 +69,7 @@ PassCounts centrifuge(const BitString& data, unsigned rod_size, BitString& out,
     size_t pos = head;
     size_t done = 0;
 #if defined(__x86_64__)
-    if (allow_wide && rod_size <= 32 && have_bmi2()) {
+    if (allow_wide && rod_size <= 64 && have_bmi2()) {
         done = split_groups(data, pos, rods, rod_size, out, forward);
         pos += done * rod_size;
     }

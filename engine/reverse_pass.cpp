@@ -2,6 +2,7 @@
 #include "engine/reverse_pass.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdlib>
 
@@ -92,6 +93,59 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) WordRods chain_rods(uint64_t word, 
     return rods;
 }
 
+// Rod sizes 3..8: the same walk a byte at a time from tables, so that no branch depends on the
+// data and the walk's chain is a shift and a mask per byte. With R <= 8 a test bit's offset from
+// the start of the byte it falls in stays below R. For a byte and the offset of its first test
+// bit, masks holds the byte's split rods' test bits (bit 7 first), and exits, four bits per
+// offset, where the next byte's first test bit lies.
+struct ByteWalk {
+    uint32_t exits[256];
+    uint8_t masks[256][8];
+};
+
+const ByteWalk& byte_walk(unsigned rod_size) {
+    static const std::array<ByteWalk, 9> tables = [] {
+        std::array<ByteWalk, 9> t{};
+        for (unsigned r = 3; r <= 8; ++r) {
+            for (unsigned byte = 0; byte < 256; ++byte) {
+                for (unsigned offset = 0; offset < r; ++offset) {
+                    unsigned at = offset;
+                    unsigned mask = 0;
+                    while (at < 8) {
+                        const bool split = ((byte >> (7 - at)) & 1) != 0;
+                        if (split) mask |= 0x80U >> at;
+                        at += split ? r - 1 : r;
+                    }
+                    t[r].masks[byte][offset] = static_cast<uint8_t>(mask);
+                    t[r].exits[byte] |= (at - 8) << (4 * offset);
+                }
+            }
+        }
+        return t;
+    }();
+    return tables[rod_size];
+}
+
+__attribute__((target("bmi2,popcnt,lzcnt"))) WordRods walk_rods(uint64_t word, unsigned offset,
+                                                                const ByteWalk& walk,
+                                                                uint32_t reciprocal) {
+    uint64_t splits = 0;
+    unsigned at = offset;
+    for (int shift = 56; shift >= 0; shift -= 8) {
+        const auto byte = static_cast<unsigned>(word >> shift) & 0xFFU;
+        splits |= uint64_t{walk.masks[byte][at]} << shift;
+        at = (walk.exits[byte] >> (4 * at)) & 0xFU;
+    }
+    WordRods rods;
+    rods.splits = splits;
+    rods.split_count = static_cast<unsigned>(_mm_popcnt_u64(splits));
+    rods.next = 64 + at;
+    // As in chain_rods: each whole rod moved the test bit on by R, each split rod by R - 1.
+    const unsigned rods_seen = ((rods.next - offset + rods.split_count) * reciprocal) >> 16;
+    rods.whole_count = rods_seen - rods.split_count;
+    return rods;
+}
+
 // Finds the rods of whole words from the data's start while no pass end, and no shortage of
 // decisions or whole rods, can occur in them; stretches of zero words are passed over in one step.
 // Leaves in pos the start of the first rod not done.
@@ -110,6 +164,7 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) void scan_words(const BitString& da
     for (unsigned off = 0; off < 64; off += rod_size)
         grid |= kTop >> off;
     const uint32_t reciprocal = (65536 + rod_size - 1) / rod_size;
+    const ByteWalk& walk = byte_walk(std::min(rod_size, 8U));
     int64_t d = decisions_left;
     int64_t h = high_rods;
     unsigned offset = rod_size - 2;  // of the next test bit from word i's start
@@ -132,8 +187,9 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) void scan_words(const BitString& da
             i = j;
             continue;
         }
-        const WordRods rods = rod_size == 2
-                                  ? pair_rods(words[i], offset)
+        const WordRods rods = rod_size == 2 ? pair_rods(words[i], offset)
+                              : rod_size <= 8
+                                  ? walk_rods(words[i], offset, walk, reciprocal)
                                   : chain_rods(words[i], offset, rod_size, grid, reciprocal);
         const int64_t d_after = d - rods.split_count;
         const int64_t h_after = h - rods.whole_count;
@@ -153,44 +209,58 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) void scan_words(const BitString& da
 class DecisionReader {
   public:
     DecisionReader(const BitString& decisions, int64_t left, size_t used) {
-        reversed_.clear();
-        reversed_.append_reversed(decisions, static_cast<size_t>(left) - used, used);
+        BitString& reversed = buffer();
+        reversed.clear();
+        reversed.append_reversed(decisions, static_cast<size_t>(left) - used, used);
+        // Held here: reaching the thread's buffer costs a call each time.
+        words_ = reversed.words().data();
+        word_count_ = reversed.words().size();
     }
 
     // The next n (1..64) decisions, the newest in bit n - 1.
     uint64_t take(unsigned n) {
-        const uint64_t bits = reversed_.extract(next_, n);
+        const size_t w = next_ >> 6;
+        const unsigned off = next_ & 63;
+        // The reader stops at the decisions' end, so a word past it is only read for a shift
+        // within the last word: there it is taken as zero.
+        const uint64_t next_word = w + 1 < word_count_ ? words_[w + 1] : 0;
+        const uint64_t window = (words_[w] << off) | ((next_word >> 1) >> (63 - off));
         next_ += n;
-        return bits;
+        return window >> (64 - n);
     }
 
   private:
     // Kept from pass to pass, so that a pass allocates nothing.
-    static thread_local BitString reversed_;
+    static BitString& buffer() {
+        thread_local BitString reversed;
+        return reversed;
+    }
+    const uint64_t* words_ = nullptr;
+    size_t word_count_ = 0;
     size_t next_ = 0;
 };
 
-thread_local BitString DecisionReader::reversed_;
-
-// Writes a word's 64 data bits with a decision bit after each split rod's test bit. Each half
-// word is spread to every other bit, the decisions go into the gaps after the test bits, and
-// the gaps not used are squeezed out.
+// Writes a word's 64 data bits with a decision bit after each split rod's test bit. The word's
+// decisions are read at once; each half word is spread to every other bit, the decisions go into
+// the gaps after the test bits, and the gaps not used are squeezed out.
 [[gnu::always_inline]] __attribute__((target("bmi2,popcnt"))) inline void expand_word(
     uint64_t word, uint64_t splits, DecisionReader& reader, BitWriter& out) {
     constexpr uint64_t kOdd = 0xAAAAAAAAAAAAAAAAULL;
-    for (const unsigned shift : {32U, 0U}) {
-        const uint64_t bits32 = (word >> shift) & 0xFFFFFFFFULL;
-        const uint64_t splits32 = (splits >> shift) & 0xFFFFFFFFULL;
-        if (splits32 == 0) {
-            out.put(bits32, 32);
-            continue;
-        }
-        const auto n = static_cast<unsigned>(_mm_popcnt_u64(splits32));
-        const uint64_t data_slots = _pdep_u64(bits32, kOdd);
-        const uint64_t decision_slots = _pdep_u64(splits32, kOdd) >> 1;
-        const uint64_t decision_bits = _pdep_u64(reader.take(n), decision_slots);
-        out.put(_pext_u64(data_slots | decision_bits, kOdd | decision_slots), 32 + n);
-    }
+    const uint64_t splits_lo = splits & 0xFFFFFFFFULL;
+    const uint64_t splits_hi = splits >> 32;
+    const auto n_lo = static_cast<unsigned>(_mm_popcnt_u64(splits_lo));
+    const auto n_hi = static_cast<unsigned>(_mm_popcnt_u64(splits_hi));
+    const uint64_t taken = reader.take(n_hi + n_lo);
+    // The first decisions taken go with the first half's split rods.
+    const uint64_t decisions_hi = taken >> n_lo;
+    const uint64_t decisions_lo = taken & ((uint64_t{1} << n_lo) - 1);
+    const uint64_t slots_hi = _pdep_u64(splits_hi, kOdd) >> 1;
+    const uint64_t slots_lo = _pdep_u64(splits_lo, kOdd) >> 1;
+    const uint64_t spread_hi = _pdep_u64(word >> 32, kOdd) | _pdep_u64(decisions_hi, slots_hi);
+    const uint64_t spread_lo =
+        _pdep_u64(word & 0xFFFFFFFFULL, kOdd) | _pdep_u64(decisions_lo, slots_lo);
+    out.put(_pext_u64(spread_hi, kOdd | slots_hi), 32 + n_hi);
+    out.put(_pext_u64(spread_lo, kOdd | slots_lo), 32 + n_lo);
 }
 
 // The plan's output, whole words through expand_word.
@@ -223,7 +293,8 @@ __attribute__((target("bmi2,popcnt"))) void write_wide(const BitString& data,
             }
             continue;
         }
-        out.copy(data, copy_from, start - copy_from);
+        // Dense data has a split rod in every word: nothing lies between them.
+        if (start != copy_from) out.copy(data, copy_from, start - copy_from);
         expand_word(words[s.word], s.mask, reader, out);
         copy_from = start + 64;
     }

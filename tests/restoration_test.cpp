@@ -131,7 +131,7 @@ std::string where(unsigned r, int round) {
 // of decisions or whole rods, both give the same; otherwise the kernel refuses.
 TEST(ReverseRods, MatchesModelOnRandomStates) {
     std::mt19937 rng(99);
-    for (unsigned r : {2U, 3U, 4U, 5U, 8U, 17U, 63U, 64U, 65U, 128U}) {
+    for (unsigned r : {2U, 3U, 4U, 5U, 6U, 7U, 8U, 9U, 17U, 63U, 64U, 65U, 128U}) {
         for (int round = 0; round < 400; ++round) {
             const size_t length = rng() % (round % 4 == 0 ? 40 : 1500);
             const double ones = round % 3 == 0 ? 0.5 : (round % 3 == 1 ? 0.15 : 0.8);
