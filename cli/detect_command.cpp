@@ -3,10 +3,10 @@
 
 #include <cstdio>
 
-#include "status/json_writer.h"
 #include "cli/progress_line.h"
 #include "rodfile/rod_header.h"
 #include "run/restoration.h"
+#include "status/json_writer.h"
 #include "zstream/file_stream.h"
 
 namespace quorvane::cli {

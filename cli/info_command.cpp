@@ -7,8 +7,8 @@
 #include <utility>
 #include <variant>
 
-#include "status/json_writer.h"
 #include "rodfile/rod_info.h"
+#include "status/json_writer.h"
 #include "zstream/file_stream.h"
 
 namespace quorvane::cli {

@@ -134,9 +134,9 @@ static void test_round_trips(void) {
         CHECK(rc == QUORVANE_OK && count >= 1 && summary.tried == summary.total &&
                   list[0].settings[0].rod_size == found.rod_size &&
                   list[0].bytes == (int64_t)sizeof in &&
-                  (!c->integrity_check || (info.trailer_state == 1 &&
-                                           info.content_bytes == (int64_t)sizeof in &&
-                                           info.content_crc32 == list[0].crc32)),
+                  (!c->integrity_check ||
+                   (info.trailer_state == 1 && info.content_bytes == (int64_t)sizeof in &&
+                    info.content_crc32 == list[0].crc32)),
               "%s: detect_all %d: %zu results, %d of %d tried", c->name, rc, count, summary.tried,
               summary.total);
         quorvane_free(list);
