@@ -143,7 +143,7 @@ std::string bash_script(std::span<const Subcommand> table) {
     return text;
 }
 
-// A description between [ and ] of an _arguments spec.
+// A description between [ and ] of an _arguments option entry.
 std::string zsh_description(std::string_view help) {
     std::string out;
     for (const char c : help) {
@@ -182,18 +182,18 @@ std::string zsh_script(std::span<const Subcommand> table) {
         text.append("            _arguments -s -S : \\\n");
         for (const OptionSpec* option : options_of(command)) {
             for (const std::string& name : names_of(*option)) {
-                std::string spec(name);
-                if (option->takes_value()) spec.append(name.size() == 2 ? "+" : "=");
-                spec.append("[").append(zsh_description(option->help)).append("]");
+                std::string entry(name);
+                if (option->takes_value()) entry.append(name.size() == 2 ? "+" : "=");
+                entry.append("[").append(zsh_description(option->help)).append("]");
                 if (option->takes_path()) {
-                    spec.append(":path:_files");
+                    entry.append(":path:_files");
                 } else if (!option->choices.empty()) {
-                    spec.append(":").append(option->value).append(":(");
-                    spec.append(option->choices).append(")");
+                    entry.append(":").append(option->value).append(":(");
+                    entry.append(option->choices).append(")");
                 } else if (option->takes_value()) {
-                    spec.append(":").append(option->value).append(": ");
+                    entry.append(":").append(option->value).append(": ");
                 }
-                text.append("                ").append(sh_quoted(spec)).append(" \\\n");
+                text.append("                ").append(sh_quoted(entry)).append(" \\\n");
             }
         }
         std::string files("*:file:_files");

@@ -199,21 +199,35 @@ void ChartStudyTest::chartFollowsPackingAndUnpacking() {
     QCOMPARE(Ys(chart->chart(), "level"), QList<qreal>{});
 }
 
-void ChartStudyTest::studyTableIsTheCommandLinesStudy() {
+// A main window with a file of these bytes loaded and its study window open, the sweep's fields
+// filled (lz77: the combo box's index; empty texts keep the fields' defaults).
+struct OpenStudy {
+    OpenStudy(const QByteArray& bytes, const QString& rod_sizes, int lz77 = 0,
+              const QString& depths = {})
+        : path(write_file(dir, QStringLiteral("sparse.bin"), bytes)), window(ShowMainWindow()) {
+        window->load_input_file(path);
+        window->StudyClick();
+        study = window->study_window();
+        Child<QLineEdit>(study, "RodSizes")->setText(rod_sizes);
+        Child<QComboBox>(study, "Lz77")->setCurrentIndex(lz77);
+        if (!depths.isEmpty()) Child<QLineEdit>(study, "Depths")->setText(depths);
+    }
+
     QTemporaryDir dir;
-    const QString path =
-        write_file(dir, QStringLiteral("sparse.bin"), to_qbytes(sparse_bytes(3000, 1, 40)));
-    auto window = ShowMainWindow();
+    QString path;
+    std::unique_ptr<TZivIduv> window;
     ModalAnswerer answer;
-    window->load_input_file(path);
-    window->StudyClick();
-    StudyWindow* study = window->study_window();
-    Child<QLineEdit>(study, "RodSizes")->setText(QStringLiteral("2,5-6"));
-    Child<QComboBox>(study, "Lz77")->setCurrentIndex(2);
-    Child<QLineEdit>(study, "Depths")->setText(QStringLiteral("1,4"));
+    StudyWindow* study = nullptr;
+};
+
+void ChartStudyTest::studyTableIsTheCommandLinesStudy() {
+    OpenStudy open(to_qbytes(sparse_bytes(3000, 1, 40)), QStringLiteral("2,5-6"), 2,
+                   QStringLiteral("1,4"));
+    StudyWindow* study = open.study;
+    const QString& path = open.path;
     QTest::mouseClick(Child<QPushButton>(study, "StartStudy"), Qt::LeftButton);
     QVERIFY(StudyEnds(study));
-    QVERIFY(answer.seen.isEmpty());
+    QVERIFY(open.answer.seen.isEmpty());
 
     QProcess cli;
     cli.start(QStringLiteral(QUORVANE_CLI),
@@ -250,17 +264,10 @@ void ChartStudyTest::studyTableIsTheCommandLinesStudy() {
 }
 
 void ChartStudyTest::doubleClickTakesTheSetting() {
-    QTemporaryDir dir;
-    const QString path =
-        write_file(dir, QStringLiteral("sparse.bin"), to_qbytes(sparse_bytes(2000, 1, 40)));
-    auto window = ShowMainWindow();
-    ModalAnswerer answer;
-    window->load_input_file(path);
-    window->StudyClick();
-    StudyWindow* study = window->study_window();
-    Child<QLineEdit>(study, "RodSizes")->setText(QStringLiteral("7,3"));
-    Child<QComboBox>(study, "Lz77")->setCurrentIndex(1);
-    Child<QLineEdit>(study, "Depths")->setText(QStringLiteral("5"));
+    OpenStudy open(to_qbytes(sparse_bytes(2000, 1, 40)), QStringLiteral("7,3"), 1,
+                   QStringLiteral("5"));
+    StudyWindow* study = open.study;
+    TZivIduv* window = open.window.get();
     study->StartClick();
     QVERIFY(StudyEnds(study));
     QTableWidget* table = study->table();
@@ -273,23 +280,17 @@ void ChartStudyTest::doubleClickTakesTheSetting() {
     QCOMPARE(window->settings().text(Setting::Depth), std::string("5"));
     QCOMPARE(window->settings().text(Setting::Lz77), std::string(""));
     // The main window's labels and the settings dialog show them.
-    QCOMPARE(Child<QLabel>(window.get(), "RodSize")->text(), QStringLiteral("7"));
+    QCOMPARE(Child<QLabel>(window, "RodSize")->text(), QStringLiteral("7"));
     window->settings_dialog()->FormActivate();
     QCOMPARE(Child<QLabel>(window->settings_dialog(), "Rod")->text(), QStringLiteral("7"));
     QVERIFY(Child<QCheckBox>(window->settings_dialog(), "ZIPBox")->isChecked());
 }
 
 void ChartStudyTest::cancelStopsAStudy() {
-    QTemporaryDir dir;
-    const QString path = write_file(dir, QStringLiteral("big.bin"), to_qbytes(sparse_bytes(32000)));
-    auto window = ShowMainWindow();
-    ModalAnswerer answer;
-    window->load_input_file(path);
-    window->StudyClick();
-    StudyWindow* study = window->study_window();
     // Far more work than the test waits for.
-    Child<QLineEdit>(study, "RodSizes")->setText(QStringLiteral("2-128"));
-    Child<QLineEdit>(study, "Depths")->setText(QStringLiteral("1-3"));
+    OpenStudy open(to_qbytes(sparse_bytes(32000)), QStringLiteral("2-128"), 0,
+                   QStringLiteral("1-3"));
+    StudyWindow* study = open.study;
     QSignalSpy ended(study, &StudyWindow::studyFinished);
     study->StartClick();
     QVERIFY(study->studying());
@@ -303,18 +304,15 @@ void ChartStudyTest::cancelStopsAStudy() {
     // Closing the program during a study stops it too.
     study->StartClick();
     QVERIFY(study->studying());
-    window.reset();
+    open.window.reset();
 }
 
 void ChartStudyTest::studyAndRunKeptApart() {
-    QTemporaryDir dir;
-    const QString path = write_file(dir, QStringLiteral("big.bin"), to_qbytes(sparse_bytes(32000)));
-    auto window = ShowMainWindow();
-    ModalAnswerer answer;
-    window->load_input_file(path);
-    window->StudyClick();
-    StudyWindow* study = window->study_window();
-    Child<QLineEdit>(study, "RodSizes")->setText(QStringLiteral("2-128"));
+    OpenStudy open(to_qbytes(sparse_bytes(32000)), QStringLiteral("2-128"));
+    StudyWindow* study = open.study;
+    TZivIduv* window = open.window.get();
+    ModalAnswerer& answer = open.answer;
+    const QString& path = open.path;
     study->StartClick();
     QVERIFY(study->studying());
     // Start is refused while the study goes: no run, no output.

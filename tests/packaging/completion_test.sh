@@ -59,18 +59,18 @@ help_options() {
 }
 zsh_offered() {
     # _arguments and _describe stand in for zsh's completion system: they print what it would
-    # offer, an option's names without their argument specification.
+    # offer, an option's names without the description and value that follow them.
     zsh -f -c '
         compdef() { :; }
         compadd() { shift; print -l -- "$@"; }
         _describe() { local -a list; list=("${(@P)${@[-1]}}"); print -l -- "${list[@]%%:*}"; }
         _arguments() {
-            local spec options=0
-            for spec in "$@"; do
-                if [[ $spec == : ]]; then options=1; continue; fi
-                ((options)) && [[ $spec == -* ]] || continue
-                spec=${spec%%\[*}
-                print -- ${spec%[+=]}
+            local entry options=0
+            for entry in "$@"; do
+                if [[ $entry == : ]]; then options=1; continue; fi
+                ((options)) && [[ $entry == -* ]] || continue
+                entry=${entry%%\[*}
+                print -- ${entry%[+=]}
             done
         }
         source "$1"
