@@ -58,7 +58,7 @@ void BM_Memcpy32K(benchmark::State& state) {
 BENCHMARK(BM_Memcpy32K);
 
 // One pass, the output buffer kept from pass to pass as CentrifugePass keeps it.
-void run_pass(benchmark::State& state, Data kind, bool wide) {
+void run_pass(benchmark::State& state, Data kind, KernelPath path) {
     const auto rod_size = static_cast<unsigned>(state.range(0));
     const BitString data = pass_data(kind);
     BitString out;
@@ -66,12 +66,12 @@ void run_pass(benchmark::State& state, Data kind, bool wide) {
     decisions.reserve(kPassBits);
     for (auto _ : state) {
         decisions.clear();
-        benchmark::DoNotOptimize(centrifuge(data, rod_size, out, decisions, wide));
+        benchmark::DoNotOptimize(centrifuge(data, rod_size, out, decisions, path));
     }
 }
 
 // One reverse pass undoing one forward pass over the same data.
-void run_reverse_pass(benchmark::State& state, Data kind, bool wide) {
+void run_reverse_pass(benchmark::State& state, Data kind, KernelPath path) {
     const auto rod_size = static_cast<unsigned>(state.range(0));
     const BitString data = pass_data(kind);
     BitString packed;
@@ -83,7 +83,7 @@ void run_reverse_pass(benchmark::State& state, Data kind, bool wide) {
         int32_t high = counts.high;
         size_t consumed = 0;
         restored.clear();
-        if (!reverse_rods(packed, rod_size, decisions, left, high, restored, consumed, wide)) {
+        if (!reverse_rods(packed, rod_size, decisions, left, high, restored, consumed, path)) {
             state.SkipWithError("not restored");
             break;
         }
@@ -91,29 +91,55 @@ void run_reverse_pass(benchmark::State& state, Data kind, bool wide) {
     }
 }
 
+// The fastest path this processor has; the others beside it, where it has them.
+constexpr KernelPath kBest = KernelPath::Avx512;
+
+void run_pass_on(benchmark::State& state, Data kind, KernelPath path) {
+    if (path == kBest) path = best_kernel_path();
+    if (path > best_kernel_path()) {
+        state.SkipWithError("not on this processor");
+        return;
+    }
+    run_pass(state, kind, path);
+}
+void run_reverse_pass_on(benchmark::State& state, Data kind, KernelPath path) {
+    if (path == kBest) path = best_kernel_path();
+    if (path > best_kernel_path()) {
+        state.SkipWithError("not on this processor");
+        return;
+    }
+    run_reverse_pass(state, kind, path);
+}
+
 void BM_Pass(benchmark::State& state) {
-    run_pass(state, Data::Random, true);
+    run_pass_on(state, Data::Random, kBest);
+}
+void BM_PassBmi2(benchmark::State& state) {
+    run_pass_on(state, Data::Random, KernelPath::Bmi2);
 }
 void BM_PassRodByRod(benchmark::State& state) {
-    run_pass(state, Data::Random, false);
+    run_pass_on(state, Data::Random, KernelPath::Portable);
 }
 void BM_ReversePass(benchmark::State& state) {
-    run_reverse_pass(state, Data::Random, true);
+    run_reverse_pass_on(state, Data::Random, kBest);
+}
+void BM_ReversePassBmi2(benchmark::State& state) {
+    run_reverse_pass_on(state, Data::Random, KernelPath::Bmi2);
 }
 void BM_ReversePassRodByRod(benchmark::State& state) {
-    run_reverse_pass(state, Data::Random, false);
+    run_reverse_pass_on(state, Data::Random, KernelPath::Portable);
 }
 void BM_PassSparse(benchmark::State& state) {
-    run_pass(state, Data::Sparse, true);
+    run_pass_on(state, Data::Sparse, kBest);
 }
 void BM_ReversePassSparse(benchmark::State& state) {
-    run_reverse_pass(state, Data::Sparse, true);
+    run_reverse_pass_on(state, Data::Sparse, kBest);
 }
 void BM_PassOneBit(benchmark::State& state) {
-    run_pass(state, Data::OneBit, true);
+    run_pass_on(state, Data::OneBit, kBest);
 }
 void BM_ReversePassOneBit(benchmark::State& state) {
-    run_reverse_pass(state, Data::OneBit, true);
+    run_reverse_pass_on(state, Data::OneBit, kBest);
 }
 
 void rod_sizes(benchmark::internal::Benchmark* b) {
@@ -129,6 +155,8 @@ void few_rod_sizes(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_Pass)->Apply(rod_sizes);
 BENCHMARK(BM_ReversePass)->Apply(rod_sizes);
+BENCHMARK(BM_PassBmi2)->Apply(rod_sizes);
+BENCHMARK(BM_ReversePassBmi2)->Apply(rod_sizes);
 BENCHMARK(BM_PassRodByRod)->Apply(rod_sizes);
 BENCHMARK(BM_ReversePassRodByRod)->Apply(rod_sizes);
 BENCHMARK(BM_PassSparse)->Apply(few_rod_sizes);

@@ -57,7 +57,7 @@ __attribute__((target("bmi2,popcnt"))) size_t split_groups(const BitString& data
 }  // namespace
 
 PassCounts centrifuge(const BitString& data, unsigned rod_size, BitString& out,
-                      BitString& decisions, bool allow_wide) {
+                      BitString& decisions, KernelPath path) {
     const size_t length = data.size();
     const size_t head = length % rod_size;
     const size_t rods = length / rod_size;
@@ -69,12 +69,12 @@ PassCounts centrifuge(const BitString& data, unsigned rod_size, BitString& out,
     size_t pos = head;
     size_t done = 0;
 #if defined(__x86_64__)
-    if (allow_wide && rod_size <= 64 && have_bmi2()) {
+    if (path != KernelPath::Portable && rod_size <= 64) {
         done = split_groups(data, pos, rods, rod_size, out, forward);
         pos += done * rod_size;
     }
 #else
-    (void)allow_wide;
+    (void)path;
 #endif
     BitWriter moved(forward, rods - done);
     BitWriter kept(out, length - out.size());

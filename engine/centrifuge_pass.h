@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "engine/bit_string.h"
+#include "engine/cpu_features.h"
 #include "engine/run_observer.h"
 
 namespace quorvane {
@@ -41,9 +42,9 @@ inline bool SplitRod(const BitString& data, size_t pos, unsigned rod_size, BitWr
 }
 
 // One pass over data into out (replaced); the pass's decision bits are appended to decisions in
-// decision order. allow_wide selects the word-parallel path where the processor has one.
+// decision order. path selects the kernel, one of kernel_paths().
 PassCounts centrifuge(const BitString& data, unsigned rod_size, BitString& out,
-                      BitString& decisions, bool allow_wide = true);
+                      BitString& decisions, KernelPath path = best_kernel_path());
 
 // One pass over DataBits: adds the decisions to DecisionArray and the rods to LowRods and
 // HighRods (overflow-checked). The data before the pass is left in spare. The caller reports it.

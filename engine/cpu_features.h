@@ -1,7 +1,15 @@
 // cpu_features.h -- which word-parallel kernels the processor can run.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 namespace quorvane {
+
+// The instruction sets the pass kernels come in, each needing the one before it: the portable
+// code, the bit extract/deposit and population count instructions, and 512-bit vectors with their
+// population count and byte-wise bit reversal (GFNI).
+enum class KernelPath : uint8_t { Portable, Bmi2, Avx512 };
 
 // True when the processor has the bit extract/deposit and population count instructions that the
 // word-parallel pass kernels use. Asked once; the answer does not change.
@@ -9,5 +17,17 @@ bool have_bmi2() noexcept;
 
 // True when the processor has 256-bit integer vectors (used to pass over stretches of zero words).
 bool have_avx2() noexcept;
+
+// True when the processor has what KernelPath::Avx512 needs (and so Bmi2 as well).
+bool have_avx512_kernels() noexcept;
+
+// The fastest path this processor runs.
+KernelPath best_kernel_path() noexcept;
+
+// Every path this processor runs, the portable one first: the tests force each.
+std::vector<KernelPath> kernel_paths();
+
+// "portable", "bmi2" or "avx512".
+const char* kernel_path_name(KernelPath path) noexcept;
 
 }  // namespace quorvane

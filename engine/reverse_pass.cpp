@@ -64,6 +64,58 @@ __attribute__((target("bmi2,popcnt"))) WordRods pair_rods(uint64_t word, unsigne
     return rods;
 }
 
+// pair_rods eight words at a time, for both offsets a word can start at: with both answers at
+// hand, the only step from one word to the next is a choice between them.
+struct PairBlock {
+    uint64_t splits[2][8];
+    uint64_t counts[2][8];  // split rods | whole rods << 8 | the next word's offset << 16
+};
+
+#define QUORVANE_AVX512 "avx512f,avx512bw,avx512vl,avx512vpopcntdq,gfni,bmi2,popcnt,lzcnt"
+// GCC 12's 512-bit intrinsics start from an undefined vector, which it then reports as unset.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+// The bits of each word in reverse order: the bytes reversed, then the bits in each byte.
+[[gnu::always_inline]] __attribute__((target(QUORVANE_AVX512))) inline __m512i reverse_x8(
+    __m512i x) {
+    const __m512i byte_order =
+        _mm512_broadcast_i32x4(_mm_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8));
+    const __m512i bit_order = _mm512_set1_epi64(static_cast<long long>(0x8040201008040201ULL));
+    return _mm512_gf2p8affine_epi64_epi8(_mm512_shuffle_epi8(x, byte_order), bit_order, 0);
+}
+
+__attribute__((target(QUORVANE_AVX512))) void pair_rods_x8(const uint64_t* words,
+                                                           PairBlock& block) {
+    const auto reverse = reverse_x8;
+    const __m512i even = _mm512_set1_epi64(0x5555555555555555LL);
+    const __m512i odd = _mm512_set1_epi64(static_cast<long long>(0xAAAAAAAAAAAAAAAAULL));
+    const __m512i w = reverse(_mm512_loadu_si512(words));
+    const __m512i zeros = _mm512_ternarylogic_epi64(w, w, w, 0x55);  // ~w
+    const __m512i run_starts = _mm512_andnot_si512(_mm512_slli_epi64(zeros, 1), zeros);
+    for (int c = 0; c < 2; ++c) {
+        const __m512i carry = _mm512_set1_epi64(c);
+        const __m512i even_starts = _mm512_andnot_si512(carry, _mm512_and_si512(run_starts, even));
+        const __m512i in_even_runs =
+            _mm512_andnot_si512(_mm512_add_epi64(zeros, even_starts), zeros);
+        const __m512i in_odd_runs = _mm512_andnot_si512(in_even_runs, zeros);
+        const __m512i not_start = _mm512_or_si512(
+            _mm512_or_si512(_mm512_and_si512(_mm512_slli_epi64(in_even_runs, 1), odd),
+                            _mm512_and_si512(_mm512_slli_epi64(in_odd_runs, 1), even)),
+            carry);
+        const __m512i low = _mm512_andnot_si512(not_start, w);
+        const __m512i whole = _mm512_andnot_si512(not_start, zeros);
+        _mm512_storeu_si512(block.splits[c], reverse(low));
+        const __m512i counts =
+            _mm512_or_si512(_mm512_or_si512(_mm512_popcnt_epi64(low),
+                                            _mm512_slli_epi64(_mm512_popcnt_epi64(whole), 8)),
+                            _mm512_slli_epi64(_mm512_srli_epi64(whole, 63), 16));
+        _mm512_storeu_si512(block.counts[c], counts);
+    }
+}
+#pragma GCC diagnostic pop
+
 // Any rod size. After a whole rod the next test bit is rod_size further on, after a split rod one
 // less: so the test bits run along one residue class of positions until one of them is 1, and go
 // on in the class one lower from there. grid holds the offsets 0, R, 2R, ... of a word.
@@ -150,7 +202,7 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) WordRods walk_rods(uint64_t word, u
 // decisions or whole rods, can occur in them; stretches of zero words are passed over in one step.
 // Leaves in pos the start of the first rod not done.
 __attribute__((target("bmi2,popcnt,lzcnt"))) void scan_words(const BitString& data,
-                                                             unsigned rod_size,
+                                                             unsigned rod_size, KernelPath path,
                                                              int64_t& decisions_left,
                                                              int32_t& high_rods, ReversePlan& plan,
                                                              size_t& pos) {
@@ -169,6 +221,10 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) void scan_words(const BitString& da
     int64_t h = high_rods;
     unsigned offset = rod_size - 2;  // of the next test bit from word i's start
     size_t i = 0;
+    const bool pair_blocks = rod_size == 2 && path == KernelPath::Avx512;
+    PairBlock block;
+    size_t block_at = 0;  // the words block holds: [block_at, block_end)
+    size_t block_end = 0;
     while (i < limit) {
         if (offset >= 64) {
             offset -= 64;
@@ -187,10 +243,26 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) void scan_words(const BitString& da
             i = j;
             continue;
         }
-        const WordRods rods = rod_size == 2 ? pair_rods(words[i], offset)
-                              : rod_size <= 8
-                                  ? walk_rods(words[i], offset, walk, reciprocal)
-                                  : chain_rods(words[i], offset, rod_size, grid, reciprocal);
+        if (pair_blocks && i >= block_end && i + 8 <= limit) {
+            pair_rods_x8(words + i, block);
+            block_at = i;
+            block_end = i + 8;
+        }
+        WordRods rods;
+        if (i < block_end) {
+            const size_t k = i - block_at;
+            const uint64_t pick = 0 - uint64_t{offset};
+            const uint64_t counts =
+                block.counts[0][k] ^ ((block.counts[0][k] ^ block.counts[1][k]) & pick);
+            rods.splits = block.splits[0][k] ^ ((block.splits[0][k] ^ block.splits[1][k]) & pick);
+            rods.split_count = counts & 0xFFU;
+            rods.whole_count = (counts >> 8) & 0xFFU;
+            rods.next = 64 + static_cast<unsigned>(counts >> 16);
+        } else {
+            rods = rod_size == 2   ? pair_rods(words[i], offset)
+                   : rod_size <= 8 ? walk_rods(words[i], offset, walk, reciprocal)
+                                   : chain_rods(words[i], offset, rod_size, grid, reciprocal);
+        }
         const int64_t d_after = d - rods.split_count;
         const int64_t h_after = h - rods.whole_count;
         if (d_after < 0 || h_after < 0 || (d_after == 0 && h_after == 0)) break;
@@ -326,11 +398,11 @@ void write_rod_by_rod(const BitString& data, const BitString& decisions, int64_t
 }  // namespace
 
 bool plan_reverse(const BitString& data, unsigned rod_size, int64_t& decisions_left,
-                  int32_t& high_rods, ReversePlan& plan, bool allow_wide) {
+                  int32_t& high_rods, ReversePlan& plan, KernelPath path) {
     plan.splits.clear();
     plan.splits.reserve(data.words().size());
     plan.consumed = 0;
-    plan.wide = false;
+    plan.path = KernelPath::Portable;
     const int64_t decisions_before = decisions_left;
     const size_t length = data.size();
     const size_t split = rod_size - 1;
@@ -342,12 +414,12 @@ bool plan_reverse(const BitString& data, unsigned rod_size, int64_t& decisions_l
     size_t pos = 0;
 #if defined(__x86_64__)
     // Beyond 64 a word holds at most one test bit: rod by rod is as quick.
-    if (allow_wide && rod_size <= 64 && have_bmi2()) {
-        plan.wide = true;
-        scan_words(data, rod_size, decisions_left, high_rods, plan, pos);
+    if (path != KernelPath::Portable && rod_size <= 64) {
+        plan.path = path;
+        scan_words(data, rod_size, path, decisions_left, high_rods, plan, pos);
     }
 #else
-    (void)allow_wide;
+    (void)path;
 #endif
     // The rest rod by rod, runs of whole rods in one step.
     bool ok = true;
@@ -390,7 +462,7 @@ bool plan_reverse(const BitString& data, unsigned rod_size, int64_t& decisions_l
 void write_reverse(const BitString& data, const BitString& decisions, int64_t decisions_left,
                    const ReversePlan& plan, BitString& out) {
 #if defined(__x86_64__)
-    if (plan.wide) {
+    if (plan.path != KernelPath::Portable) {
         write_wide(data, decisions, decisions_left, plan, out);
         return;
     }
@@ -400,10 +472,10 @@ void write_reverse(const BitString& data, const BitString& decisions, int64_t de
 
 bool reverse_rods(const BitString& data, unsigned rod_size, const BitString& decisions,
                   int64_t& decisions_left, int32_t& high_rods, BitString& restored,
-                  size_t& consumed, bool allow_wide) {
+                  size_t& consumed, KernelPath path) {
     ReversePlan plan;
     const int64_t d = decisions_left;
-    const bool ok = plan_reverse(data, rod_size, decisions_left, high_rods, plan, allow_wide);
+    const bool ok = plan_reverse(data, rod_size, decisions_left, high_rods, plan, path);
     consumed = plan.consumed;
     if (ok) write_reverse(data, decisions, d, plan, restored);
     return ok;

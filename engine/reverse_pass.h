@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/bit_string.h"
+#include "engine/cpu_features.h"
 #include "engine/run_observer.h"
 
 namespace quorvane {
@@ -26,7 +27,7 @@ struct ReversePlan {
     std::vector<SplitWord> splits;
     size_t split_count = 0;
     size_t consumed = 0;
-    bool wide = false;  // found by the word-parallel scan: written a word at a time
+    KernelPath path = KernelPath::Portable;  // of the scan; beyond Portable, written by words
 };
 
 // What one round of restoration (the undoing of one packing cycle) works on: the fields its
@@ -56,10 +57,10 @@ struct RoundState {
 // Finds one pass's rods from the data's start. decisions_left counts the decision bits not yet
 // used (a split rod uses the newest); high_rods counts whole rods still to come. False when a
 // split rod finds no decision bit left, or the whole rods run out (the stream is then not one
-// this program wrote). Runs of whole rods are passed over in one step; allow_wide selects the
-// word-parallel scan (rod sizes up to 64) where the processor has one.
+// this program wrote). Runs of whole rods are passed over in one step; path selects the kernel
+// (the word-parallel ones take rod sizes up to 64), one of kernel_paths().
 bool plan_reverse(const BitString& data, unsigned rod_size, int64_t& decisions_left,
-                  int32_t& high_rods, ReversePlan& plan, bool allow_wide = true);
+                  int32_t& high_rods, ReversePlan& plan, KernelPath path = best_kernel_path());
 
 // Appends to out the rods plan found in data, each split rod followed by its decision bit;
 // decisions_left is the count before the pass.
@@ -72,7 +73,7 @@ void write_reverse(const BitString& data, const BitString& decisions, int64_t de
 // left, or the whole rods run out (the stream is then not one this program wrote).
 bool reverse_rods(const BitString& data, unsigned rod_size, const BitString& decisions,
                   int64_t& decisions_left, int32_t& high_rods, BitString& restored,
-                  size_t& consumed, bool allow_wide = true);
+                  size_t& consumed, KernelPath path = best_kernel_path());
 
 // One reverse pass over DataBits, with its statistics. False when the stream proves corrupt.
 bool ReversePass(RoundState& round, unsigned rod_size, RunObserver& observer);

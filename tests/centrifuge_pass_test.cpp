@@ -33,11 +33,11 @@ TEST(CentrifugePass, HandCheckedStates) {
         {2, "1111", "11", 2, 0, "11"},
         {2, "1011", "11", 2, 0, "10"},  // decisions from the last rod to the first
     };
-    for (bool wide : {true, false}) {
+    for (KernelPath path : kernel_paths()) {
         for (const auto& c : cases) {
             BitString out;
             BitString decisions;
-            const PassCounts counts = centrifuge(bits(c.data), c.rod_size, out, decisions, wide);
+            const PassCounts counts = centrifuge(bits(c.data), c.rod_size, out, decisions, path);
             EXPECT_EQ(out.to_text(), c.expected_data) << c.data << " R=" << c.rod_size;
             EXPECT_EQ(counts.low, c.low) << c.data;
             EXPECT_EQ(counts.high, c.high) << c.data;
@@ -71,7 +71,7 @@ TEST(CentrifugePass, StatisticsAndDecisionBytes) {
 // Runs passes of both kernels (word-parallel and rod by rod) over text beside the text model
 // and stops at the first difference.
 void expect_kernels_match_model(const std::string& text, unsigned r, int passes) {
-    for (bool wide : {true, false}) {
+    for (KernelPath path : kernel_paths()) {
         model::PassState m;
         m.rod_size = static_cast<int>(r);
         m.data = text;
@@ -82,12 +82,12 @@ void expect_kernels_match_model(const std::string& text, unsigned r, int passes)
         for (int pass = 0; pass < passes; ++pass) {
             model::CentrifugePass(m);
             BitString out;
-            const PassCounts c = centrifuge(data, r, out, decisions, wide);
+            const PassCounts c = centrifuge(data, r, out, decisions, path);
             data = std::move(out);
             low += c.low;
             high += c.high;
-            ASSERT_EQ(data.to_text(), m.data)
-                << "R=" << r << " L=" << text.size() << " pass " << pass << " wide " << wide;
+            ASSERT_EQ(data.to_text(), m.data) << "R=" << r << " L=" << text.size() << " pass "
+                                              << pass << " path " << kernel_path_name(path);
             ASSERT_EQ(decisions.to_text(), model::DecisionText(m));
             ASSERT_EQ(low, m.low_rods);
             ASSERT_EQ(high, m.high_rods);

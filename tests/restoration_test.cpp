@@ -106,18 +106,18 @@ void expect_kernel_matches_model(const model::ReverseState& m, const std::string
     model::ReversePass(expected);
     const bool model_ok = !expected.clipped && expected.high_rods >= 0;
     const auto r = static_cast<unsigned>(m.rod_size);
-    for (bool wide : {true, false}) {
+    for (KernelPath path : kernel_paths()) {
         int64_t d = static_cast<int64_t>(m.decisions.size());
         auto high = static_cast<int32_t>(m.high_rods);
         BitString restored;
         size_t consumed = 0;
         const bool ok =
-            reverse_rods(bits(m.data), r, bits(m.decisions), d, high, restored, consumed, wide);
-        ASSERT_EQ(ok, model_ok) << where << " wide " << wide;
+            reverse_rods(bits(m.data), r, bits(m.decisions), d, high, restored, consumed, path);
+        ASSERT_EQ(ok, model_ok) << where << " path " << kernel_path_name(path);
         if (!ok) continue;
         BitString result = bits(m.data).substr(consumed, m.data.size() - consumed);
         result.append(restored);
-        ASSERT_EQ(result.to_text(), expected.data) << where << " wide " << wide;
+        ASSERT_EQ(result.to_text(), expected.data) << where << " path " << kernel_path_name(path);
         ASSERT_EQ(d, static_cast<int64_t>(expected.decisions.size())) << where;
         ASSERT_EQ(high, expected.high_rods) << where;
     }
@@ -190,12 +190,12 @@ TEST(ReverseRods, UndoesForwardPassesOfLongData) {
             int32_t high = 0;
             BitString out;
             high += centrifuge(data, r, out, decisions).high;
-            for (bool wide : {true, false}) {
+            for (KernelPath path : kernel_paths()) {
                 int64_t d = static_cast<int64_t>(decisions.size());
                 int32_t h = high;
                 BitString restored;
                 size_t consumed = 0;
-                ASSERT_TRUE(reverse_rods(out, r, decisions, d, h, restored, consumed, wide));
+                ASSERT_TRUE(reverse_rods(out, r, decisions, d, h, restored, consumed, path));
                 BitString back = out.substr(consumed, out.size() - consumed);
                 back.append(restored);
                 ++cases;
