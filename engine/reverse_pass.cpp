@@ -64,14 +64,7 @@ __attribute__((target("bmi2,popcnt"))) WordRods pair_rods(uint64_t word, unsigne
     return rods;
 }
 
-// pair_rods eight words at a time, for both offsets a word can start at: with both answers at
-// hand, the only step from one word to the next is a choice between them.
-struct PairBlock {
-    uint64_t splits[2][8];
-    uint64_t counts[2][8];  // split rods | whole rods << 8 | the next word's offset << 16
-};
-
-#define QUORVANE_AVX512 "avx512f,avx512bw,avx512vl,avx512vpopcntdq,gfni,bmi2,popcnt,lzcnt"
+#define QUORVANE_AVX512 "avx512f,avx512bw,avx512dq,avx512vl,avx512vpopcntdq,gfni,bmi2,popcnt,lzcnt"
 // GCC 12's 512-bit intrinsics start from an undefined vector, which it then reports as unset.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
@@ -86,14 +79,22 @@ struct PairBlock {
     return _mm512_gf2p8affine_epi64_epi8(_mm512_shuffle_epi8(x, byte_order), bit_order, 0);
 }
 
-__attribute__((target(QUORVANE_AVX512))) void pair_rods_x8(const uint64_t* words,
-                                                           PairBlock& block) {
-    const auto reverse = reverse_x8;
+// pair_rods for the eight words from words[i], all at once: every word is worked out for both
+// offsets it can start at, then the offsets are followed from word to word, which is a choice of
+// a bit each. Only a stretch where neither the decisions nor the whole rods can run out, with no
+// zero word and a split rod in every word, is done here; false leaves it to pair_rods.
+__attribute__((target(QUORVANE_AVX512))) bool pair_rods_x8(const uint64_t* words, size_t i,
+                                                           unsigned& offset, int64_t& d, int64_t& h,
+                                                           ReversePlan& plan) {
+    const __m512i data = _mm512_loadu_si512(words + i);
+    if (_mm512_test_epi64_mask(data, data) != 0xFF) return false;
     const __m512i even = _mm512_set1_epi64(0x5555555555555555LL);
     const __m512i odd = _mm512_set1_epi64(static_cast<long long>(0xAAAAAAAAAAAAAAAAULL));
-    const __m512i w = reverse(_mm512_loadu_si512(words));
+    const __m512i w = reverse_x8(data);
     const __m512i zeros = _mm512_ternarylogic_epi64(w, w, w, 0x55);  // ~w
     const __m512i run_starts = _mm512_andnot_si512(_mm512_slli_epi64(zeros, 1), zeros);
+    __m512i low[2];
+    __m512i whole[2];
     for (int c = 0; c < 2; ++c) {
         const __m512i carry = _mm512_set1_epi64(c);
         const __m512i even_starts = _mm512_andnot_si512(carry, _mm512_and_si512(run_starts, even));
@@ -104,15 +105,34 @@ __attribute__((target(QUORVANE_AVX512))) void pair_rods_x8(const uint64_t* words
             _mm512_or_si512(_mm512_and_si512(_mm512_slli_epi64(in_even_runs, 1), odd),
                             _mm512_and_si512(_mm512_slli_epi64(in_odd_runs, 1), even)),
             carry);
-        const __m512i low = _mm512_andnot_si512(not_start, w);
-        const __m512i whole = _mm512_andnot_si512(not_start, zeros);
-        _mm512_storeu_si512(block.splits[c], reverse(low));
-        const __m512i counts =
-            _mm512_or_si512(_mm512_or_si512(_mm512_popcnt_epi64(low),
-                                            _mm512_slli_epi64(_mm512_popcnt_epi64(whole), 8)),
-                            _mm512_slli_epi64(_mm512_srli_epi64(whole, 63), 16));
-        _mm512_storeu_si512(block.counts[c], counts);
+        low[c] = _mm512_andnot_si512(not_start, w);
+        whole[c] = _mm512_andnot_si512(not_start, zeros);
     }
+    // A word's last bit starting a whole rod puts the next word's offset at 1.
+    const auto next_even = static_cast<unsigned>(_mm512_movepi64_mask(whole[0]));
+    const auto next_odd = static_cast<unsigned>(_mm512_movepi64_mask(whole[1]));
+    unsigned c = offset;
+    unsigned pick = 0;  // bit k: word k starts at offset 1
+    for (unsigned k = 0; k < 8; ++k) {
+        pick |= c << k;
+        c = ((c != 0 ? next_odd : next_even) >> k) & 1U;
+    }
+    const auto picked = static_cast<__mmask8>(pick);
+    const __m512i low_picked = _mm512_mask_blend_epi64(picked, low[0], low[1]);
+    const __m512i whole_picked = _mm512_mask_blend_epi64(picked, whole[0], whole[1]);
+    if (_mm512_test_epi64_mask(low_picked, low_picked) != 0xFF) return false;
+    const int64_t split_count = _mm512_reduce_add_epi64(_mm512_popcnt_epi64(low_picked));
+    const int64_t whole_count = _mm512_reduce_add_epi64(_mm512_popcnt_epi64(whole_picked));
+    // Both only ever decrease: while both stay above zero no word here can end the pass.
+    if (d - split_count <= 0 || h - whole_count <= 0) return false;
+    alignas(64) uint64_t splits[8];
+    _mm512_store_si512(splits, reverse_x8(low_picked));
+    for (unsigned k = 0; k < 8; ++k)
+        plan.splits.push_back({i + k, splits[k], 0});
+    d -= split_count;
+    h -= whole_count;
+    offset = c;
+    return true;
 }
 #pragma GCC diagnostic pop
 
@@ -222,9 +242,7 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) void scan_words(const BitString& da
     unsigned offset = rod_size - 2;  // of the next test bit from word i's start
     size_t i = 0;
     const bool pair_blocks = rod_size == 2 && path == KernelPath::Avx512;
-    PairBlock block;
-    size_t block_at = 0;  // the words block holds: [block_at, block_end)
-    size_t block_end = 0;
+    size_t pairs_from = 0;  // where pair_rods_x8 is tried next
     while (i < limit) {
         if (offset >= 64) {
             offset -= 64;
@@ -243,26 +261,17 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) void scan_words(const BitString& da
             i = j;
             continue;
         }
-        if (pair_blocks && i >= block_end && i + 8 <= limit) {
-            pair_rods_x8(words + i, block);
-            block_at = i;
-            block_end = i + 8;
+        if (pair_blocks && i >= pairs_from && i + 8 <= limit) {
+            if (pair_rods_x8(words, i, offset, d, h, plan)) {
+                i += 8;
+                continue;
+            }
+            pairs_from = i + 8;
         }
-        WordRods rods;
-        if (i < block_end) {
-            const size_t k = i - block_at;
-            const uint64_t pick = 0 - uint64_t{offset};
-            const uint64_t counts =
-                block.counts[0][k] ^ ((block.counts[0][k] ^ block.counts[1][k]) & pick);
-            rods.splits = block.splits[0][k] ^ ((block.splits[0][k] ^ block.splits[1][k]) & pick);
-            rods.split_count = counts & 0xFFU;
-            rods.whole_count = (counts >> 8) & 0xFFU;
-            rods.next = 64 + static_cast<unsigned>(counts >> 16);
-        } else {
-            rods = rod_size == 2   ? pair_rods(words[i], offset)
-                   : rod_size <= 8 ? walk_rods(words[i], offset, walk, reciprocal)
-                                   : chain_rods(words[i], offset, rod_size, grid, reciprocal);
-        }
+        const WordRods rods = rod_size == 2 ? pair_rods(words[i], offset)
+                              : rod_size <= 8
+                                  ? walk_rods(words[i], offset, walk, reciprocal)
+                                  : chain_rods(words[i], offset, rod_size, grid, reciprocal);
         const int64_t d_after = d - rods.split_count;
         const int64_t h_after = h - rods.whole_count;
         if (d_after < 0 || h_after < 0 || (d_after == 0 && h_after == 0)) break;

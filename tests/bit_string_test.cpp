@@ -65,6 +65,11 @@ TEST(BitString, LongAppendsAndSearchesOverZeroStretches) {
         BitString x = bits(a);
         x.append_range(bits(b), pos, count);
         ASSERT_EQ(x.to_text(), a + b.substr(pos, count));
+        // Reversed, eight words a step where the processor reverses vectors.
+        const std::string part = b.substr(pos, count);
+        BitString r = bits(a);
+        r.append_reversed(bits(b), pos, count);
+        ASSERT_EQ(r.to_text(), a + std::string(part.rbegin(), part.rend()));
 
         const BitString y = bits(b);
         for (size_t from : {size_t{0}, pos, pos + count, b.size(), b.size() + 5}) {
