@@ -108,15 +108,12 @@ __attribute__((target(QUORVANE_AVX512))) bool pair_rods_x8(const uint64_t* words
         low[c] = _mm512_andnot_si512(not_start, w);
         whole[c] = _mm512_andnot_si512(not_start, zeros);
     }
-    // A word's last bit starting a whole rod puts the next word's offset at 1.
-    const auto next_even = static_cast<unsigned>(_mm512_movepi64_mask(whole[0]));
-    const auto next_odd = static_cast<unsigned>(_mm512_movepi64_mask(whole[1]));
-    unsigned c = offset;
-    unsigned pick = 0;  // bit k: word k starts at offset 1
-    for (unsigned k = 0; k < 8; ++k) {
-        pick |= c << k;
-        c = ((c != 0 ? next_odd : next_even) >> k) & 1U;
-    }
+    // A word's last bit starting a whole rod puts the next word's offset at 1. Both readings of
+    // a word meet at its first 1 (a 1 either starts a rod or ends one), so a word that is not
+    // zero passes on the same offset whichever it started at.
+    const auto next = static_cast<unsigned>(_mm512_movepi64_mask(whole[0]));
+    const unsigned pick = (offset | next << 1) & 0xFFU;  // bit k: word k starts at offset 1
+    const unsigned c = next >> 7;
     const auto picked = static_cast<__mmask8>(pick);
     const __m512i low_picked = _mm512_mask_blend_epi64(picked, low[0], low[1]);
     const __m512i whole_picked = _mm512_mask_blend_epi64(picked, whole[0], whole[1]);
