@@ -97,7 +97,7 @@ constexpr KernelPath kBest = KernelPath::Avx512;
 void run_pass_on(benchmark::State& state, Data kind, KernelPath path) {
     if (path == kBest) path = best_kernel_path();
     if (path > best_kernel_path()) {
-        state.SkipWithError("not on this processor");
+        state.SkipWithError("path not available here");
         return;
     }
     run_pass(state, kind, path);
@@ -105,7 +105,7 @@ void run_pass_on(benchmark::State& state, Data kind, KernelPath path) {
 void run_reverse_pass_on(benchmark::State& state, Data kind, KernelPath path) {
     if (path == kBest) path = best_kernel_path();
     if (path > best_kernel_path()) {
-        state.SkipWithError("not on this processor");
+        state.SkipWithError("path not available here");
         return;
     }
     run_reverse_pass(state, kind, path);

@@ -11,18 +11,20 @@ namespace quorvane {
 // population count and byte-wise bit reversal (GFNI).
 enum class KernelPath : uint8_t { Portable, Bmi2, Avx512 };
 
-// True when the processor has the bit extract/deposit and population count instructions that the
-// word-parallel pass kernels use. Asked once; the answer does not change.
+// The fastest path this processor runs, or the slower one the environment variable
+// QUORVANE_KERNELS names ("portable", "bmi2"). Asked once; the answer does not change.
+KernelPath best_kernel_path() noexcept;
+
+// True when best_kernel_path() has the bit extract/deposit and population count instructions
+// that the word-parallel pass kernels use.
 bool have_bmi2() noexcept;
 
-// True when the processor has 256-bit integer vectors (used to pass over stretches of zero words).
+// True when the word-parallel kernels are in use and the processor has 256-bit integer vectors
+// (used to pass over stretches of zero words and to copy at a bit offset).
 bool have_avx2() noexcept;
 
-// True when the processor has what KernelPath::Avx512 needs (and so Bmi2 as well).
+// True when best_kernel_path() is KernelPath::Avx512.
 bool have_avx512_kernels() noexcept;
-
-// The fastest path this processor runs.
-KernelPath best_kernel_path() noexcept;
 
 // Every path this processor runs, the portable one first: the tests force each.
 std::vector<KernelPath> kernel_paths();

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <map>
+#include <random>
+
 #include "rodfile/rod_trailer.h"
 #include "tests/cli_support.h"
 #include "tests/json_reader.h"
@@ -261,6 +265,44 @@ TEST(CliRodCounts, VerboseCountsAreTheHeaders) {
                                    "\n  High rods    : " + std::to_string(high) + "\n";
         EXPECT_NE(packed.err.find(counts), std::string::npos) << packed.err << counts;
         EXPECT_NE(tested.err.find(counts), std::string::npos) << tested.err << counts;
+    }
+}
+
+// Every kernel path (QUORVANE_KERNELS caps the one the processor would pick) writes the same rod
+// file byte for byte and restores it, on dense and on zero-heavy data.
+TEST(CliRodKernels, EveryPathWritesTheSameRod) {
+    std::mt19937 rng(23);
+    const Files inputs{{"dense.bin", test::random_bytes(rng, 6000)}, {"sparse.bin", kSparse}};
+    const std::vector<std::vector<std::string>> settings = {
+        {}, {"-r", "3", "--no-lz77"}, {"-r", "8"}};
+    for (const std::vector<std::string>& rod : settings) {
+        test::TempDir dir;
+        for (const auto& [name, bytes] : inputs)
+            test::write_file(dir / name, bytes);
+        std::map<std::string, Bytes> rods;  // by path, then file
+        for (const char* path : {"", "portable", "bmi2"}) {
+            if (*path != '\0') setenv("QUORVANE_KERNELS", path, 1);
+            for (const auto& [name, bytes] : inputs) {
+                std::vector<std::string> pack = {"pack", "-f", "-o", name + ".rod"};
+                pack.insert(pack.end(), rod.begin(), rod.end());
+                pack.push_back(name);
+                const test::CliOutput packed = test::run_cli_in(dir.path(), pack);
+                std::vector<std::string> unpack = {"unpack", "-c"};
+                unpack.insert(unpack.end(), rod.begin(), rod.end());
+                unpack.push_back(name + ".rod");
+                const test::CliOutput unpacked = test::run_cli_in(dir.path(), unpack);
+                unsetenv("QUORVANE_KERNELS");
+                ASSERT_EQ(packed.status, 0) << path << " " << name << packed.err;
+                ASSERT_EQ(unpacked.status, 0) << path << " " << name << unpacked.err;
+                EXPECT_EQ(test::bytes_of(unpacked.out), bytes) << path << " " << name;
+                const Bytes written = test::bytes_of(test::text_of(dir / (name + ".rod")));
+                if (*path == '\0') {
+                    rods[name] = written;
+                } else {
+                    EXPECT_EQ(written, rods[name]) << path << " " << name;
+                }
+            }
+        }
     }
 }
 
