@@ -94,21 +94,18 @@ void run_reverse_pass(benchmark::State& state, Data kind, KernelPath path) {
 // The fastest path this processor has; the others beside it, where it has them.
 constexpr KernelPath kBest = KernelPath::Avx512;
 
-void run_pass_on(benchmark::State& state, Data kind, KernelPath path) {
+// The path a benchmark asks for, or false (the benchmark skipped) when it is not in use here.
+bool usable(benchmark::State& state, KernelPath& path) {
     if (path == kBest) path = best_kernel_path();
-    if (path > best_kernel_path()) {
-        state.SkipWithError("path not available here");
-        return;
-    }
-    run_pass(state, kind, path);
+    if (path <= best_kernel_path()) return true;
+    state.SkipWithError("path not available here");
+    return false;
+}
+void run_pass_on(benchmark::State& state, Data kind, KernelPath path) {
+    if (usable(state, path)) run_pass(state, kind, path);
 }
 void run_reverse_pass_on(benchmark::State& state, Data kind, KernelPath path) {
-    if (path == kBest) path = best_kernel_path();
-    if (path > best_kernel_path()) {
-        state.SkipWithError("path not available here");
-        return;
-    }
-    run_reverse_pass(state, kind, path);
+    if (usable(state, path)) run_reverse_pass(state, kind, path);
 }
 
 void BM_Pass(benchmark::State& state) {
