@@ -14,7 +14,8 @@ KernelPath processor_path() noexcept {
         return KernelPath::Portable;
     const bool wide = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                       __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&
-                      __builtin_cpu_supports("avx512vpopcntdq") && __builtin_cpu_supports("gfni");
+                      __builtin_cpu_supports("avx512vpopcntdq") &&
+                      __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("gfni");
     return wide ? KernelPath::Avx512 : KernelPath::Bmi2;
 #else
     return KernelPath::Portable;

@@ -8,7 +8,7 @@ namespace quorvane {
 
 // The instruction sets the pass kernels come in, each needing the one before it: the portable
 // code, the bit extract/deposit and population count instructions, and 512-bit vectors with their
-// population count and byte-wise bit reversal (GFNI).
+// population count, byte permutes (VBMI) and byte-wise bit reversal (GFNI).
 enum class KernelPath : uint8_t { Portable, Bmi2, Avx512 };
 
 // The fastest path this processor runs, or the slower one the environment variable

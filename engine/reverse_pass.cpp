@@ -215,6 +215,160 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) WordRods walk_rods(uint64_t word, u
     return rods;
 }
 
+// walk_rods for eight words at once, for every offset a word can start at (below 8 for rod sizes
+// up to 8): byte lane 8w + s follows word w from offset s, a nibble per step, through a 128-entry
+// table. Even steps take the offset in index bits 4..6 and give the nibble's test bits in 4..7
+// and the exit in 0..2; odd steps take it in bits 0..2 and give the bits in 0..3 and the exit in
+// 4..6, so that a step's index is its nibble merged with the step before, and two steps make a
+// byte of the splits mask.
+struct NibbleWalk {
+    alignas(64) uint8_t even[128];
+    alignas(64) uint8_t odd[128];
+};
+
+const NibbleWalk& nibble_walk(unsigned rod_size) {
+    static const std::array<NibbleWalk, 9> tables = [] {
+        std::array<NibbleWalk, 9> t{};
+        for (unsigned r = 3; r <= 8; ++r) {
+            for (unsigned nibble = 0; nibble < 16; ++nibble) {
+                for (unsigned offset = 0; offset < 8; ++offset) {
+                    unsigned at = offset;
+                    unsigned mask = 0;
+                    while (at < 4) {
+                        const unsigned bit = (nibble >> (3 - at)) & 1;
+                        mask |= bit << (3 - at);
+                        at += r - bit;
+                    }
+                    const unsigned exit = at - 4;  // below r, so below 8
+                    t[r].even[offset << 4 | nibble] = static_cast<uint8_t>(mask << 4 | exit);
+                    t[r].odd[nibble << 3 | offset] = static_cast<uint8_t>(exit << 4 | mask);
+                }
+            }
+        }
+        return t;
+    }();
+    return tables[rod_size];
+}
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+// Eight words walked from every offset: bytes[j] holds in lane 8w + s the splits of word w's
+// stream byte j when the word starts at s, and ends where word w's walk ends when word 0 starts
+// at s (the words' own exits composed along them in three steps).
+struct WalkX8 {
+    __m512i bytes[8];
+    __m512i ends;
+};
+
+// Byte b of every word is b: the offsets, and the lanes' places within their word.
+[[gnu::always_inline]] __attribute__((target(QUORVANE_AVX512))) inline __m512i byte_places() {
+    return _mm512_set1_epi64(0x0706050403020100LL);
+}
+
+// 8w in every byte of word w.
+[[gnu::always_inline]] __attribute__((target(QUORVANE_AVX512))) inline __m512i word_bases() {
+    return _mm512_set_epi64(0x3838383838383838LL, 0x3030303030303030LL, 0x2828282828282828LL,
+                            0x2020202020202020LL, 0x1818181818181818LL, 0x1010101010101010LL,
+                            0x0808080808080808LL, 0);
+}
+
+[[gnu::always_inline]] __attribute__((target(QUORVANE_AVX512 ",avx512vbmi"))) inline WalkX8 walk_x8(
+    __m512i data, const NibbleWalk& walk) {
+    const __m512i even_lo = _mm512_load_si512(walk.even);
+    const __m512i even_hi = _mm512_load_si512(walk.even + 64);
+    const __m512i odd_lo = _mm512_load_si512(walk.odd);
+    const __m512i odd_hi = _mm512_load_si512(walk.odd + 64);
+    const __m512i high3 = _mm512_set1_epi8(0x70);
+    const __m512i low3 = _mm512_set1_epi8(0x07);
+    WalkX8 out;
+    __m512i state = _mm512_slli_epi64(byte_places(), 4);  // offset s in bits 4..6
+    for (int j = 0; j < 8; ++j) {
+        // vpmultishiftqb moves each lane's nibble to where the step's index wants it.
+        const int high_nibble = 60 - 8 * j;
+        const __m512i hi = _mm512_multishift_epi64_epi8(_mm512_set1_epi8(high_nibble), data);
+        const __m512i e = _mm512_permutex2var_epi8(
+            even_lo, _mm512_ternarylogic_epi32(state, hi, high3, 0xE4), even_hi);
+        const __m512i lo =
+            _mm512_multishift_epi64_epi8(_mm512_set1_epi8((high_nibble - 7) & 63), data);
+        state =
+            _mm512_permutex2var_epi8(odd_lo, _mm512_ternarylogic_epi32(e, lo, low3, 0xE4), odd_hi);
+        out.bytes[j] =
+            _mm512_ternarylogic_epi32(e, state, _mm512_set1_epi8(static_cast<char>(0xF0)), 0xE4);
+    }
+    __m512i ends = _mm512_and_si512(_mm512_srli_epi16(state, 4), low3);
+    for (int shift = 1; shift < 8; shift *= 2) {
+        const auto later = static_cast<__mmask64>(~uint64_t{0} << (8 * shift));
+        const __m512i before = _mm512_maskz_permutexvar_epi64(
+            static_cast<__mmask8>(0xFF << shift),
+            _mm512_sub_epi64(_mm512_set_epi64(7, 6, 5, 4, 3, 2, 1, 0), _mm512_set1_epi64(shift)),
+            ends);
+        ends =
+            _mm512_mask_permutexvar_epi8(ends, later, _mm512_or_si512(before, word_bases()), ends);
+    }
+    out.ends = ends;
+    return out;
+}
+
+// The splits masks of the eight words when the first starts at offset; offset becomes where the
+// last one's walk ends.
+[[gnu::always_inline]] __attribute__((target(QUORVANE_AVX512 ",avx512vbmi"))) inline __m512i
+pick_x8(const WalkX8& walked, unsigned& offset) {
+    // Word w starts where word w - 1 ends; word 0 at the offset carried in.
+    const __m512i starts = _mm512_mask_permutexvar_epi64(
+        byte_places(), 0xFE, _mm512_set_epi64(6, 5, 4, 3, 2, 1, 0, 0), walked.ends);
+    const __m512i pick = _mm512_or_si512(
+        word_bases(),
+        _mm512_permutexvar_epi8(
+            _mm512_or_si512(word_bases(), _mm512_set1_epi8(static_cast<char>(offset))), starts));
+    __m512i masks = _mm512_setzero_si512();
+    for (int j = 0; j < 8; ++j) {
+        // Stream byte j of a word is its byte 7 - j.
+        const auto byte_j = static_cast<__mmask64>(0x8080808080808080ULL >> j);
+        masks = _mm512_mask_permutexvar_epi8(masks, byte_j, pick, walked.bytes[j]);
+    }
+    const auto last =
+        static_cast<uint64_t>(_mm256_extract_epi64(_mm512_extracti64x4_epi64(walked.ends, 1), 3));
+    offset = static_cast<unsigned>(last >> (8 * offset)) & 7U;
+    return masks;
+}
+
+// walk_rods for sixteen words, two sets of eight, each walked from every offset a word can start
+// at: the walks do not wait for the offset carried in, only the picking of each word's does.
+// Only a stretch of words that are not zero, where neither the decisions nor the whole rods can
+// run out, is done here; false leaves it to walk_rods.
+__attribute__((target(QUORVANE_AVX512 ",avx512vbmi"))) bool walk_rods_x16(
+    const uint64_t* words, size_t i, const NibbleWalk& walk, uint32_t reciprocal, unsigned& offset,
+    int64_t& d, int64_t& h, ReversePlan& plan) {
+    const __m512i first = _mm512_loadu_si512(words + i);
+    const __m512i second = _mm512_loadu_si512(words + i + 8);
+    if ((_mm512_test_epi64_mask(first, first) & _mm512_test_epi64_mask(second, second)) != 0xFF)
+        return false;
+    const WalkX8 walked_first = walk_x8(first, walk);
+    const WalkX8 walked_second = walk_x8(second, walk);
+    unsigned next = offset;
+    const __m512i masks_first = pick_x8(walked_first, next);
+    const __m512i masks_second = pick_x8(walked_second, next);
+    const auto split_count = static_cast<int64_t>(_mm512_reduce_add_epi64(
+        _mm512_add_epi64(_mm512_popcnt_epi64(masks_first), _mm512_popcnt_epi64(masks_second))));
+    // As in walk_rods: each whole rod moved the test bit on by R, each split rod by R - 1.
+    const auto rods_seen = static_cast<int64_t>(
+        ((1024 + next - offset + static_cast<uint32_t>(split_count)) * reciprocal) >> 16);
+    const int64_t whole_count = rods_seen - split_count;
+    // Both only ever decrease: while both stay above zero no word here can end the pass.
+    if (d - split_count <= 0 || h - whole_count <= 0) return false;
+    alignas(64) uint64_t splits[16];
+    _mm512_store_si512(splits, masks_first);
+    _mm512_store_si512(splits + 8, masks_second);
+    for (unsigned k = 0; k < 16; ++k)
+        if (splits[k] != 0) plan.splits.push_back({i + k, splits[k], 0});
+    d -= split_count;
+    h -= whole_count;
+    offset = next;
+    return true;
+}
+#pragma GCC diagnostic pop
+
 // Finds the rods of whole words from the data's start while no pass end, and no shortage of
 // decisions or whole rods, can occur in them; stretches of zero words are passed over in one step.
 // Leaves in pos the start of the first rod not done.
@@ -240,6 +394,9 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) void scan_words(const BitString& da
     size_t i = 0;
     const bool pair_blocks = rod_size == 2 && path == KernelPath::Avx512;
     size_t pairs_from = 0;  // where pair_rods_x8 is tried next
+    const bool walk_blocks = rod_size >= 3 && rod_size <= 8 && path == KernelPath::Avx512;
+    const NibbleWalk& nibbles = nibble_walk(std::min(rod_size, 8U));
+    size_t walks_from = 0;  // where walk_rods_x16 is tried next
     while (i < limit) {
         if (offset >= 64) {
             offset -= 64;
@@ -264,6 +421,13 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) void scan_words(const BitString& da
                 continue;
             }
             pairs_from = i + 8;
+        }
+        if (walk_blocks && i >= walks_from && i + 16 <= limit) {
+            if (walk_rods_x16(words, i, nibbles, reciprocal, offset, d, h, plan)) {
+                i += 16;
+                continue;
+            }
+            walks_from = i + 16;
         }
         const WordRods rods = rod_size == 2 ? pair_rods(words[i], offset)
                               : rod_size <= 8
