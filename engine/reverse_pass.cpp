@@ -357,11 +357,34 @@ __attribute__((target(QUORVANE_AVX512 ",avx512vbmi"))) bool walk_rods_x16(
     const int64_t whole_count = rods_seen - split_count;
     // Both only ever decrease: while both stay above zero no word here can end the pass.
     if (d - split_count <= 0 || h - whole_count <= 0) return false;
-    alignas(64) uint64_t splits[16];
-    _mm512_store_si512(splits, masks_first);
-    _mm512_store_si512(splits + 8, masks_second);
-    for (unsigned k = 0; k < 16; ++k)
-        if (splits[k] != 0) plan.splits.push_back({i + k, splits[k], 0});
+    if ((_mm512_test_epi64_mask(masks_first, masks_first) &
+         _mm512_test_epi64_mask(masks_second, masks_second)) == 0xFF) {
+        // A split rod in every word, as in dense data: the plan's sixteen entries laid out by
+        // vectors (the words' numbers, the masks and zeros interleaved) and appended at once.
+        alignas(64) ReversePlan::SplitWord entries[16];
+        static_assert(sizeof(entries) == 6 * sizeof(__m512i));
+        const __m512i first_word = _mm512_add_epi64(_mm512_set1_epi64(static_cast<long long>(i)),
+                                                    _mm512_set_epi64(7, 6, 5, 4, 3, 2, 1, 0));
+        const __m512i second_word = _mm512_add_epi64(first_word, _mm512_set1_epi64(8));
+        const __m512i fields[3] = {_mm512_set_epi64(10, 2, 0, 9, 1, 0, 8, 0),
+                                   _mm512_set_epi64(5, 0, 12, 4, 0, 11, 3, 0),
+                                   _mm512_set_epi64(0, 15, 7, 0, 14, 6, 0, 13)};
+        const __mmask8 filled[3] = {0xDB, 0xB6, 0x6D};
+        auto* to = reinterpret_cast<__m512i*>(entries);
+        for (int k = 0; k < 3; ++k) {
+            _mm512_store_si512(to + k, _mm512_maskz_permutex2var_epi64(filled[k], first_word,
+                                                                       fields[k], masks_first));
+            _mm512_store_si512(to + 3 + k, _mm512_maskz_permutex2var_epi64(
+                                               filled[k], second_word, fields[k], masks_second));
+        }
+        plan.splits.insert(plan.splits.end(), entries, entries + 16);
+    } else {
+        alignas(64) uint64_t splits[16];
+        _mm512_store_si512(splits, masks_first);
+        _mm512_store_si512(splits + 8, masks_second);
+        for (unsigned k = 0; k < 16; ++k)
+            if (splits[k] != 0) plan.splits.push_back({i + k, splits[k], 0});
+    }
     d -= split_count;
     h -= whole_count;
     offset = next;
