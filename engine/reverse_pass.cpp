@@ -259,6 +259,7 @@ const NibbleWalk& nibble_walk(unsigned rod_size) {
 struct WalkX8 {
     __m512i bytes[8];
     __m512i ends;
+    __m512i first_half_ends;  // by halves: lane 8w + s, where word w's first half ends from s
 };
 
 // Byte b of every word is b: the offsets, and the lanes' places within their word.
@@ -273,6 +274,16 @@ struct WalkX8 {
                             0x0808080808080808LL, 0);
 }
 
+// v in bytes 0..3 of every word, u in bytes 4..7.
+constexpr long long halves_of(int v, int u) {
+    return static_cast<long long>(0x01010101ULL * static_cast<uint64_t>(v & 0xFF) |
+                                  0x0101010100000000ULL * static_cast<uint64_t>(u & 0xFF));
+}
+
+// With Halves (rod sizes up to 4, so offsets below 4) a word's halves are walked side by side:
+// lane 8w + 4h + s follows half h from offset s, which takes half the steps; the first half's
+// ends then pick the second's.
+template <bool Halves>
 [[gnu::always_inline]] __attribute__((target(QUORVANE_AVX512 ",avx512vbmi"))) inline WalkX8 walk_x8(
     __m512i data, const NibbleWalk& walk) {
     const __m512i even_lo = _mm512_load_si512(walk.even);
@@ -281,22 +292,37 @@ struct WalkX8 {
     const __m512i odd_hi = _mm512_load_si512(walk.odd + 64);
     const __m512i high3 = _mm512_set1_epi8(0x70);
     const __m512i low3 = _mm512_set1_epi8(0x07);
+    constexpr int kSteps = Halves ? 4 : 8;
     WalkX8 out;
-    __m512i state = _mm512_slli_epi64(byte_places(), 4);  // offset s in bits 4..6
-    for (int j = 0; j < 8; ++j) {
-        // vpmultishiftqb moves each lane's nibble to where the step's index wants it.
+    // The offset s in bits 4..6.
+    __m512i state = _mm512_slli_epi64(
+        Halves ? _mm512_set1_epi64(halves_of(0, 0) | 0x0302010003020100LL) : byte_places(), 4);
+    for (int j = 0; j < kSteps; ++j) {
+        // vpmultishiftqb moves each lane's nibble to where the step's index wants it: the high
+        // nibble of stream byte j (of 4 + j in a second half) to bits 0..3, the low one to 3..6.
         const int high_nibble = 60 - 8 * j;
-        const __m512i hi = _mm512_multishift_epi64_epi8(_mm512_set1_epi8(high_nibble), data);
+        const __m512i high_at = Halves ? _mm512_set1_epi64(halves_of(high_nibble, high_nibble - 32))
+                                       : _mm512_set1_epi8(static_cast<char>(high_nibble));
+        const __m512i low_at =
+            Halves ? _mm512_set1_epi64(halves_of((high_nibble - 7) & 63, (high_nibble - 39) & 63))
+                   : _mm512_set1_epi8(static_cast<char>((high_nibble - 7) & 63));
+        const __m512i hi = _mm512_multishift_epi64_epi8(high_at, data);
         const __m512i e = _mm512_permutex2var_epi8(
             even_lo, _mm512_ternarylogic_epi32(state, hi, high3, 0xE4), even_hi);
-        const __m512i lo =
-            _mm512_multishift_epi64_epi8(_mm512_set1_epi8((high_nibble - 7) & 63), data);
+        const __m512i lo = _mm512_multishift_epi64_epi8(low_at, data);
         state =
             _mm512_permutex2var_epi8(odd_lo, _mm512_ternarylogic_epi32(e, lo, low3, 0xE4), odd_hi);
         out.bytes[j] =
             _mm512_ternarylogic_epi32(e, state, _mm512_set1_epi8(static_cast<char>(0xF0)), 0xE4);
     }
     __m512i ends = _mm512_and_si512(_mm512_srli_epi16(state, 4), low3);
+    if (Halves) {
+        // Lane 8w + s: the second half from where the first ends. Lanes 8w + 4.. are left with
+        // offsets below 4, which the composing below reads harmlessly.
+        out.first_half_ends = ends;
+        ends = _mm512_permutexvar_epi8(
+            _mm512_or_si512(ends, _mm512_or_si512(word_bases(), _mm512_set1_epi8(4))), ends);
+    }
     for (int shift = 1; shift < 8; shift *= 2) {
         const auto later = static_cast<__mmask64>(~uint64_t{0} << (8 * shift));
         const __m512i before = _mm512_maskz_permutexvar_epi64(
@@ -312,20 +338,34 @@ struct WalkX8 {
 
 // The splits masks of the eight words when the first starts at offset; offset becomes where the
 // last one's walk ends.
+template <bool Halves>
 [[gnu::always_inline]] __attribute__((target(QUORVANE_AVX512 ",avx512vbmi"))) inline __m512i
 pick_x8(const WalkX8& walked, unsigned& offset) {
     // Word w starts where word w - 1 ends; word 0 at the offset carried in.
     const __m512i starts = _mm512_mask_permutexvar_epi64(
         byte_places(), 0xFE, _mm512_set_epi64(6, 5, 4, 3, 2, 1, 0, 0), walked.ends);
-    const __m512i pick = _mm512_or_si512(
+    __m512i pick = _mm512_or_si512(
         word_bases(),
         _mm512_permutexvar_epi8(
             _mm512_or_si512(word_bases(), _mm512_set1_epi8(static_cast<char>(offset))), starts));
     __m512i masks = _mm512_setzero_si512();
-    for (int j = 0; j < 8; ++j) {
-        // Stream byte j of a word is its byte 7 - j.
-        const auto byte_j = static_cast<__mmask64>(0x8080808080808080ULL >> j);
-        masks = _mm512_mask_permutexvar_epi8(masks, byte_j, pick, walked.bytes[j]);
+    if (Halves) {
+        // Stream bytes 0..3 (bytes 7..4 of the mask) from the first half's lanes, 4..7 from the
+        // second half's, picked by where the first half ends.
+        const __m512i second =
+            _mm512_or_si512(_mm512_permutexvar_epi8(pick, walked.first_half_ends),
+                            _mm512_or_si512(word_bases(), _mm512_set1_epi8(4)));
+        pick = _mm512_mask_blend_epi8(0x0F0F0F0F0F0F0F0FULL, pick, second);
+        for (int j = 0; j < 4; ++j) {
+            const auto bytes_j = static_cast<__mmask64>(0x8888888888888888ULL >> j);
+            masks = _mm512_mask_permutexvar_epi8(masks, bytes_j, pick, walked.bytes[j]);
+        }
+    } else {
+        for (int j = 0; j < 8; ++j) {
+            // Stream byte j of a word is its byte 7 - j.
+            const auto byte_j = static_cast<__mmask64>(0x8080808080808080ULL >> j);
+            masks = _mm512_mask_permutexvar_epi8(masks, byte_j, pick, walked.bytes[j]);
+        }
     }
     const auto last =
         static_cast<uint64_t>(_mm256_extract_epi64(_mm512_extracti64x4_epi64(walked.ends, 1), 3));
@@ -337,6 +377,7 @@ pick_x8(const WalkX8& walked, unsigned& offset) {
 // at: the walks do not wait for the offset carried in, only the picking of each word's does.
 // Only a stretch of words that are not zero, where neither the decisions nor the whole rods can
 // run out, is done here; false leaves it to walk_rods.
+template <bool Halves>
 __attribute__((target(QUORVANE_AVX512 ",avx512vbmi"))) bool walk_rods_x16(
     const uint64_t* words, size_t i, const NibbleWalk& walk, uint32_t reciprocal, unsigned& offset,
     int64_t& d, int64_t& h, ReversePlan& plan) {
@@ -344,11 +385,11 @@ __attribute__((target(QUORVANE_AVX512 ",avx512vbmi"))) bool walk_rods_x16(
     const __m512i second = _mm512_loadu_si512(words + i + 8);
     if ((_mm512_test_epi64_mask(first, first) & _mm512_test_epi64_mask(second, second)) != 0xFF)
         return false;
-    const WalkX8 walked_first = walk_x8(first, walk);
-    const WalkX8 walked_second = walk_x8(second, walk);
+    const WalkX8 walked_first = walk_x8<Halves>(first, walk);
+    const WalkX8 walked_second = walk_x8<Halves>(second, walk);
     unsigned next = offset;
-    const __m512i masks_first = pick_x8(walked_first, next);
-    const __m512i masks_second = pick_x8(walked_second, next);
+    const __m512i masks_first = pick_x8<Halves>(walked_first, next);
+    const __m512i masks_second = pick_x8<Halves>(walked_second, next);
     const auto split_count = static_cast<int64_t>(_mm512_reduce_add_epi64(
         _mm512_add_epi64(_mm512_popcnt_epi64(masks_first), _mm512_popcnt_epi64(masks_second))));
     // As in walk_rods: each whole rod moved the test bit on by R, each split rod by R - 1.
@@ -446,7 +487,9 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) void scan_words(const BitString& da
             pairs_from = i + 8;
         }
         if (walk_blocks && i >= walks_from && i + 16 <= limit) {
-            if (walk_rods_x16(words, i, nibbles, reciprocal, offset, d, h, plan)) {
+            if (rod_size <= 4
+                    ? walk_rods_x16<true>(words, i, nibbles, reciprocal, offset, d, h, plan)
+                    : walk_rods_x16<false>(words, i, nibbles, reciprocal, offset, d, h, plan)) {
                 i += 16;
                 continue;
             }
