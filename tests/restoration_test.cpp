@@ -177,6 +177,37 @@ TEST(ReverseRods, MatchesModelOnZeroHeavyStates) {
     }
 }
 
+// Long dense data, where the word scan takes many words at a time: the pass may end, or the
+// decisions or whole rods run out, anywhere in such a stretch, and a zero word may break it.
+TEST(ReverseRods, MatchesModelOnLongDenseStates) {
+    std::mt19937 rng(23);
+    for (unsigned r = 2; r <= 9; ++r) {
+        for (int round = 0; round < 24; ++round) {
+            const size_t length = 1000 + rng() % 5000;
+            const double ones = round % 3 == 0 ? 0.5 : (round % 3 == 1 ? 0.2 : 0.85);
+            model::ReverseState m;
+            m.rod_size = static_cast<int>(r);
+            m.data = test::random_bit_text(rng, length, ones);
+            if (round % 5 == 4) m.data.replace(64 * (rng() % (length / 64)), 64, 64, '0');
+            const size_t rods = length / (r - 1) + 2;
+            if (round % 4 == 3) {
+                BitString out;
+                BitString decisions;
+                const PassCounts c = centrifuge(bits(m.data), r, out, decisions);
+                m.data = out.to_text();
+                m.decisions = decisions.to_text();
+                m.high_rods = c.high;
+            } else {
+                // Plenty, or running out somewhere along the data.
+                const bool plenty = round % 4 == 0;
+                m.decisions = test::random_bit_text(rng, plenty ? rods : rng() % rods);
+                m.high_rods = static_cast<long>(plenty ? rods : rng() % (length / r + 3));
+            }
+            ASSERT_NO_FATAL_FAILURE(expect_kernel_matches_model(m, where(r, round)));
+        }
+    }
+}
+
 // Forward passes undone by reverse passes, through the word-parallel and the rod-by-rod paths.
 TEST(ReverseRods, UndoesForwardPassesOfLongData) {
     std::mt19937 rng(4);
