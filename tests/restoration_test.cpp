@@ -182,7 +182,7 @@ TEST(ReverseRods, MatchesModelOnZeroHeavyStates) {
 TEST(ReverseRods, MatchesModelOnLongDenseStates) {
     std::mt19937 rng(23);
     for (unsigned r = 2; r <= 9; ++r) {
-        for (int round = 0; round < 24; ++round) {
+        for (int round = 0; round < 40; ++round) {
             const size_t length = 1000 + rng() % 5000;
             const double ones = round % 3 == 0 ? 0.5 : (round % 3 == 1 ? 0.2 : 0.85);
             model::ReverseState m;
@@ -191,10 +191,13 @@ TEST(ReverseRods, MatchesModelOnLongDenseStates) {
             if (round % 5 == 4) m.data.replace(64 * (rng() % (length / 64)), 64, 64, '0');
             const size_t rods = length / (r - 1) + 2;
             if (round % 4 == 3) {
+                // One forward pass's decisions and whole rods, with more data after its output:
+                // the pass ends where both run out together, part way along.
                 BitString out;
                 BitString decisions;
-                const PassCounts c = centrifuge(bits(m.data), r, out, decisions);
-                m.data = out.to_text();
+                const PassCounts c =
+                    centrifuge(bits(m.data.substr(0, length / 2)), r, out, decisions);
+                m.data = out.to_text() + m.data.substr(length / 2);
                 m.decisions = decisions.to_text();
                 m.high_rods = c.high;
             } else {
