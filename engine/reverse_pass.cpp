@@ -295,8 +295,8 @@ template <bool Halves>
     constexpr int kSteps = Halves ? 4 : 8;
     WalkX8 out;
     // The offset s in bits 4..6.
-    __m512i state = _mm512_slli_epi64(
-        Halves ? _mm512_set1_epi64(halves_of(0, 0) | 0x0302010003020100LL) : byte_places(), 4);
+    __m512i state =
+        _mm512_slli_epi64(Halves ? _mm512_set1_epi64(0x0302010003020100LL) : byte_places(), 4);
     for (int j = 0; j < kSteps; ++j) {
         // vpmultishiftqb moves each lane's nibble to where the step's index wants it: the high
         // nibble of stream byte j (of 4 + j in a second half) to bits 0..3, the low one to 3..6.
@@ -316,10 +316,13 @@ template <bool Halves>
             _mm512_ternarylogic_epi32(e, state, _mm512_set1_epi8(static_cast<char>(0xF0)), 0xE4);
     }
     __m512i ends = _mm512_and_si512(_mm512_srli_epi16(state, 4), low3);
+    // Set, though a walk by halves reads neither; zeroing the whole would cost stores.
+    for (int j = kSteps; j < 8; ++j)
+        out.bytes[j] = out.bytes[j - kSteps];
+    out.first_half_ends = ends;
     if (Halves) {
         // Lane 8w + s: the second half from where the first ends. Lanes 8w + 4.. are left with
         // offsets below 4, which the composing below reads harmlessly.
-        out.first_half_ends = ends;
         ends = _mm512_permutexvar_epi8(
             _mm512_or_si512(ends, _mm512_or_si512(word_bases(), _mm512_set1_epi8(4))), ends);
     }
