@@ -55,7 +55,7 @@ __attribute__((target("bmi2,popcnt"))) size_t split_groups(const BitString& data
     return done * group;
 }
 
-#define QUORVANE_AVX512 "avx512f,avx512bw,avx512dq,avx512vl,avx512vpopcntdq,bmi2,popcnt"
+#define QUORVANE_AVX512 "avx512f,avx512bw,avx512vl,avx512vpopcntdq,bmi2,popcnt"
 // GCC 12's 512-bit intrinsics start from an undefined vector, which it then reports as unset.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
@@ -78,7 +78,7 @@ __attribute__((target("bmi2,popcnt"))) size_t split_groups(const BitString& data
     sum_count = _mm512_add_epi64(sum_count, _mm512_alignr_epi64(sum_count, zero, 4));
     // Only fill and acc pass from block to block, through a few scalar steps.
     const auto total =
-        static_cast<size_t>(_mm_extract_epi64(_mm512_extracti64x2_epi64(sum_count, 3), 1)) + fill;
+        static_cast<size_t>(_mm_extract_epi64(_mm512_extracti32x4_epi32(sum_count, 3), 1)) + fill;
     const __m512i start =
         _mm512_add_epi64(_mm512_sub_epi64(sum_count, count), _mm512_set1_epi64(fill));
     const __m512i shift = _mm512_and_si512(start, _mm512_set1_epi64(63));
