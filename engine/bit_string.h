@@ -237,6 +237,16 @@ class BitWriter {
         put(src.extract(pos, rest), rest);
     }
 
+    // For kernels that assemble whole words themselves: words() has room for max_bits more bits
+    // and one word; the partial word at size() / 64 is last() until set_state() hands back the
+    // new length and partial word.
+    uint64_t* words() const noexcept { return words_; }
+    uint64_t last() const noexcept { return last_; }
+    void set_state(size_t size, uint64_t last) noexcept {
+        size_ = size;
+        last_ = last;
+    }
+
     void finish() {
         if ((size_ & 63) != 0) words_[size_ >> 6] = last_;
         out_.size_ = size_;

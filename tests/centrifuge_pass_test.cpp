@@ -135,5 +135,24 @@ TEST(CentrifugePass, MatchesModelOnZeroHeavyData) {
     }
 }
 
+// Whole 64-bit stretches of zeros among random ones: a block of stretches may end early at a zero
+// one, and a lone stretch may stand between zeros.
+TEST(CentrifugePass, MatchesModelOnZeroWordMix) {
+    std::mt19937 rng(64);
+    const unsigned rod_sizes[] = {2, 3, 4, 5, 8, 13, 16, 33, 64, 100, 128};
+    for (unsigned r : rod_sizes) {
+        for (int round = 0; round < 6; ++round) {
+            std::string text;
+            for (int word = 0; word < 48; ++word) {
+                const bool zero = rng() % 3 == 0;
+                text += zero ? std::string(64, '0') : test::random_bit_text(rng, 64, 0.5);
+            }
+            text.resize(text.size() - static_cast<size_t>(round) * 7);  // moves the head
+            expect_kernels_match_model(text, r, 3);
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quorvane
