@@ -99,6 +99,17 @@ class BitString {
         return next_one_after_word(pos >> 6);
     }
 
+    // True when most of sixteen words taken evenly across the string are zero: a guess at
+    // sparse data, for kernels that choose by it (any choice gives the same result).
+    bool looks_sparse() const noexcept {
+        const size_t n = words_.size();
+        if (n < 16) return true;
+        unsigned zero = 0;
+        for (size_t k = 0; k < 16; ++k)
+            zero += words_[k * (n / 16)] == 0 ? 1U : 0U;
+        return zero >= 8;
+    }
+
     void clear() noexcept {
         words_.clear();
         size_ = 0;

@@ -279,7 +279,9 @@ PassCounts centrifuge(const BitString& data, unsigned rod_size, BitString& out,
     size_t pos = head;
     size_t done = 0;
 #if defined(__x86_64__)
-    if (path == KernelPath::Avx512 && rod_size / std::gcd(rod_size, 64U) <= kMaxPeriod) {
+    // Sparse data gains nothing from the vector kernel, and would pay for trying it.
+    if (path == KernelPath::Avx512 && rod_size / std::gcd(rod_size, 64U) <= kMaxPeriod &&
+        (rod_size > 64 || !data.looks_sparse())) {
         split_blocks(data, pos, rods, rod_size, out, forward);
         done = rods;
         pos += done * rod_size;

@@ -439,8 +439,11 @@ __attribute__((target(QUORVANE_AVX512 ",avx512vbmi"))) bool walk_rods_x16(
 // Finds the rods of whole words from the data's start while no pass end, and no shortage of
 // decisions or whole rods, can occur in them; stretches of zero words are passed over in one step.
 // Leaves in pos the start of the first rod not done.
+// kBlocks tries the vector kernels on stretches of words; without, the loop holds less, which
+// keeps sparse data (a word here and there between zero stretches) as quick as it was.
+template <bool kBlocks>
 __attribute__((target("bmi2,popcnt,lzcnt"))) void scan_words(const BitString& data,
-                                                             unsigned rod_size, KernelPath path,
+                                                             unsigned rod_size,
                                                              int64_t& decisions_left,
                                                              int32_t& high_rods, ReversePlan& plan,
                                                              size_t& pos) {
@@ -459,9 +462,9 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) void scan_words(const BitString& da
     int64_t h = high_rods;
     unsigned offset = rod_size - 2;  // of the next test bit from word i's start
     size_t i = 0;
-    const bool pair_blocks = rod_size == 2 && path == KernelPath::Avx512;
+    const bool pair_blocks = kBlocks && rod_size == 2;
     size_t pairs_from = 0;  // where pair_rods_x8 is tried next
-    const bool walk_blocks = rod_size >= 3 && rod_size <= 8 && path == KernelPath::Avx512;
+    const bool walk_blocks = kBlocks && rod_size >= 3 && rod_size <= 8;
     const NibbleWalk& nibbles = nibble_walk(std::min(rod_size, 8U));
     size_t walks_from = 0;  // where walk_rods_x16 is tried next
     while (i < limit) {
@@ -482,14 +485,17 @@ __attribute__((target("bmi2,popcnt,lzcnt"))) void scan_words(const BitString& da
             i = j;
             continue;
         }
-        if (pair_blocks && i >= pairs_from && i + 8 <= limit) {
+        // A zero word next or last in the block (as in sparse data) would send it back at once.
+        if (pair_blocks && i >= pairs_from && i + 8 <= limit && words[i + 1] != 0 &&
+            words[i + 7] != 0) {
             if (pair_rods_x8(words, i, offset, d, h, plan)) {
                 i += 8;
                 continue;
             }
             pairs_from = i + 8;
         }
-        if (walk_blocks && i >= walks_from && i + 16 <= limit) {
+        if (walk_blocks && i >= walks_from && i + 16 <= limit && words[i + 1] != 0 &&
+            words[i + 15] != 0) {
             if (rod_size <= 4
                     ? walk_rods_x16<true>(words, i, nibbles, reciprocal, offset, d, h, plan)
                     : walk_rods_x16<false>(words, i, nibbles, reciprocal, offset, d, h, plan)) {
@@ -655,7 +661,12 @@ bool plan_reverse(const BitString& data, unsigned rod_size, int64_t& decisions_l
     // Beyond 64 a word holds at most one test bit: rod by rod is as quick.
     if (path != KernelPath::Portable && rod_size <= 64) {
         plan.path = path;
-        scan_words(data, rod_size, path, decisions_left, high_rods, plan, pos);
+        // Sparse data gains nothing from the vector kernels, and would pay for trying them.
+        if (path == KernelPath::Avx512 && !data.looks_sparse()) {
+            scan_words<true>(data, rod_size, decisions_left, high_rods, plan, pos);
+        } else {
+            scan_words<false>(data, rod_size, decisions_left, high_rods, plan, pos);
+        }
     }
 #else
     (void)path;
