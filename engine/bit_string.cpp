@@ -202,10 +202,7 @@ void reverse_words_portable(uint64_t* dst, const uint64_t* src, size_t count) no
 }
 
 #if defined(__x86_64__)
-// GCC 12's 512-bit intrinsics start from an undefined vector, which it then reports as unset.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+QUORVANE_VECTOR_CODE_BEGIN
 // Eight words a step: the words' order reversed, then the bytes in each word, then the bits in
 // each byte.
 __attribute__((target("avx512f,avx512bw,gfni"))) void reverse_words_avx512(uint64_t* dst,
@@ -224,7 +221,7 @@ __attribute__((target("avx512f,avx512bw,gfni"))) void reverse_words_avx512(uint6
     }
     reverse_words_portable(dst + j, src, count - j);
 }
-#pragma GCC diagnostic pop
+QUORVANE_VECTOR_CODE_END
 #endif
 
 void reverse_words(uint64_t* dst, const uint64_t* src, size_t count) noexcept {

@@ -56,10 +56,7 @@ __attribute__((target("bmi2,popcnt"))) size_t split_groups(const BitString& data
 }
 
 #define QUORVANE_AVX512 "avx512f,avx512bw,avx512vl,avx512vpopcntdq,bmi2,popcnt"
-// GCC 12's 512-bit intrinsics start from an undefined vector, which it then reports as unset.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+QUORVANE_VECTOR_CODE_BEGIN
 
 // Appends eight fields at once, lane i holding count_i (0..64) bits in its low bits (none above).
 // A field lands in at most two words; the fields that share a word are added up (their bits do
@@ -261,7 +258,7 @@ __attribute__((target(QUORVANE_AVX512))) void split_blocks(const BitString& data
     out.finish();
     forward.finish();
 }
-#pragma GCC diagnostic pop
+QUORVANE_VECTOR_CODE_END
 #endif
 
 }  // namespace

@@ -65,10 +65,7 @@ __attribute__((target("bmi2,popcnt"))) WordRods pair_rods(uint64_t word, unsigne
 }
 
 #define QUORVANE_AVX512 "avx512f,avx512bw,avx512dq,avx512vl,avx512vpopcntdq,gfni,bmi2,popcnt,lzcnt"
-// GCC 12's 512-bit intrinsics start from an undefined vector, which it then reports as unset.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+QUORVANE_VECTOR_CODE_BEGIN
 
 // The bits of each word in reverse order: the bytes reversed, then the bits in each byte.
 [[gnu::always_inline]] __attribute__((target(QUORVANE_AVX512))) inline __m512i reverse_x8(
@@ -131,7 +128,7 @@ __attribute__((target(QUORVANE_AVX512))) bool pair_rods_x8(const uint64_t* words
     offset = c;
     return true;
 }
-#pragma GCC diagnostic pop
+QUORVANE_VECTOR_CODE_END
 
 // Any rod size. After a whole rod the next test bit is rod_size further on, after a split rod one
 // less: so the test bits run along one residue class of positions until one of them is 1, and go
@@ -250,9 +247,7 @@ const NibbleWalk& nibble_walk(unsigned rod_size) {
     return tables[rod_size];
 }
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+QUORVANE_VECTOR_CODE_BEGIN
 // Eight words walked from every offset: bytes[j] holds in lane 8w + s the splits of word w's
 // stream byte j when the word starts at s, and ends where word w's walk ends when word 0 starts
 // at s (the words' own exits composed along them in three steps).
@@ -434,7 +429,7 @@ __attribute__((target(QUORVANE_AVX512 ",avx512vbmi"))) bool walk_rods_x16(
     offset = next;
     return true;
 }
-#pragma GCC diagnostic pop
+QUORVANE_VECTOR_CODE_END
 
 // Finds the rods of whole words from the data's start while no pass end, and no shortage of
 // decisions or whole rods, can occur in them; stretches of zero words are passed over in one step.
